@@ -1,0 +1,213 @@
+#include "config/launcher_settings.h"
+
+#include <algorithm>
+#include <cwctype>
+
+#include "config/messages.h"
+#include "config/paths.h"
+#include "config/split.h"
+#include "launcher/launch_steps.h"
+#include "launcher/process_environment.h"
+#include "platform/trace.h"
+
+namespace kestran::config {
+namespace {
+
+const std::wstring kProductSection = L"Product Information";
+const std::wstring kRuntimeSection = L"Java Runtime Environment";
+const std::wstring kApplicationSection = L"Application";
+
+std::wstring Read(const SettingsStore& store, const std::wstring& section, const std::wstring& key) {
+    std::wstring value;
+    store.getValue(section, key, value);
+    return value;
+}
+
+bool EqualsNoCase(const std::wstring& a, const std::wstring& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+               return std::towlower(x) == std::towlower(y);
+           });
+}
+
+}  // namespace
+
+bool IsYesAnyCase(const std::wstring& value) { return EqualsNoCase(value, L"Yes"); }
+
+int ParseJvmType(const std::wstring& value) {
+    if (value == L"server") return 1;
+    if (value == L"favor_server") return 2;
+    return 0;
+}
+
+void ApplyJvmSource(launcher::Launcher& launcher, const std::wstring& value) {
+    struct Row {
+        const wchar_t* word;
+        bool jdk, jre, either;
+    };
+    static const Row kRows[] = {
+        {L"favor_JRE", false, true, true},
+        {L"favor_JDK", true, false, true},
+        {L"only_JRE", false, true, false},
+        {L"only_JDK", true, false, false},
+    };
+    if (value.empty()) {
+        launcher.jdkAllowed = true;
+        launcher.jreAllowed = true;
+        return;
+    }
+    for (const Row& row : kRows) {
+        if (value == row.word) {
+            launcher.jdkAllowed = row.jdk;
+            launcher.jreAllowed = row.jre;
+            launcher.eitherKind = row.either;
+            return;
+        }
+    }
+    launcher.jdkAllowed = launcher.jreAllowed = launcher.eitherKind = false;
+}
+
+void ApplyVmProvider(launcher::Launcher& launcher, const std::wstring& value) {
+    struct Row {
+        const wchar_t* word;
+        bool jrockitAllowed, jrockitFavoured, sunAllowed, sunFavoured, ibmAllowed, ibmFavoured;
+    };
+    static const Row kRows[] = {
+        {L"jrockit", true, true, false, false, false, false},
+        {L"ibm", false, false, false, false, true, true},
+        {L"favor_sun", true, false, true, true, true, false},
+        {L"favor_jrockit", true, true, true, false, true, false},
+        {L"favor_ibm", true, false, true, false, true, true},
+        {L"any", true, false, true, false, true, false},
+    };
+    for (const Row& row : kRows) {
+        if (EqualsNoCase(value, row.word)) {
+            launcher.jrockitAllowed = row.jrockitAllowed;
+            launcher.jrockitFavoured = row.jrockitFavoured;
+            launcher.sunAllowed = row.sunAllowed;
+            launcher.sunFavoured = row.sunFavoured;
+            launcher.ibmAllowed = row.ibmAllowed;
+            launcher.ibmFavoured = row.ibmFavoured;
+            return;
+        }
+    }
+}
+
+std::wstring ResolveJrePath(const std::wstring& value, const std::wstring& moduleFolder) {
+    if (IsAbsolutePath(value)) return value;
+    return moduleFolder + L"\\" + value;
+}
+
+SettingsResult ReadLauncherSettings(launcher::Launcher& launcher, const SettingsStore& productFile,
+                                    const SettingsStore& layered, const SettingsStore* userSettings,
+                                    const std::wstring& moduleFolder) {
+    launcher.productCode = Read(productFile, kProductSection, L"Product Code");
+    launcher.productName = Read(productFile, kProductSection, L"Product Name");
+
+    std::wstring minimum = Read(layered, kRuntimeSection, L"Minimum Version");
+    if (minimum == L"any") {
+        launcher.minVersion = VersionNumber{};
+    } else {
+        ParseVersion(minimum, 0, launcher.minVersion);
+    }
+    std::wstring maximum = Read(layered, kRuntimeSection, L"Maximum Version");
+    if (maximum == L"any") {
+        launcher.maxVersion = VersionNumber::Filled(kVersionUnsetHigh);
+    } else {
+        ParseVersion(maximum, kVersionUnsetHigh, launcher.maxVersion);
+    }
+
+    if (Read(layered, kApplicationSection, L"Application Type") == L"service") {
+        launcher.serviceMode = true;
+        launcher.omitServiceName = !Read(layered, kApplicationSection, L"Omit Service Name").empty();
+    }
+
+    SplitList(Read(layered, kRuntimeSection, L"Preferred versions"), L";", launcher.preferredVersions);
+
+    // The folder a user picked in the runtime dialog wins, even when empty, except for a service.
+    const SettingsStore& jrePathSource = (!launcher.serviceMode && userSettings) ? *userSettings : layered;
+    launcher.jrePath = ResolveJrePath(Read(jrePathSource, kRuntimeSection, L"JRE Path"), moduleFolder);
+
+    launcher.jvmType = ParseJvmType(Read(layered, kRuntimeSection, L"JVM Type"));
+    ApplyJvmSource(launcher, Read(layered, kRuntimeSection, L"JVM Source"));
+    ApplyVmProvider(launcher, Read(layered, kRuntimeSection, L"VM Provider"));
+
+    std::wstring mainClass = Read(layered, kRuntimeSection, L"Main Class");
+    if (mainClass.empty()) return SettingsResult::NoMainClass;
+    std::replace(mainClass.begin(), mainClass.end(), L'.', L'/');
+    launcher.mainClass = mainClass;
+
+    launcher.failureCheck = IsYesAnyCase(Read(layered, kApplicationSection, L"Failure Check"));
+    launcher.overrideWorkingDir = IsYesAnyCase(Read(layered, kApplicationSection, L"Override WorkingDir"));
+    launcher.systemPath = Read(layered, kRuntimeSection, L"System Path");
+    launcher.libraryPath = Read(layered, kRuntimeSection, L"Library Path");
+    launcher.pairProduct = Read(layered, kApplicationSection, L"Pair Product");
+    launcher.pairReturnCode = IsYesAnyCase(Read(layered, kApplicationSection, L"Pair Return Code"));
+    return SettingsResult::Loaded;
+}
+
+bool SettingsFilePath(std::wstring& out) {
+    std::wstring modulePath;
+    if (!launcher::GetModulePath(modulePath)) return false;
+    return ReplaceExtension(modulePath, L"ini", out);
+}
+
+bool LoadLauncherSettings(launcher::Launcher& launcher) {
+    std::wstring settingsFile;
+    if (!SettingsFilePath(settingsFile)) {
+        platform::Trace(L"no settings file path (the launcher's path has no '.')");
+        return false;
+    }
+    std::wstring modulePath;
+    launcher::GetModulePath(modulePath);
+    platform::Trace(L"settings file " + settingsFile + (FindFile(settingsFile) ? L"" : L" (not found: every key reads empty)"));
+
+    auto productFile = OpenProfileSettings(settingsFile);
+    // Product Code/Name are needed first: they name the per-user settings file.
+    launcher.productCode = Read(*productFile, kProductSection, L"Product Code");
+    launcher.productName = Read(*productFile, kProductSection, L"Product Name");
+    std::unique_ptr<SettingsStore> userSettings;
+    std::wstring userPath = launcher::UserSettingsFilePath(launcher, false);
+    if (!userPath.empty() && FindFile(userPath)) {
+        userSettings = OpenProfileSettings(userPath);
+        platform::Trace(L"per-user settings file " + userPath);
+    } else {
+        platform::Trace(L"per-user settings file " + (userPath.empty() ? std::wstring(L"(none)") : userPath) + L" (not found)");
+    }
+
+    auto layered = OpenLayeredSettings(settingsFile);
+    SettingsResult result = ReadLauncherSettings(launcher, *productFile, *layered, userSettings.get(), FolderOf(modulePath));
+    if (result == SettingsResult::NoMainClass) {
+        std::wstring text;
+        Messages().LoadMessage(kMsgNoMainClass, text);
+        PrintErrorLine(text);
+        return false;
+    }
+    if (platform::TraceEnabled()) {
+        platform::Trace(L"main class " + launcher.mainClass + L", JRE path " + launcher.jrePath +
+                        (launcher.serviceMode ? L", service mode" : L""));
+        platform::Trace(L"version range " + FormatVersion(launcher.minVersion) + L" to " + FormatVersion(launcher.maxVersion));
+    }
+    return true;
+}
+
+void WriteBackJrePath(const launcher::Launcher& launcher, const std::wstring& settingsFile,
+                      const std::wstring& pickedFolder) {
+    std::vector<std::wstring> targets;
+    if (launcher.serviceMode) {
+        targets.push_back(settingsFile);
+        std::wstring pairSettings;
+        if (!launcher.pairProduct.empty() && ReplaceExtension(launcher.pairProduct, L"ini", pairSettings)) {
+            targets.push_back(pairSettings);
+        }
+    } else {
+        targets.push_back(launcher::UserSettingsFilePath(launcher, true));
+        if (!launcher.pairProduct.empty()) targets.push_back(launcher::PairUserSettingsFilePath(launcher));
+    }
+    for (const std::wstring& target : targets) {
+        if (target.empty()) continue;
+        OpenProfileSettings(target)->setValue(kRuntimeSection, L"JRE Path", pickedFolder);
+        platform::Trace(L"remembered JRE Path in " + target);
+    }
+}
+
+}  // namespace kestran::config

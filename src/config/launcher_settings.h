@@ -1,0 +1,37 @@
+// Reading the settings file into the Launcher, and remembering the runtime folder the user picked.
+#pragma once
+
+#include <string>
+
+#include "config/settings_store.h"
+#include "launcher/launcher.h"
+
+namespace kestran::config {
+
+// The settings file: the module path with everything after its last '.' replaced by "ini".
+bool SettingsFilePath(std::wstring& out);
+
+// Reads every key into `launcher`. False (after message 210) when "Main Class" is empty,
+// or when there is no settings file path.
+bool LoadLauncherSettings(launcher::Launcher& launcher);
+
+// The portable core of LoadLauncherSettings. `userSettings` is the per-user file when it
+// exists, else null. `moduleFolder` resolves a relative "JRE Path".
+enum class SettingsResult { Loaded, NoMainClass };
+SettingsResult ReadLauncherSettings(launcher::Launcher& launcher, const SettingsStore& productFile,
+                                    const SettingsStore& layered, const SettingsStore* userSettings,
+                                    const std::wstring& moduleFolder);
+
+// Derivations, exposed for tests.
+void ApplyJvmSource(launcher::Launcher& launcher, const std::wstring& value);
+void ApplyVmProvider(launcher::Launcher& launcher, const std::wstring& value);
+int ParseJvmType(const std::wstring& value);
+std::wstring ResolveJrePath(const std::wstring& value, const std::wstring& moduleFolder);
+bool IsYesAnyCase(const std::wstring& value);
+
+// Writes "JRE Path" after the runtime dialog: in service mode to the settings file (and the
+// pair's); otherwise to the per-user file (and the pair's per-user file). Failures ignored.
+void WriteBackJrePath(const launcher::Launcher& launcher, const std::wstring& settingsFile,
+                      const std::wstring& pickedFolder);
+
+}  // namespace kestran::config

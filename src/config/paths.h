@@ -1,0 +1,57 @@
+// Path and file operations shared by the launcher's parts.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kestran::config {
+
+constexpr size_t kClassicPathLimit = 260;
+constexpr size_t kLongPathLimit = 32766;
+
+// "\\?\" for a local path, "\\?\UNC\" (replacing the two leading backslashes) for a network
+// path, when the path has 260 characters or more and has no "\\?\" yet.
+std::wstring WithLongPathPrefix(const std::wstring& path);
+// The root first ("C:", "\\server", "\\?\C:"), then each component.
+void SplitPathComponents(const std::wstring& path, std::vector<std::wstring>& out);
+// At least two characters and starts with two backslashes or has ':' second.
+bool IsAbsolutePath(const std::wstring& path);
+// The text before the last backslash (the whole text when there is none).
+std::wstring FolderOf(const std::wstring& path);
+// The text after the last backslash.
+std::wstring FileNameOf(const std::wstring& path);
+// Everything after the last '.' of the whole path replaced by `extension`; false without a dot.
+bool ReplaceExtension(const std::wstring& path, const std::wstring& extension, std::wstring& out);
+
+// Platform operations (Win32 on Windows).
+struct FoundFile {
+    std::wstring name;    // the match's file name
+    std::wstring folder;  // full path of the folder that holds it
+    bool isDirectory = false;
+};
+class FileSearch {
+public:
+    FileSearch();
+    ~FileSearch();
+    FileSearch(const FileSearch&) = delete;
+    FileSearch& operator=(const FileSearch&) = delete;
+    // First match of `pattern` ("*.*" when empty); false and the last error set otherwise.
+    bool First(const std::wstring& pattern, FoundFile& out);
+    bool Next(FoundFile& out);
+
+private:
+    struct State;
+    State* state_;
+};
+bool FindFile(const std::wstring& path);  // true when something matches
+// 0 when the folders of `filePath` exist afterwards, else the platform error code.
+unsigned long EnsureParentDirectories(const std::wstring& filePath);
+bool RemoveDirectoryLong(const std::wstring& path);
+// CreateDirectoryW; the result is what callers that ignore it may still look at.
+bool CreateFolder(const std::wstring& path);
+// In-place form: the text is left unchanged when the platform cannot expand it.
+void ExpandEnvironment(std::wstring& text);
+// Returning form: the empty text when the platform cannot expand it.
+std::wstring ExpandedEnvironment(const std::wstring& text);
+
+}  // namespace kestran::config

@@ -1,0 +1,142 @@
+#include <windows.h>
+#include <shlwapi.h>
+
+#include "config/paths.h"
+#include "platform/handles_win.h"
+
+namespace kestran::config {
+namespace {
+
+std::wstring FullPathName(const std::wstring& path) {
+    std::wstring buffer(path.size() + 16, L'\0');
+    for (;;) {
+        DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+        if (length == 0) return {};
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return buffer;
+        }
+        buffer.assign(length, L'\0');
+    }
+}
+
+void FillFound(const WIN32_FIND_DATAW& data, const std::wstring& folder, FoundFile& out) {
+    out.name = data.cFileName;
+    out.folder = folder;
+    out.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+}  // namespace
+
+struct FileSearch::State {
+    platform::UniqueFindHandle handle;
+    std::wstring folder;
+};
+
+FileSearch::FileSearch() : state_(new State) {}
+FileSearch::~FileSearch() { delete state_; }
+
+bool FileSearch::First(const std::wstring& pattern, FoundFile& out) {
+    state_->handle.reset();
+    state_->folder.clear();
+    std::wstring path = pattern.empty() ? std::wstring(L"*.*") : pattern;
+    if (path.size() > kLongPathLimit) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    // "\\?\" turns off the platform's normalisation, so only a full path may carry it.
+    if (path.size() >= kClassicPathLimit && path.compare(0, 4, L"\\\\?\\") != 0) {
+        std::wstring full = FullPathName(path);
+        if (!full.empty()) path = WithLongPathPrefix(full);
+    }
+
+    WIN32_FIND_DATAW data{};
+    state_->handle.reset(FindFirstFileW(path.c_str(), &data));
+    if (!state_->handle) return false;
+
+    std::wstring full = FullPathName(path);
+    if (full.empty()) {
+        state_->handle.reset();
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    size_t cut = full.find_last_of(L"\\/");
+    state_->folder = cut == std::wstring::npos ? full : full.substr(0, cut);
+    FillFound(data, state_->folder, out);
+    return true;
+}
+
+bool FileSearch::Next(FoundFile& out) {
+    if (!state_->handle) return false;
+    WIN32_FIND_DATAW data{};
+    if (!FindNextFileW(state_->handle.get(), &data)) return false;
+    FillFound(data, state_->folder, out);
+    return true;
+}
+
+bool FindFile(const std::wstring& path) {
+    FileSearch search;
+    FoundFile found;
+    return search.First(path, found);
+}
+
+bool CreateFolder(const std::wstring& path) { return CreateDirectoryW(WithLongPathPrefix(path).c_str(), nullptr) != 0; }
+
+bool RemoveDirectoryLong(const std::wstring& path) { return RemoveDirectoryW(WithLongPathPrefix(path).c_str()) != 0; }
+
+unsigned long EnsureParentDirectories(const std::wstring& path) {
+    if (IsAbsolutePath(path)) {
+        WIN32_FIND_DATAW data{};
+        SetLastError(ERROR_SUCCESS);
+        platform::UniqueFindHandle found(FindFirstFileW(WithLongPathPrefix(path).c_str(), &data));
+        if (found || GetLastError() == ERROR_SUCCESS) return 0;
+    }
+    // A relative path (out\log.txt) is made full first, so that its folders are created
+    // below the current directory and a long one can take the "\\?\" prefix.
+    std::wstring filePath = FullPathName(path);
+    if (filePath.empty()) return GetLastError();
+    const bool network = PathIsUNCW(filePath.c_str()) != FALSE;
+
+    std::vector<std::wstring> parts;
+    SplitPathComponents(filePath, parts);
+    DWORD lastError = ERROR_SUCCESS;
+    if (parts.size() < 2) return 0;
+    std::wstring folder = parts[0];
+    std::wstring previous;
+    for (size_t i = 1; i + 1 < parts.size(); ++i) {
+        previous = folder;
+        folder += L"\\" + parts[i];
+        if (CreateFolder(folder)) {
+            lastError = ERROR_SUCCESS;
+            continue;
+        }
+        lastError = GetLastError();
+        if (lastError == ERROR_ALREADY_EXISTS || network) continue;
+        // Undo the one level made just before the failing component, if it is empty.
+        if (i >= 2) RemoveDirectoryLong(previous);
+        break;
+    }
+    return lastError == ERROR_ALREADY_EXISTS ? 0 : lastError;
+}
+
+std::wstring ExpandedEnvironment(const std::wstring& text) {
+    // The platform expands at most 32K characters and may cut a longer result short
+    // without saying so (Wine does): a text or result near that limit is a failure.
+    constexpr size_t kExpansionLimit = 32767 - 64;
+    if (text.size() >= kExpansionLimit) return {};
+    DWORD size = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+    if (size == 0 || size >= kExpansionLimit) return {};
+    std::wstring buffer(size, L'\0');
+    DWORD written = ExpandEnvironmentStringsW(text.c_str(), buffer.data(), size);
+    if (written == 0 || written > size) return {};
+    buffer.resize(wcsnlen(buffer.c_str(), buffer.size()));
+    return buffer;
+}
+
+void ExpandEnvironment(std::wstring& text) {
+    if (text.empty()) return;
+    std::wstring expanded = ExpandedEnvironment(text);
+    if (!expanded.empty()) text = std::move(expanded);
+}
+
+}  // namespace kestran::config

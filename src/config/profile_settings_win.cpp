@@ -1,0 +1,91 @@
+#include <windows.h>
+
+#include "config/settings_store.h"
+#include "platform/handles_win.h"
+#include "platform/text_encoding.h"
+
+namespace kestran::config {
+namespace {
+
+class ProfileSettings : public SettingsStore {
+public:
+    using SettingsStore::SettingsStore;
+
+    unsigned long readHead(unsigned char (&buffer)[4]) const override {
+        platform::UniqueHandle file(
+            CreateFileW(path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return GetLastError();
+        DWORD read = 0;
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) return GetLastError();
+        return 0;
+    }
+
+    void getValue(const std::wstring& section, const std::wstring& key, std::wstring& out) const override {
+        // No length limit: a result of size - 1 means the value was cut, so grow and ask again.
+        std::wstring buffer(256, L'\0');
+        for (;;) {
+            DWORD size = static_cast<DWORD>(buffer.size());
+            DWORD length = GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", buffer.data(), size, path().c_str());
+            if (length != size - 1 || size >= (1u << 30)) {
+                buffer.resize(length);
+                out = std::move(buffer);
+                return;
+            }
+            buffer.assign(static_cast<size_t>(size) * 2, L'\0');
+        }
+    }
+
+    void sectionNames(std::vector<std::wstring>& out) const override {
+        std::wstring buffer(256, L'\0');
+        DWORD length = 0;
+        for (;;) {
+            DWORD size = static_cast<DWORD>(buffer.size());
+            length = GetPrivateProfileSectionNamesW(buffer.data(), size, path().c_str());
+            if (length != size - 2 || size >= (1u << 30)) break;
+            buffer.assign(static_cast<size_t>(size) * 2, L'\0');
+        }
+        out.clear();
+        std::wstring name;
+        for (DWORD i = 0; i < length + 1 && i < buffer.size(); ++i) {
+            if (buffer[i] == L'\0') {
+                if (!name.empty()) out.push_back(name);
+                name.clear();
+            } else {
+                name.push_back(buffer[i]);
+            }
+        }
+    }
+
+    bool setValue(const std::wstring& section, const std::wstring& key, const std::wstring& value) override {
+        return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), path().c_str()) != 0;
+    }
+
+    bool deleteFile() override { return DeleteFileW(path().c_str()) != 0; }
+};
+
+}  // namespace
+
+std::unique_ptr<SettingsStore> OpenProfileSettings(const std::wstring& path) {
+    return std::make_unique<ProfileSettings>(path);
+}
+
+std::wstring BaseSettingsText() {
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC resource = FindResourceW(module, L"KESTRAN_SETTINGS", MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+    if (resource == nullptr) return {};
+    HGLOBAL loaded = LoadResource(module, resource);
+    const auto* data = static_cast<const unsigned char*>(loaded ? LockResource(loaded) : nullptr);
+    DWORD size = SizeofResource(module, resource);
+    if (data == nullptr || size == 0) return {};
+    // UTF-16LE with its byte order mark, otherwise UTF-8 (a UTF-8 mark is dropped).
+    if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
+        std::wstring text;
+        for (DWORD i = 2; i + 1 < size; i += 2) text.push_back(static_cast<wchar_t>(data[i] | (data[i + 1] << 8)));
+        return text;
+    }
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
+    return platform::Utf8ToWide(bytes);
+}
+
+}  // namespace kestran::config

@@ -1,0 +1,43 @@
+#include "jvm/date_stamp.h"
+
+namespace kestran::jvm {
+
+bool SplitDateTimeStamp(const std::wstring& name, StampParts& out) {
+    size_t first = name.find(L'%');
+    if (first == std::wstring::npos) return false;
+    size_t last = name.rfind(L'%');
+    out.prefix = name.substr(0, first);
+    out.picture = last > first ? name.substr(first + 1, last - first - 1) : std::wstring();
+    out.suffix = name.substr(last + 1);
+    return true;
+}
+
+std::wstring InsertMilliseconds(const std::wstring& picture, unsigned milliseconds) {
+    const std::wstring digits = std::to_wstring(milliseconds);
+    std::wstring out;
+    out.reserve(picture.size() + 8);
+    for (wchar_t c : picture) {
+        if (c == L'L') {
+            out += digits;
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+void ExpandDateTimeStamp(std::wstring& name, const LocalTime& time) {
+    StampParts parts;
+    if (!SplitDateTimeStamp(name, parts)) return;
+    // The time pass runs first and the date pass reads its output, so letters that the time
+    // pass produces (an AM/PM marker) can still be taken as date picture letters.
+    std::wstring stamp;
+    std::wstring picture = InsertMilliseconds(parts.picture, time.milliseconds);
+    std::wstring timed;
+    if (!picture.empty() && FormatTimePicture(picture, time, timed) && !timed.empty()) {
+        if (!FormatDatePicture(timed, time, stamp)) stamp.clear();
+    }
+    name = parts.prefix + stamp + parts.suffix;
+}
+
+}  // namespace kestran::jvm

@@ -1,0 +1,30 @@
+#include "jvm/java_thread.h"
+
+#include <string>
+
+#include "jvm/output_redirection.h"
+#include "jvm/vm_create.h"
+#include "platform/trace.h"
+
+namespace kestran::jvm {
+
+uint32_t JavaThreadMain(launcher::Launcher& launcher) {
+    uint32_t code = kJavaThreadLaunchFailed;
+    if (CreateVm(launcher)) {
+        RedirectStandardStreams(launcher);
+        bool mainThrew = false;
+        if (RunMainClass(launcher, &mainThrew)) {
+            code = mainThrew ? kJavaThreadUncaughtException : kJavaThreadMainReturned;
+            // A service reports "stopped" only after the VM is gone, so it is destroyed here
+            // rather than in the teardown; this waits for the program's non-daemon threads.
+            if (launcher.serviceMode && launcher.javaVm != nullptr) {
+                launcher.javaVm->DestroyJavaVM();
+                launcher.javaVm = nullptr;
+            }
+        }
+    }
+    if (platform::TraceEnabled()) platform::Trace(L"Java thread exit code " + std::to_wstring(code));
+    return code;
+}
+
+}  // namespace kestran::jvm

@@ -1,0 +1,26 @@
+// The Java thread: creates the VM, redirects the standard streams and runs the main class.
+#pragma once
+
+#include <cstdint>
+
+#include "launcher/launcher.h"
+
+namespace kestran::jvm {
+
+// Exit codes of the Java thread. The launch maps them to the process exit code:
+// returned -> 0, uncaught exception -> 1 (as the JDK's own launcher does), failed -> -1.
+constexpr uint32_t kJavaThreadMainReturned = 0;
+constexpr uint32_t kJavaThreadUncaughtException = 1;
+constexpr uint32_t kJavaThreadLaunchFailed = 2;
+
+// The body of the Java thread (also run on the entry thread when no thread can be created):
+// CreateVm, stream redirection, RunMainClass, and in service mode DestroyJavaVM.
+uint32_t JavaThreadMain(launcher::Launcher& launcher);
+
+// Loads the main class and calls main(String[]) with launcher.arguments, then detaches the
+// thread from the VM (which describes an uncaught exception on standard error). True when main
+// ran and the thread detached; `mainThrew` (when given) tells whether main ended by an
+// exception. Never returns after main when ibmAllowed or ibmFavoured is set.
+bool RunMainClass(launcher::Launcher& launcher, bool* mainThrew = nullptr);
+
+}  // namespace kestran::jvm

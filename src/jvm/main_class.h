@@ -1,0 +1,19 @@
+// Java strings made from wide text, and the main-class invocation behind RunMainClass.
+#pragma once
+
+#include <jni.h>
+
+#include <string>
+#include <vector>
+
+namespace kestran::jvm {
+
+// A new local reference to a java.lang.String holding exactly the UTF-16 code units of `text`
+// (characters above U+FFFF become surrogate pairs where wchar_t is 32-bit), or null with the
+// Java exception, if any, left pending.
+jstring NewJavaString(JNIEnv* env, const std::wstring& text);
+// A new local reference to a String[] of the same length and order (an empty list gives an
+// empty array, never null), or null with the Java exception, if any, left pending.
+jobjectArray NewJavaStringArray(JNIEnv* env, const std::vector<std::wstring>& list);
+
+}  // namespace kestran::jvm

@@ -1,0 +1,86 @@
+#include "jvm/output_redirection.h"
+
+#include "config/paths.h"
+#include "jvm/date_stamp.h"
+#include "jvm/local_ref.h"
+#include "jvm/main_class.h"
+#include "platform/trace.h"
+
+namespace kestran::jvm {
+namespace {
+
+bool HasStamp(const std::wstring& name) { return !name.empty() && name.find(L'%') != std::wstring::npos; }
+
+void RedirectOne(JNIEnv* env, const std::wstring& fileName, bool append, const char* setterName,
+                 const wchar_t* streamName) {
+    bool redirected = RedirectSystemStream(env, fileName, append, setterName);
+    if (!redirected && env->ExceptionCheck()) env->ExceptionDescribe();
+    if (platform::TraceEnabled()) {
+        platform::Trace(std::wstring(streamName) + (redirected ? L" redirected to " : L" not redirected to ") +
+                        fileName + (append ? L" (append)" : L" (truncate)"));
+    }
+}
+
+}  // namespace
+
+void RedirectStandardStreams(launcher::Launcher& launcher) {
+    JNIEnv* env = launcher.jniEnv;
+    if (env == nullptr) return;
+    // One reading of the clock, so that both files of a run carry the same stamp.
+    if (HasStamp(launcher.outputFile) || HasStamp(launcher.errorFile)) {
+        const LocalTime now = CurrentLocalTime();
+        if (HasStamp(launcher.outputFile)) ExpandDateTimeStamp(launcher.outputFile, now);
+        if (HasStamp(launcher.errorFile)) ExpandDateTimeStamp(launcher.errorFile, now);
+    }
+    if (!launcher.outputFile.empty()) RedirectOne(env, launcher.outputFile, launcher.outputAppend, "setOut", L"System.out");
+    if (!launcher.errorFile.empty()) RedirectOne(env, launcher.errorFile, launcher.errorAppend, "setErr", L"System.err");
+}
+
+bool RedirectSystemStream(JNIEnv* env, const std::wstring& fileName, bool append, const char* setterName) {
+    // A folder that cannot be made shows up as the FileOutputStream's own exception below.
+    config::EnsureParentDirectories(fileName);
+    LocalRef<jstring> name(env, NewJavaString(env, fileName));
+    if (!name) return false;
+    LocalRef<jobject> fileStream(env, NewFileOutputStream(env, name.get(), append));
+    if (!fileStream) return false;
+    LocalRef<jobject> printStream(env, NewPrintStream(env, fileStream.get()));
+    if (!printStream) return false;
+    LocalRef<jclass> systemClass(env, env->FindClass("java/lang/System"));
+    if (!systemClass) return false;
+    jmethodID setter = env->GetStaticMethodID(systemClass.get(), setterName, "(Ljava/io/PrintStream;)V");
+    if (setter == nullptr) return false;
+    env->CallStaticVoidMethod(systemClass.get(), setter, printStream.get());
+    if (env->ExceptionCheck()) {
+        env->ExceptionDescribe();
+        return false;
+    }
+    return true;
+}
+
+jobject NewFileOutputStream(JNIEnv* env, jstring name, bool append) {
+    LocalRef<jclass> streamClass(env, env->FindClass("java/io/FileOutputStream"));
+    if (!streamClass) return nullptr;
+    jmethodID constructor = env->GetMethodID(streamClass.get(), "<init>", "(Ljava/lang/String;Z)V");
+    if (constructor == nullptr) return nullptr;
+    jobject stream = env->NewObject(streamClass.get(), constructor, name, append ? JNI_TRUE : JNI_FALSE);
+    if (env->ExceptionCheck()) {
+        if (stream != nullptr) env->DeleteLocalRef(stream);
+        return nullptr;
+    }
+    return stream;
+}
+
+jobject NewPrintStream(JNIEnv* env, jobject stream) {
+    LocalRef<jclass> printClass(env, env->FindClass("java/io/PrintStream"));
+    if (!printClass) return nullptr;
+    jmethodID constructor = env->GetMethodID(printClass.get(), "<init>", "(Ljava/io/OutputStream;)V");
+    if (constructor == nullptr) return nullptr;
+    jobject printStream = env->NewObject(printClass.get(), constructor, stream);
+    if (env->ExceptionCheck()) {
+        if (printStream != nullptr) env->DeleteLocalRef(printStream);
+        return nullptr;
+    }
+    return printStream;
+}
+
+}  // namespace kestran::jvm

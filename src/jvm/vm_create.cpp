@@ -1,0 +1,88 @@
+#include "jvm/vm_create.h"
+
+#include <string>
+
+#include "config/messages.h"
+#include "platform/trace.h"
+
+namespace kestran::jvm {
+
+namespace {
+
+void TraceOptionArray(const std::vector<JavaVMOption>& options) {
+    for (size_t i = 0; i < options.size(); ++i) {
+        platform::Trace(L"VM option " + std::to_wstring(i) + L": " + config::FromAnsi(options[i].optionString) +
+                        (options[i].extraInfo ? L" (hook)" : L""));
+    }
+}
+
+}  // namespace
+
+void JNICALL VmExitHook(jint code) {
+    launcher::Launcher* current = launcher::CurrentLauncher();
+    if (current != nullptr && current->vmExitListener != nullptr) current->vmExitListener->OnVmExit(code);
+}
+
+void JNICALL VmAbortHook() {
+    launcher::Launcher* current = launcher::CurrentLauncher();
+    if (current != nullptr && current->vmExitListener != nullptr) current->vmExitListener->OnVmAbort();
+}
+
+std::vector<JavaVMOption> BuildVmOptionArray(const launcher::NarrowList& options) {
+    std::vector<JavaVMOption> array;
+    array.reserve(options.size() + 2);
+    // jni.h declares optionString non-const; the VM only reads it.
+    for (const std::string& option : options) {
+        array.push_back(JavaVMOption{const_cast<char*>(option.c_str()), nullptr});
+    }
+    array.push_back(JavaVMOption{const_cast<char*>("abort"), reinterpret_cast<void*>(&VmAbortHook)});
+    array.push_back(JavaVMOption{const_cast<char*>("exit"), reinterpret_cast<void*>(&VmExitHook)});
+    return array;
+}
+
+unsigned CreateVmReasonId(jint result) {
+    switch (result) {
+        case JNI_ERR: return config::kMsgReasonUnknown;
+        case JNI_EDETACHED: return config::kMsgReasonDetached;
+        case JNI_EVERSION: return config::kMsgReasonVersion;
+        case JNI_ENOMEM: return config::kMsgReasonNoMemory;
+        case JNI_EEXIST: return config::kMsgReasonExists;
+        case JNI_EINVAL: return config::kMsgReasonInvalid;
+        default: return 0;
+    }
+}
+
+bool CreateVm(launcher::Launcher& launcher) {
+    CreateJavaVmFn createJavaVm = launcher.vmEntryPoints.createJavaVm;
+    if (createJavaVm == nullptr) {
+        config::PrintPlatformError(config::kMsgNoCreateJavaVm, 0);
+        return false;
+    }
+
+    std::vector<JavaVMOption> options = BuildVmOptionArray(launcher.vmOptions);
+    JavaVMInitArgs args{};
+    args.version = JNI_VERSION_1_2;
+    args.nOptions = static_cast<jint>(options.size());
+    args.options = options.data();
+    args.ignoreUnrecognized = JNI_FALSE;
+    if (platform::TraceEnabled()) TraceOptionArray(options);
+
+    jint result = createJavaVm(&launcher.javaVm, reinterpret_cast<void**>(&launcher.jniEnv), &args);
+    if (result == JNI_OK) {
+        if (platform::TraceEnabled()) platform::Trace(L"VM created");
+        return true;
+    }
+
+    // A failed creation may have written to the out-parameters; the destructor must not
+    // destroy a VM that does not exist.
+    launcher.javaVm = nullptr;
+    launcher.jniEnv = nullptr;
+    if (platform::TraceEnabled()) platform::Trace(L"VM creation failed with " + std::to_wstring(result));
+    unsigned reasonId = CreateVmReasonId(result);
+    std::wstring reason = reasonId != 0 ? config::FormatMessageId(reasonId) : std::wstring();
+    config::PrintErrorLine(
+        config::FormatMessageId(config::kMsgJniError, {config::FormatMessageId(config::kMsgCreateVmFailed), reason}));
+    return false;
+}
+
+}  // namespace kestran::jvm

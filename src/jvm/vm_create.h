@@ -1,0 +1,34 @@
+// Creating the Java VM with the assembled options and the "exit" and "abort" hooks.
+#pragma once
+
+#include <vector>
+
+#include "launcher/launcher.h"
+
+namespace kestran::jvm {
+
+// Receives the VM's exit and abort hooks (service mode only).
+class VmExitListener {
+public:
+    virtual ~VmExitListener() = default;
+    virtual void OnVmExit(int code) = 0;
+    virtual void OnVmAbort() = 0;
+};
+
+// Creates the VM on the calling thread from launcher.vmOptions (JNI_VERSION_1_2, unknown
+// options refused) and fills javaVm and jniEnv. Prints 203 with its reason on failure and
+// leaves both null. Stream redirection is the caller's next step.
+bool CreateVm(launcher::Launcher& launcher);
+
+// The "exit" and "abort" hooks: they pass the event to the current launcher's
+// vmExitListener when there is one, and return; what follows is the VM's business.
+void JNICALL VmExitHook(jint code);
+void JNICALL VmAbortHook();
+
+// Every option of `options` in order (extraInfo null), then "abort" and "exit" with their
+// hooks. The array points into `options`, which must outlive it.
+std::vector<JavaVMOption> BuildVmOptionArray(const launcher::NarrowList& options);
+// Message 225-230 for a JNI error result; 0 for any other value.
+unsigned CreateVmReasonId(jint result);
+
+}  // namespace kestran::jvm

@@ -1,0 +1,77 @@
+#include "jvm/vm_library.h"
+
+#include "config/messages.h"
+#include "config/paths.h"
+#include "launcher/launch_steps.h"
+#include "platform/environment.h"
+#include "platform/trace.h"
+
+namespace kestran::jvm {
+
+std::wstring StripPathComponents(const std::wstring& path, int count) {
+    std::wstring result = path;
+    for (int i = 0; i < count; ++i) {
+        size_t cut = result.rfind(L'\\');
+        if (cut == std::wstring::npos) break;
+        result.erase(cut);
+    }
+    return result;
+}
+
+std::wstring ExtendLibraryPath(const std::wstring& libraryPath, const std::wstring& launcherFolder,
+                               const std::wstring& vmLibraryPath) {
+    std::wstring result = libraryPath;
+    if (result.empty() || result.back() != L';') result += L';';
+    result += launcherFolder;
+    result += L";.;%Path%;";
+    // bin\server\jvm.dll -> the runtime's root, where lib sits beside bin.
+    std::wstring binFolder = StripPathComponents(vmLibraryPath, 2);
+    size_t cut = binFolder.rfind(L'\\');
+    result += (cut == std::wstring::npos ? std::wstring() : binFolder.substr(0, cut + 1)) + L"lib";
+    return result;
+}
+
+std::wstring SearchPathTemplate(const std::wstring& systemPath, const std::wstring& vmLibraryPath) {
+    std::wstring result;
+    if (!systemPath.empty()) {
+        result = systemPath;
+        if (result.back() != L';') result += L';';
+    }
+    result += L"%Path%;";
+    result += StripPathComponents(vmLibraryPath, 2);
+    return result;
+}
+
+void PrepareVmEnvironment(launcher::Launcher& launcher) {
+    const std::wstring& vmLibrary = launcher.vmLibraryPath;
+    platform::SetEnvironmentText(L"KESTRAN_JVM_PATH", vmLibrary);
+    platform::SetEnvironmentText(L"KESTRAN_JVM_HOME", StripPathComponents(vmLibrary, 3));
+
+    if (!launcher.libraryPath.empty()) {
+        std::wstring launcherFolder;
+        std::wstring modulePath;
+        if (launcher::GetModulePath(modulePath)) {
+            size_t cut = modulePath.rfind(L'\\');
+            if (cut != std::wstring::npos) launcherFolder = modulePath.substr(0, cut + 1);
+        }
+        std::wstring extended = ExtendLibraryPath(launcher.libraryPath, launcherFolder, vmLibrary);
+        config::ExpandEnvironment(extended);
+        launcher.libraryPath = extended;
+        std::wstring option = L"-Djava.library.path=" + extended;
+        if (platform::TraceEnabled() && config::LosesCharactersInAnsi(option)) {
+            platform::Trace(L"the library path holds characters outside the ANSI code page and reaches the VM altered: " +
+                            extended);
+        }
+        launcher.vmOptions.push_back(config::ToAnsi(option));
+    }
+
+    std::wstring searchPath = SearchPathTemplate(launcher.systemPath, vmLibrary);
+    config::ExpandEnvironment(searchPath);
+    platform::SetEnvironmentText(L"Path", searchPath);
+    if (platform::TraceEnabled()) {
+        platform::Trace(L"KESTRAN_JVM_HOME=" + StripPathComponents(vmLibrary, 3));
+        platform::Trace(L"Path=" + searchPath);
+    }
+}
+
+}  // namespace kestran::jvm

@@ -1,0 +1,76 @@
+#include <windows.h>
+
+#include "config/messages.h"
+#include "jvm/vm_library.h"
+#include "platform/trace.h"
+
+namespace kestran::jvm {
+
+namespace {
+
+// Spelled out: the SDK headers show them only for newer _WIN32_WINNT targets.
+constexpr DWORD kLoadLibrarySearchDefaultDirs = 0x00001000;
+
+using AddDllDirectoryFn = void*(WINAPI*)(PCWSTR);
+
+template <typename Fn>
+Fn ProcAs(FARPROC proc) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(proc));
+}
+
+std::wstring HexAddress(const void* address) {
+    wchar_t text[2 + 16 + 1];
+    swprintf(text, sizeof(text) / sizeof(text[0]), L"0x%llx",
+             static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address)));
+    return text;
+}
+
+}  // namespace
+
+bool LoadVmLibrary(launcher::Launcher& launcher, const std::wstring& libraryPath) {
+    // The runtime's bin folder holds the libraries jvm.dll imports (java.dll's neighbours,
+    // the C runtime of the JDK); without it in the search the load fails with error 126.
+    // AddDllDirectory is looked up rather than imported so that the launcher still starts on
+    // a Windows 7 without the update that brought it. There the bin folder is still found
+    // through Path, which PrepareVmEnvironment extended. The folder is never removed again.
+    DWORD flags = LOAD_WITH_ALTERED_SEARCH_PATH;
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    auto addDllDirectory = kernel ? ProcAs<AddDllDirectoryFn>(GetProcAddress(kernel, "AddDllDirectory")) : nullptr;
+    if (addDllDirectory) {
+        addDllDirectory(StripPathComponents(libraryPath, 2).c_str());
+        flags = kLoadLibrarySearchDefaultDirs;
+    }
+
+    // Never freed: the VM cannot be unloaded, and its threads run until the process ends.
+    HMODULE module = LoadLibraryExW(libraryPath.c_str(), nullptr, flags);
+    if (module == nullptr) {
+        DWORD error = GetLastError();
+        config::PrintErrorLine(config::FormatMessageId(config::kMsgVmLibraryLoadFailed, {libraryPath, error}));
+        return false;
+    }
+
+    VmEntryPoints& entries = launcher.vmEntryPoints;
+    entries.createJavaVm = ProcAs<CreateJavaVmFn>(GetProcAddress(module, "JNI_CreateJavaVM"));
+    if (entries.createJavaVm == nullptr) {
+        DWORD error = GetLastError();
+        config::PrintPlatformError(config::kMsgNoCreateJavaVm, error);
+        return false;
+    }
+    entries.getDefaultJavaVmInitArgs =
+        ProcAs<GetDefaultJavaVmInitArgsFn>(GetProcAddress(module, "JNI_GetDefaultJavaVMInitArgs"));
+    if (entries.getDefaultJavaVmInitArgs == nullptr) {
+        DWORD error = GetLastError();
+        config::PrintPlatformError(config::kMsgNoCreateJavaVm, error);
+        return false;
+    }
+    entries.findClassFromBootLoader =
+        ProcAs<FindClassFromBootLoaderFn>(GetProcAddress(module, "JVM_FindClassFromBootLoader"));
+
+    if (platform::TraceEnabled()) {
+        platform::Trace(L"loaded " + libraryPath + L" at " + HexAddress(module) +
+                        (entries.findClassFromBootLoader ? L"" : L" (no JVM_FindClassFromBootLoader)"));
+    }
+    return true;
+}
+
+}  // namespace kestran::jvm

@@ -1,0 +1,51 @@
+#include "launcher/pe_header.h"
+
+namespace kestran::launcher {
+namespace {
+
+constexpr size_t kDosHeaderSize = 0x40;
+constexpr size_t kLfanewOffset = 0x3C;
+constexpr size_t kSignatureSize = 4;
+constexpr size_t kFileHeaderSize = 20;
+constexpr size_t kMachineOffset = 4;  // within the NT headers, right after the signature
+
+// Little-endian reads; the buffer may sit at any alignment.
+uint32_t Read32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
+uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+}  // namespace
+
+PeHeaderStatus LocateNtHeaders(const uint8_t* data, size_t size, size_t& ntOffset) {
+    if (data == nullptr || size < kDosHeaderSize) return PeHeaderStatus::TooSmall;
+    if (data[0] != 'M' || data[1] != 'Z') return PeHeaderStatus::NotMz;
+    // e_lfanew is a signed LONG; a negative value reads as a huge offset and is refused below.
+    const uint64_t offset = Read32(data + kLfanewOffset);
+    if (offset > size || size - offset < kSignatureSize + kFileHeaderSize)
+        return PeHeaderStatus::HeadersOutside;
+    if (Read32(data + offset) != kNtSignature) return PeHeaderStatus::BadSignature;
+    ntOffset = static_cast<size_t>(offset);
+    return PeHeaderStatus::Ok;
+}
+
+PeHeaderStatus ReadImageMachine(const uint8_t* data, size_t size, uint16_t& machine) {
+    size_t offset = 0;
+    PeHeaderStatus status = LocateNtHeaders(data, size, offset);
+    if (status == PeHeaderStatus::Ok) machine = Read16(data + offset + kMachineOffset);
+    return status;
+}
+
+const wchar_t* DescribePeHeaderStatus(PeHeaderStatus status) {
+    switch (status) {
+        case PeHeaderStatus::Ok: return L"a PE image";
+        case PeHeaderStatus::TooSmall: return L"too small for a PE image";
+        case PeHeaderStatus::NotMz: return L"not a PE image (no MZ header)";
+        case PeHeaderStatus::HeadersOutside: return L"not a PE image (NT headers outside the file)";
+        case PeHeaderStatus::BadSignature: return L"not a PE image (no PE signature)";
+    }
+    return L"unknown";
+}
+
+}  // namespace kestran::launcher

@@ -1,0 +1,42 @@
+#include "config/launcher_settings.h"
+#include "config/messages.h"
+#include "launcher/launch_steps.h"
+#include "launcher/process_environment.h"
+#include "launcher/single_instance.h"
+#include "platform/trace.h"
+#include "runtime/runtime_search.h"
+#include "ui/runtime_not_found.h"
+
+namespace kestran::launcher {
+
+bool PrepareLaunch(Launcher& launcher) {
+    ParseCommandLine(launcher, launcher.arguments);
+    if (!config::LoadLauncherSettings(launcher)) return false;
+    if (!AcquireSingleInstance(launcher)) return false;
+    if (launcher.singleInstance && !launcher.isPrimaryInstance) return true;
+    if (launcher.overrideWorkingDir) ApplyWorkingDirectory();
+
+    if (runtime::FindJavaRuntime(launcher)) return true;
+
+    std::wstring range = config::DescribeVersionRange(launcher.minVersion, launcher.maxVersion, config::Messages());
+    unsigned messageId = launcher.jvmType == 1 ? config::kMsgJreNotFoundServer : config::kMsgJreNotFound;
+    std::wstring message = config::FormatMessageId(messageId, {range});
+
+    std::wstring pickedFolder;
+    std::wstring pickedLibraryPath;
+    int result = ui::ShowRuntimeNotFoundDialog(message, launcher.jvmType, pickedFolder, pickedLibraryPath);
+    if (result == ui::kDialogCannotShow) {
+        // Nobody can answer a dialog here: say it on the console rather than end silently.
+        config::PrintErrorLine(message);
+        return false;
+    }
+    if (result != ui::kDialogOk) return false;
+
+    launcher.vmLibraryPath = pickedLibraryPath;
+    CheckVmLibraryMachine(launcher);
+    std::wstring settingsFile;
+    if (config::SettingsFilePath(settingsFile)) config::WriteBackJrePath(launcher, settingsFile, pickedFolder);
+    return true;
+}
+
+}  // namespace kestran::launcher

@@ -1,0 +1,40 @@
+#include "config/paths.h"
+#include "launcher/launch_steps.h"
+#include "launcher/process_environment.h"
+#include "platform/environment.h"
+
+namespace kestran::launcher {
+
+std::wstring UserSettingsFilePathFor(const std::wstring& exePath, const std::wstring& productName,
+                                     const std::wstring& productCode, bool createDirectories) {
+    std::wstring path;
+    platform::GetEnvironmentText(L"APPDATA", path);
+
+    // Characters that cannot stand in a folder name are dropped from the product name.
+    std::wstring productFolder;
+    for (wchar_t c : productName) {
+        if (std::wstring(L"\\?\"|><:/*").find(c) == std::wstring::npos) productFolder.push_back(c);
+    }
+    path += L"\\" + productFolder;
+    if (createDirectories) config::CreateFolder(path);
+    path += L"\\" + productCode;
+    if (createDirectories) config::CreateFolder(path);
+
+    std::wstring baseName = config::FileNameOf(exePath);
+    size_t dot = baseName.rfind(L'.');
+    if (dot != std::wstring::npos) baseName.erase(dot);
+    return path + L"\\" + baseName + L".ini";
+}
+
+std::wstring UserSettingsFilePath(const Launcher& launcher, bool createDirectories) {
+    std::wstring modulePath;
+    if (!GetModulePath(modulePath)) return {};
+    return UserSettingsFilePathFor(modulePath, launcher.productName, launcher.productCode, createDirectories);
+}
+
+std::wstring PairUserSettingsFilePath(const Launcher& launcher) {
+    if (launcher.pairProduct.empty()) return {};
+    return UserSettingsFilePathFor(launcher.pairProduct, launcher.productName, launcher.productCode, true);
+}
+
+}  // namespace kestran::launcher

@@ -1,0 +1,30 @@
+// Class path items of the "Class Path" setting: which are taken as written and which are
+// resolved on disk (relative entries under the launcher's folder, wildcards).
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kestran::runtime {
+
+// The names matching a file pattern, in the order the platform returns them (directory
+// order on Windows); nothing when the pattern matches nothing.
+using MatchLister = std::function<void(const std::wstring& pattern, std::vector<std::wstring>& names)>;
+
+// At least two characters, and ':' second or two leading backslashes.
+bool IsClassPathItemAbsolute(const std::wstring& item);
+// Relative items and items holding '*' are resolved on disk; the rest are taken unchanged.
+bool ClassPathItemNeedsSearch(const std::wstring& item);
+// A relative item placed under `moduleFolder` (the launcher's folder without its trailing
+// backslash); an absolute one is its own pattern.
+std::wstring ClassPathSearchPattern(const std::wstring& item, const std::wstring& moduleFolder);
+// What goes before each matched name: the pattern up to and including its last separator.
+std::wstring ClassPathMatchPrefix(const std::wstring& pattern);
+
+// Appends "<folder>\<name>;" to `classPath` for every match of the item's pattern, in the
+// lister's order; a pattern that matches nothing appends nothing.
+void ExpandClassPathEntry(const std::wstring& item, const std::wstring& moduleFolder, const MatchLister& list,
+                          std::wstring& classPath);
+
+}  // namespace kestran::runtime

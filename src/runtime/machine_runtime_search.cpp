@@ -1,0 +1,32 @@
+#include "config/paths.h"
+#include "launcher/launch_steps.h"
+#include "launcher/process_environment.h"
+#include "runtime/runtime_search.h"
+
+namespace kestran::runtime {
+namespace {
+
+class MachineSearchHost final : public RuntimeSearchHost {
+public:
+    const FileProber& Files() const override { return DiskFileProber(); }
+    const RegistryReader& Registry() const override { return MachineRegistry(); }
+    bool LauncherFolder(std::wstring& out) const override {
+        std::wstring modulePath;
+        return launcher::GetModulePath(modulePath) && LauncherFolderOf(modulePath, out);
+    }
+    std::wstring ExpandEnvironment(const std::wstring& text) const override {
+        return config::ExpandedEnvironment(text);
+    }
+    void CheckVmLibraryMachine(launcher::Launcher& launcher) const override {
+        launcher::CheckVmLibraryMachine(launcher);
+    }
+};
+
+}  // namespace
+
+bool FindJavaRuntime(launcher::Launcher& launcher) {
+    const MachineSearchHost host;
+    return FindJavaRuntime(launcher, host);
+}
+
+}  // namespace kestran::runtime

@@ -1,0 +1,102 @@
+#include "runtime/memory_options.h"
+
+#include <limits>
+
+namespace kestran::runtime {
+
+namespace {
+
+constexpr uint64_t kMax = std::numeric_limits<uint64_t>::max();
+
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+// Saturating rather than wrapping: a wrapped size would hand the VM a small, plausible and
+// wrong heap; a saturated one is refused by the VM with its own message.
+uint64_t SaturatingMultiply(uint64_t a, uint64_t b) {
+    if (a != 0 && b > kMax / a) return kMax;
+    return a * b;
+}
+
+uint64_t SaturatingAppendDigit(uint64_t number, wchar_t digit) {
+    uint64_t d = static_cast<uint64_t>(digit - L'0');
+    if (number > (kMax - d) / 10) return kMax;
+    return number * 10 + d;
+}
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) { return text.rfind(prefix, 0) == 0; }
+
+}  // namespace
+
+bool IsMemoryPercentOption(const std::wstring& token) {
+    if (token.size() < 4) return false;
+    if (!StartsWith(token, L"-Xms") && !StartsWith(token, L"-Xmx") && !StartsWith(token, L"-Xss")) return false;
+    wchar_t last = token.back();
+    return last == L'P' || last == L'p' || last == L'T' || last == L't';
+}
+
+NumberList ParseNumberList(const std::wstring& text) {
+    NumberList result;
+    size_t first = 0;
+    while (first < text.size() && !IsDigit(text[first]) && text[first] != L':') ++first;
+    result.prefixLength = first;
+    if (first == text.size()) return result;
+
+    result.numbers.push_back(0);
+    // The last character is the unit (P, T, K...) and never part of a number.
+    for (size_t i = first; i + 1 < text.size(); ++i) {
+        wchar_t c = text[i];
+        if (IsDigit(c)) {
+            result.numbers.back() = SaturatingAppendDigit(result.numbers.back(), c);
+        } else if (c == L':') {
+            result.numbers.push_back(0);
+        }
+    }
+    return result;
+}
+
+uint64_t MemoryPercentKilobytes(const std::wstring& token, const MemoryStatus& memory) {
+    NumberList list = ParseNumberList(token);
+    uint64_t percentage = list.numbers.size() > 0 ? list.numbers[0] : 0;
+    uint64_t minimum = list.numbers.size() > 1 ? list.numbers[1] : 0;
+    uint64_t maximum = list.numbers.size() > 2 ? list.numbers[2] : 0;
+
+    wchar_t unit = token.empty() ? L'P' : token.back();
+    uint64_t base = (unit == L'T' || unit == L't') ? memory.availableVirtual : memory.totalPhysical;
+
+    double product = static_cast<double>(base >> 10) * (static_cast<double>(percentage) / 100.0);
+    // Converting a double at or above 2^64 to an integer is undefined; clamp first.
+    uint64_t size = product >= 18446744073709551616.0 ? kMax : static_cast<uint64_t>(product);
+
+    uint64_t ceiling = SaturatingMultiply(maximum, 1024);
+    if (maximum != 0 && size > ceiling) size = ceiling;
+    uint64_t floor = SaturatingMultiply(minimum, 1024);
+    if (floor > size) size = floor;
+    return size;
+}
+
+std::wstring ResolveMemoryPercent(const std::wstring& token, const MemoryStatus& memory) {
+    size_t prefixLength = ParseNumberList(token).prefixLength;
+    return token.substr(0, prefixLength) + std::to_wstring(MemoryPercentKilobytes(token, memory)) + L"K";
+}
+
+uint64_t ParseStackSize(const std::wstring& token) {
+    std::wstring value = token.size() > 4 ? token.substr(4) : std::wstring();
+    NumberList list = ParseNumberList(value);
+    if (list.prefixLength != 0 || list.numbers.size() != 1) return 0;
+
+    uint64_t number = list.numbers[0];
+    wchar_t last = value.back();
+    uint64_t multiplier = 1;
+    if (IsDigit(last)) {
+        number = SaturatingAppendDigit(number, last);
+    } else if (last == L'K' || last == L'k') {
+        multiplier = 1024;
+    } else if (last == L'M' || last == L'm') {
+        multiplier = 1048576;
+    } else if (last == L'G' || last == L'g') {
+        multiplier = 1073741824;
+    }
+    return SaturatingMultiply(number, multiplier);
+}
+
+}  // namespace kestran::runtime

@@ -1,0 +1,27 @@
+#include "runtime/registry_reader.h"
+
+namespace kestran::runtime {
+namespace {
+
+// There is no machine registry here: every key is missing, so the search moves on to
+// JAVA_HOME.
+class NoRegistry final : public RegistryReader {
+public:
+    bool ListSubkeys(const std::wstring&, RegistryView, std::vector<std::wstring>& names) const override {
+        names.clear();
+        return false;
+    }
+    bool ReadValue(const std::wstring&, RegistryView, const std::wstring&, std::vector<uint8_t>& data) const override {
+        data.clear();
+        return false;
+    }
+};
+
+}  // namespace
+
+const RegistryReader& MachineRegistry() {
+    static const NoRegistry reader;
+    return reader;
+}
+
+}  // namespace kestran::runtime

@@ -1,0 +1,57 @@
+#include "runtime/runtime_probe.h"
+
+#include "config/paths.h"
+#include "runtime/runtime_keys.h"
+
+namespace kestran::runtime {
+namespace {
+
+class DiskProber final : public FileProber {
+public:
+    bool Exists(const std::wstring& path) const override { return config::FindFile(path); }
+};
+
+}  // namespace
+
+const FileProber& DiskFileProber() {
+    static const DiskProber prober;
+    return prober;
+}
+
+ProbeResult ProbeRuntimeFolder(const std::wstring& folder, int32_t mode, const FileProber& files) {
+    ProbeResult result;
+    if (mode == 1 || mode == 2) {
+        std::wstring server = folder + kServerVmLibrary;
+        if (files.Exists(server)) {
+            result.libraryPath = std::move(server);
+            result.serverVm = true;
+            return result;
+        }
+        if (mode == 1) return result;
+    }
+    for (const VmLibraryLocation& location : kVmLibraryLocations) {
+        std::wstring candidate = folder + location.relativePath;
+        if (files.Exists(candidate)) {
+            result.libraryPath = std::move(candidate);
+            result.serverVm = location.serverVm;
+            return result;
+        }
+    }
+    return result;
+}
+
+ProbeResult ProbeRuntimeFolder(const std::wstring& folder, int32_t mode) {
+    return ProbeRuntimeFolder(folder, mode, DiskFileProber());
+}
+
+bool IsJavaRuntimeFolder(const std::wstring& folder, const FileProber& files) {
+    return files.Exists(folder + kJavaLibrary);
+}
+
+bool WithTrailingBackslash(const std::wstring& text, std::wstring& out) {
+    if (text.empty()) return false;
+    out = text.back() == L'\\' ? text : text + L'\\';
+    return true;
+}
+
+}  // namespace kestran::runtime

@@ -1,0 +1,50 @@
+// Finding the Java runtime: configured folder, beside the launcher, registry, JAVA_HOME.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "launcher/launcher.h"
+#include "runtime/registry_reader.h"
+#include "runtime/runtime_keys.h"
+#include "runtime/runtime_probe.h"
+#include "runtime/selection_policy.h"
+
+namespace kestran::runtime {
+
+// Stores the chosen jvm.dll in vmLibraryPath and gives true, or false when nothing was found.
+// Sets handOverToPair when the runtime must be run by the paired (32-bit) program.
+bool FindJavaRuntime(launcher::Launcher& launcher);
+
+// What the search needs from the machine; the real one is built by FindJavaRuntime above.
+class RuntimeSearchHost {
+public:
+    virtual ~RuntimeSearchHost() = default;
+    virtual const FileProber& Files() const = 0;
+    virtual const RegistryReader& Registry() const = 0;
+    // The launcher's folder with its trailing backslash; false when the module path is unknown.
+    virtual bool LauncherFolder(std::wstring& out) const = 0;
+    // The text with environment variables expanded; empty when expansion fails.
+    virtual std::wstring ExpandEnvironment(const std::wstring& text) const = 0;
+    // Decides handOverToPair from the machine type of vmLibraryPath.
+    virtual void CheckVmLibraryMachine(launcher::Launcher& launcher) const = 0;
+};
+
+bool FindJavaRuntime(launcher::Launcher& launcher, const RuntimeSearchHost& host);
+
+SelectionSettings SelectionSettingsOf(const launcher::Launcher& launcher);
+
+// Appends the qualifying runtimes registered under `key` in `view`, in subkey order.
+void CollectRegistryCandidates(const RuntimeKey& key, RegistryView view, const SelectionSettings& settings,
+                               const RegistryReader& registry, const FileProber& files,
+                               std::vector<RuntimeCandidate>& candidates);
+
+// One registry pass over the admitted keys; true and the chosen home folder when a runtime
+// was selected. The 32-bit view is read only when a pair program can run its runtimes.
+bool SearchRegistry(const launcher::Launcher& launcher, RegistryView view, const RegistryReader& registry,
+                    const FileProber& files, std::wstring& homeFolder);
+
+// The module path up to and including its last backslash; false when it has none.
+bool LauncherFolderOf(const std::wstring& modulePath, std::wstring& out);
+
+}  // namespace kestran::runtime

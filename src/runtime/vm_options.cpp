@@ -1,0 +1,151 @@
+#include "runtime/vm_options.h"
+
+#include "config/launcher_settings.h"
+#include "config/messages.h"
+#include "config/paths.h"
+#include "config/split.h"
+#include "platform/trace.h"
+#include "runtime/class_path.h"
+#include "runtime/vm_parameters.h"
+
+namespace kestran::runtime {
+
+namespace {
+
+// The module path is asked for at most once per assembly, so that a failure to read it
+// prints its error line once, however many items need it.
+class ModulePathOnce {
+public:
+    explicit ModulePathOnce(OptionSources& sources) : sources_(sources) {}
+    bool Get(std::wstring& out) {
+        if (!asked_) {
+            asked_ = true;
+            known_ = sources_.ModulePath(path_);
+        }
+        if (known_) out = path_;
+        return known_;
+    }
+
+private:
+    OptionSources& sources_;
+    bool asked_ = false;
+    bool known_ = false;
+    std::wstring path_;
+};
+
+std::wstring BuildClassPath(const config::SettingsStore& settings, OptionSources& sources, ModulePathOnce& module) {
+    std::wstring value;
+    settings.getValue(L"Class Path", L"Class Path", value);
+    std::vector<std::wstring> items;
+    config::SplitList(value, L";", items);
+
+    MatchLister lister = [&sources](const std::wstring& pattern, std::vector<std::wstring>& names) {
+        sources.ListMatches(pattern, names);
+    };
+    std::wstring classPath;
+    for (std::wstring& item : items) {
+        sources.ExpandEnvironment(item);
+        if (!ClassPathItemNeedsSearch(item)) {
+            classPath.append(item).append(1, L';');
+            continue;
+        }
+        // An empty item would search the launcher's folder itself ("C:\app\"), which
+        // names no class path entry.
+        if (item.empty()) continue;
+        std::wstring moduleFolder;
+        if (!IsClassPathItemAbsolute(item)) {
+            std::wstring modulePath;
+            if (!module.Get(modulePath)) continue;
+            moduleFolder = config::FolderOf(modulePath);
+        }
+        size_t before = classPath.size();
+        ExpandClassPathEntry(item, moduleFolder, lister, classPath);
+        if (platform::TraceEnabled()) {
+            size_t added = 0;
+            for (size_t i = before; i < classPath.size(); ++i) added += classPath[i] == L';';
+            platform::Trace(L"class path item \"" + item + L"\": " + std::to_wstring(added) + L" match(es)");
+        }
+    }
+    return classPath;
+}
+
+void AppendNarrowOption(launcher::Launcher& launcher, const std::wstring& option) {
+    // The VM reads option strings in the ANSI code page; characters outside it arrive as
+    // the code page's replacement character and the VM cannot tell.
+    if (platform::TraceEnabled() && config::LosesCharactersInAnsi(option)) {
+        platform::Trace(L"VM option " + std::to_wstring(launcher.vmOptions.size()) +
+                        L" holds characters outside the ANSI code page and reaches the VM altered: " + option);
+    }
+    launcher.vmOptions.push_back(config::ToAnsi(option));
+}
+
+}  // namespace
+
+bool AssembleVmOptionsFrom(launcher::Launcher& launcher, const config::SettingsStore& settings,
+                           OptionSources& sources) {
+    ModulePathOnce module(sources);
+    std::wstring classPath = BuildClassPath(settings, sources, module);
+
+    std::wstring embedded;
+    settings.getValue(L"Application", L"Embedded Jar", embedded);
+    if (config::IsYesAnyCase(embedded)) {
+        std::wstring modulePath;
+        if (module.Get(modulePath)) classPath = modulePath + L";" + classPath;
+    }
+
+    if (classPath.empty()) {
+        config::PrintErrorLine(config::FormatMessageId(config::kMsgNoClassPath));
+        return false;
+    }
+
+    std::vector<std::wstring> options;
+    options.push_back(L"-Djava.class.path=" + classPath);
+
+    std::wstring parameters;
+    settings.getValue(L"Java Runtime Environment", L"Virtual Machine Parameters", parameters);
+    if (!parameters.empty()) {
+        MemoryStatus memory = sources.Memory();
+        for (std::wstring& token : SplitVmParameters(parameters)) {
+            AddVmParameter(std::move(token), memory, launcher.threadStackSize, options);
+        }
+    }
+
+    // Expanded only now, so that %NAME% inside an option takes no part in the percentage
+    // arithmetic above.
+    for (std::wstring& option : options) {
+        sources.ExpandEnvironment(option);
+        AppendNarrowOption(launcher, option);
+    }
+
+    std::wstring value;
+    settings.getValue(L"Application", L"Output File", launcher.outputFile);
+    if (!launcher.outputFile.empty()) sources.ExpandEnvironment(launcher.outputFile);
+    settings.getValue(L"Application", L"Output Append", value);
+    launcher.outputAppend = value == L"yes";
+
+    settings.getValue(L"Application", L"Error File", launcher.errorFile);
+    if (!launcher.errorFile.empty()) sources.ExpandEnvironment(launcher.errorFile);
+    settings.getValue(L"Application", L"Error Append", value);
+    launcher.errorAppend = value == L"yes";
+
+    settings.getValue(L"Application", L"Cmd", launcher.cmdText);
+    if (!launcher.cmdText.empty()) {
+        std::wstring cmd = launcher.cmdText;
+        sources.ExpandEnvironment(cmd);
+        std::vector<std::wstring> cmdArguments;
+        config::SplitArguments(cmd, cmdArguments);
+        for (std::wstring& argument : cmdArguments) {
+            if (!argument.empty()) launcher.arguments.push_back(std::move(argument));
+        }
+    }
+    return true;
+}
+
+bool AssembleVmOptions(launcher::Launcher& launcher) {
+    std::wstring settingsFile;
+    if (!config::SettingsFilePath(settingsFile)) return false;
+    std::unique_ptr<config::SettingsStore> settings = config::OpenLayeredSettings(settingsFile);
+    return AssembleVmOptionsFrom(launcher, *settings, PlatformOptionSources());
+}
+
+}  // namespace kestran::runtime

@@ -1,0 +1,38 @@
+// Building the VM option list: class path, user VM parameters, memory sizes, redirection
+// settings and the "Cmd" arguments.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "config/settings_store.h"
+#include "launcher/launcher.h"
+#include "runtime/memory_options.h"
+
+namespace kestran::runtime {
+
+// Appends to vmOptions and arguments; false (after message 209) when the class path is empty,
+// false without a message when there is no settings file.
+bool AssembleVmOptions(launcher::Launcher& launcher);
+
+// What the assembly needs from the platform; a fake stands in for it in tests.
+class OptionSources {
+public:
+    virtual ~OptionSources() = default;
+    // The launcher's own path; false (after its own error line) when it cannot be read.
+    virtual bool ModulePath(std::wstring& out) = 0;
+    // %NAME% references expanded in place; the text stays as it was when expansion fails.
+    virtual void ExpandEnvironment(std::wstring& text) = 0;
+    // Names matching a file pattern, in directory order.
+    virtual void ListMatches(const std::wstring& pattern, std::vector<std::wstring>& names) = 0;
+    virtual MemoryStatus Memory() = 0;
+};
+
+// The sources of the running process (files, environment, memory of this machine).
+OptionSources& PlatformOptionSources();
+
+// AssembleVmOptions with the settings already opened.
+bool AssembleVmOptionsFrom(launcher::Launcher& launcher, const config::SettingsStore& settings,
+                           OptionSources& sources);
+
+}  // namespace kestran::runtime

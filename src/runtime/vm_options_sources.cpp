@@ -1,0 +1,31 @@
+#include "config/paths.h"
+#include "launcher/launch_steps.h"
+#include "runtime/vm_options.h"
+
+namespace kestran::runtime {
+
+namespace {
+
+class ProcessOptionSources : public OptionSources {
+public:
+    bool ModulePath(std::wstring& out) override { return launcher::GetModulePath(out); }
+    void ExpandEnvironment(std::wstring& text) override { config::ExpandEnvironment(text); }
+    void ListMatches(const std::wstring& pattern, std::vector<std::wstring>& names) override {
+        config::FileSearch search;
+        config::FoundFile found;
+        if (!search.First(pattern, found)) return;
+        do {
+            names.push_back(found.name);
+        } while (search.Next(found));
+    }
+    MemoryStatus Memory() override { return QueryMemoryStatus(); }
+};
+
+}  // namespace
+
+OptionSources& PlatformOptionSources() {
+    static ProcessOptionSources sources;
+    return sources;
+}
+
+}  // namespace kestran::runtime

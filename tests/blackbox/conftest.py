@@ -1,0 +1,205 @@
+"""Black-box launch tests: the real kestran.exe, renamed into a fresh folder, run under Wine.
+
+Each test reads as a scenario: write the INI (and folders, registry, environment), run the
+launcher, check the full 32-bit exit code and the exact console lines.
+
+Fixtures:
+  app       a fresh application folder with kestran.exe copied in as Tool.exe
+  make_app  factory for more folders / other exe names: make_app("My App", exe="Other.exe")
+  wine      the Wine session (registry helpers, path conversion, running any Windows program)
+"""
+import os
+import shutil
+import subprocess
+import uuid
+from pathlib import Path
+
+import pytest
+
+REPO = Path(__file__).resolve().parents[2]
+BUILD = Path(os.environ.get("KESTRAN_BUILD_DIR", REPO / "build" / "windows"))
+KESTRAN_EXE = BUILD / "kestran.exe"
+RUNNER_EXE = BUILD / "tests" / "exitcode_runner.exe"
+TOOLS_DIR = BUILD / "tests"
+WINE_ENV = REPO / "tests" / "tools" / "wine-env.sh"
+
+# Unix variables that Wine passes through and that would change what the launcher does.
+_CLEARED_VARIABLES = ("JAVA_HOME", "APPDATA", "CLASSPATH", "JDK_JAVA_OPTIONS", "JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS")
+_CLEARED_PREFIXES = ("KESTRAN_", "TESTJVM_")
+
+
+def win_path(path) -> str:
+    """The Windows view of a Unix path (drive Z: maps the Unix root)."""
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+def _wine_environment():
+    output = subprocess.run(
+        ["bash", "-c", f'source "{WINE_ENV}"; env -0'], check=True, capture_output=True
+    ).stdout.decode()
+    env = dict(item.split("=", 1) for item in output.split("\0") if "=" in item)
+    return {k: env[k] for k in ("WINEPREFIX", "WINEARCH", "WINEDEBUG", "WINEDLLOVERRIDES", "WINE_LOADER", "WINESERVER")}
+
+
+def split_lines(data: bytes, encoding="cp1252"):
+    """Console output as lines: CRLF line ends; a last line without its end is kept."""
+    text = data.decode(encoding, errors="replace")
+    lines = text.split("\r\n")
+    if lines and lines[-1] == "":
+        lines.pop()
+    return lines
+
+
+class Result:
+    def __init__(self, exit_code, stdout: bytes, stderr: bytes):
+        self.exit_code = exit_code
+        self.stdout_bytes = stdout
+        self.stderr_bytes = stderr
+        self.stdout_lines = split_lines(stdout)
+        self.stderr_lines = split_lines(stderr)
+
+    @property
+    def stdout(self):
+        return self.stdout_bytes.decode("cp1252", errors="replace")
+
+    @property
+    def stderr(self):
+        return self.stderr_bytes.decode("cp1252", errors="replace")
+
+    def trace(self):
+        """The launcher's trace lines (KESTRAN_TRACE set), without their prefix."""
+        return [l[len("kestran: "):] for l in self.stderr_lines if l.startswith("kestran: ")]
+
+    def __repr__(self):
+        return f"Result(exit_code={self.exit_code}, stdout={self.stdout_lines!r}, stderr={self.stderr_lines!r})"
+
+
+class Wine:
+    def __init__(self, env, scratch: Path):
+        self.env = env
+        self.loader = env["WINE_LOADER"]
+        self.scratch = scratch
+
+    def base_environment(self, extra=None):
+        env = {k: v for k, v in os.environ.items()
+               if k not in _CLEARED_VARIABLES and not k.startswith(_CLEARED_PREFIXES)}
+        env.update(self.env)
+        if extra:
+            for key, value in extra.items():
+                if value is None:
+                    env.pop(key, None)
+                else:
+                    env[key] = value
+        return env
+
+    def run(self, command_line: str, env=None, cwd=None, timeout=60) -> Result:
+        """Runs a Windows command line exactly as written, through the exit-code runner."""
+        exit_file = self.scratch / f"exit-{uuid.uuid4().hex}.txt"
+        full_env = self.base_environment(env)
+        full_env["KESTRAN_TEST_COMMAND_LINE"] = command_line
+        full_env["KESTRAN_TEST_EXITCODE_FILE"] = win_path(exit_file)
+        full_env["KESTRAN_TEST_TIMEOUT_MS"] = str(int(timeout * 1000))
+        completed = subprocess.run([self.loader, str(RUNNER_EXE)], env=full_env, cwd=cwd,
+                                   capture_output=True, timeout=timeout + 30)
+        text = exit_file.read_text().strip() if exit_file.exists() else "missing"
+        exit_file.unlink(missing_ok=True)
+        if not text.isdigit():
+            raise AssertionError(f"runner could not report an exit code: {text!r}; stderr={completed.stderr!r}")
+        return Result(int(text), completed.stdout, completed.stderr)
+
+    def reg(self, *args, check=True):
+        """Runs Wine's reg.exe, e.g. wine.reg("add", r"HKLM\\Software\\X", "/v", "A", "/d", "1", "/f")."""
+        completed = subprocess.run([self.loader, "reg", *args], env=self.base_environment(), capture_output=True)
+        if check and completed.returncode != 0:
+            raise AssertionError(f"reg {args} failed: {completed.stdout!r} {completed.stderr!r}")
+        return completed
+
+    def import_reg(self, text: str):
+        """Imports a REGEDIT4 text (many keys at once: one Wine process instead of one per value)."""
+        path = self.scratch / f"import-{uuid.uuid4().hex}.reg"
+        body = text if text.startswith("REGEDIT4") else "REGEDIT4\r\n\r\n" + text
+        path.write_bytes(body.replace("\r\n", "\n").replace("\n", "\r\n").encode("cp1252"))
+        completed = subprocess.run([self.loader, "regedit", "/S", win_path(path)],
+                                   env=self.base_environment(), capture_output=True)
+        path.unlink(missing_ok=True)
+        if completed.returncode != 0:
+            raise AssertionError(f"regedit failed: {completed.stderr!r}")
+
+    def delete_key(self, key: str, view=64):
+        args = ["delete", key, "/f"]
+        if view == 32:
+            args.append("/reg:32")
+        self.reg(*args, check=False)
+
+
+class App:
+    """An application folder holding the launcher under a chosen name."""
+
+    def __init__(self, wine: Wine, folder: Path, exe: str = "Tool.exe"):
+        self.wine = wine
+        self.dir = folder
+        self.dir.mkdir(parents=True, exist_ok=True)
+        self.exe = folder / exe
+        shutil.copyfile(KESTRAN_EXE, self.exe)
+        self.appdata = folder.parent / (folder.name + "-appdata")
+        self.appdata.mkdir(exist_ok=True)
+
+    @property
+    def ini(self) -> Path:
+        return self.exe.with_suffix(".ini")
+
+    def write_ini(self, text, encoding="cp1252", bom=False):
+        """Writes the settings file; '\\n' becomes CRLF. bytes are written as they are."""
+        if isinstance(text, bytes):
+            self.ini.write_bytes(text)
+            return self.ini
+        data = text.replace("\r\n", "\n").replace("\n", "\r\n")
+        raw = data.encode(encoding)
+        if bom and encoding.lower().replace("-", "") == "utf8":
+            raw = b"\xef\xbb\xbf" + raw
+        elif bom and encoding.lower().replace("-", "") in ("utf16le", "utf16"):
+            raw = b"\xff\xfe" + data.encode("utf-16-le")
+        self.ini.write_bytes(raw)
+        return self.ini
+
+    def win(self, path=None) -> str:
+        return win_path(path if path is not None else self.dir)
+
+    def command_line(self, args="") -> str:
+        if isinstance(args, (list, tuple)):
+            args = " ".join(f'"{a}"' if (" " in a or a == "") else a for a in args)
+        exe = f'"{win_path(self.exe)}"'
+        return exe + (" " + args if args else "")
+
+    def run(self, args="", env=None, trace=False, timeout=60, cwd=None) -> Result:
+        """Runs the launcher with `args` (a raw string, or a list quoted simply).
+
+        APPDATA points into a folder of this test's own unless `env` says otherwise.
+        """
+        full_env = {"APPDATA": win_path(self.appdata)}
+        if trace:
+            full_env["KESTRAN_TRACE"] = "1"
+        full_env.update(env or {})
+        return self.wine.run(self.command_line(args), env=full_env, cwd=cwd or self.dir, timeout=timeout)
+
+
+@pytest.fixture(scope="session")
+def wine(tmp_path_factory):
+    if not KESTRAN_EXE.exists():
+        pytest.fail(f"{KESTRAN_EXE} is not built")
+    env = _wine_environment()
+    if not (Path(env["WINEPREFIX"]) / "system.reg").exists():
+        subprocess.run(["bash", "-c", f'source "{WINE_ENV}"; wine_env_start'], check=True)
+    return Wine(env, tmp_path_factory.mktemp("wine-scratch"))
+
+
+@pytest.fixture
+def make_app(wine, tmp_path):
+    def factory(folder="app", exe="Tool.exe"):
+        return App(wine, tmp_path / folder, exe)
+    return factory
+
+
+@pytest.fixture
+def app(make_app):
+    return make_app()

@@ -1,0 +1,96 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "config/messages.h"
+
+using namespace kestran::config;
+
+namespace {
+
+// Restores the thread locale so that tests do not leak their language into each other.
+class ThreadLanguage {
+public:
+    explicit ThreadLanguage(LANGID language) : saved_(GetThreadLocale()) {
+        SetThreadLocale(MAKELCID(language, SORT_DEFAULT));
+    }
+    ~ThreadLanguage() { SetThreadLocale(saved_); }
+
+private:
+    LCID saved_;
+};
+
+std::wstring Load(unsigned id) {
+    std::wstring text = L"untouched";
+    Messages().LoadMessage(id, text);
+    return text;
+}
+
+TEST(ResourceMessages, TableInThreeLanguages) {
+    struct Case {
+        LANGID language;
+        unsigned id;
+        std::wstring expected;
+    } cases[] = {
+        {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), 210, L"Main class was not specified in INI file."},
+        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), 210, L"Main class in der INI-Datei nicht spezifiziert."},
+        {MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH), 210, L"Classe principale non sp\u00e9cifi\u00e9e dans le fichier INI."},
+        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), 228, L"nicht gen\u00fcgend Arbeitsspeicher"},
+        {MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH), 229, L"VM d\u00e9j\u00e0 cr\u00e9\u00e9e"},
+        {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), 202, L"Windows exception: %s (errno = %d).\n"},
+        {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), 207,
+         L"The Java Runtime Environment (JRE) was not found. Please  download and install a JRE (%s) from:"},
+        {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), 230, L"invalid arguments"},
+    };
+    for (const Case& c : cases) {
+        ThreadLanguage language(c.language);
+        EXPECT_EQ(Load(c.id), c.expected) << "id " << c.id << " language " << c.language;
+    }
+}
+
+TEST(ResourceMessages, EveryIdInEveryLanguageHasTheSamePlaceholders) {
+    const LANGID languages[] = {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN),
+                                MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH)};
+    auto placeholders = [](const std::wstring& text) {
+        std::wstring found;
+        for (size_t i = 0; i + 1 < text.size(); ++i) {
+            if (text[i] == L'%') found.push_back(text[++i]);
+        }
+        return found;
+    };
+    for (unsigned id = 202; id <= 230; ++id) {
+        std::wstring english;
+        {
+            ThreadLanguage language(languages[0]);
+            english = Load(id);
+        }
+        ASSERT_NE(english, L"untouched") << id;
+        for (LANGID other : languages) {
+            ThreadLanguage language(other);
+            EXPECT_EQ(placeholders(Load(id)), placeholders(english)) << "id " << id << " language " << other;
+        }
+    }
+}
+
+TEST(ResourceMessages, MissingIdLeavesTheTextAlone) {
+    EXPECT_EQ(Load(201), L"untouched");
+    EXPECT_EQ(Load(231), L"untouched");
+    EXPECT_EQ(Load(5000), L"untouched");
+}
+
+TEST(ResourceMessages, AFourthLanguageFallsBackToATable) {
+    ThreadLanguage language(MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
+    EXPECT_NE(Load(210), L"untouched");
+}
+
+TEST(ToAnsi, UsesTheThreadCodePageAndReplacesUnmappableCharacters) {
+    ThreadLanguage language(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));  // code page 1252
+    EXPECT_EQ(ToAnsi(L"\u00e4\u00f6\u00fc"), "\xE4\xF6\xFC");
+    EXPECT_EQ(ToAnsi(L""), "");
+    EXPECT_FALSE(LosesCharactersInAnsi(L"-Dname=\u00e4"));
+    EXPECT_TRUE(LosesCharactersInAnsi(L"-Dname=\u0416"));
+    EXPECT_EQ(FromAnsi("\xE4"), L"\u00e4");
+    EXPECT_EQ(ToAnsi(L"a\u0416b").size(), 3u);  // one replacement character, nothing dropped
+}
+
+}  // namespace

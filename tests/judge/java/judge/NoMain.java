@@ -1,0 +1,7 @@
+package judge;
+
+public final class NoMain {
+    public static void run(String[] args) {
+        System.out.println("run, not main");
+    }
+}

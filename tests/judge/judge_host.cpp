@@ -1,0 +1,219 @@
+// A Linux host for the launcher's JNI code: loads the real libjvm.so through LoadVmLibrary and
+// runs the Java thread the way RunLaunch does (a thread with the Java stack size, the wait, the
+// exit code mapping, then the Launcher's teardown with DestroyJavaVM). One VM per process.
+//
+//   judge_host [options] --main CLASS [-- ARGS...]
+//     --jvm PATH             libjvm.so (default: the configured JDK's server VM)
+//     --option TEXT          one VM option (repeatable); -Xss sizes the Java thread
+//     --class-path PATH      shorthand for --option -Djava.class.path=PATH
+//     --no-launcher-helper   drop JVM_FindClassFromBootLoader, forcing FindClass
+//     --out FILE / --err FILE, --out-append / --err-append
+//     --failure-check, --ibm, --ready-event, --exit-listener, --entry-thread
+//     --describe-throwable   create the VM, call main, print DescribeThrowable's text
+// Arguments are UTF-8; markers the tests look for go to standard output.
+#include <pthread.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "jvm/java_thread.h"
+#include "jvm/java_thread_platform.h"
+#include "jvm/main_class.h"
+#include "jvm/vm_create.h"
+#include "jvm/vm_library.h"
+#include "launcher/launcher.h"
+#include "platform/text_encoding.h"
+#include "runtime/memory_options.h"
+#include "ui/exception_text.h"
+
+#ifndef KESTRAN_JUDGE_LIBJVM
+#error "KESTRAN_JUDGE_LIBJVM must name the libjvm.so to load"
+#endif
+
+namespace {
+
+using kestran::launcher::Launcher;
+namespace jvm = kestran::jvm;
+namespace platform = kestran::platform;
+
+void Marker(const std::string& line) {
+    std::fputs((line + "\n").c_str(), stdout);
+    std::fflush(stdout);
+}
+
+std::atomic<int> readySignals{0};
+
+void OnReady(void*) {
+    int count = ++readySignals;
+    Marker("judge: ready event signalled (" + std::to_string(count) + ")");
+}
+
+class PrintingExitListener : public jvm::VmExitListener {
+public:
+    void OnVmExit(int code) override { Marker("judge: exit hook " + std::to_string(code)); }
+    void OnVmAbort() override { Marker("judge: abort hook"); }
+};
+
+struct Options {
+    std::string libjvm = KESTRAN_JUDGE_LIBJVM;
+    bool noLauncherHelper = false;
+    bool entryThread = false;
+    bool describeThrowable = false;
+    bool readyEvent = false;
+    bool exitListener = false;
+};
+
+// CreateVm, then main by hand so that DescribeThrowable sees main's exception still pending.
+uint32_t DescribeMainException(Launcher& launcher) {
+    if (!jvm::CreateVm(launcher)) return jvm::kJavaThreadLaunchFailed;
+    JNIEnv* env = launcher.jniEnv;
+    std::string className = platform::WideToUtf8(launcher.mainClass);
+    jclass mainClass = env->FindClass(className.c_str());
+    jmethodID mainMethod = mainClass ? env->GetStaticMethodID(mainClass, "main", "([Ljava/lang/String;)V") : nullptr;
+    if (mainMethod == nullptr) {
+        env->ExceptionDescribe();
+        return jvm::kJavaThreadLaunchFailed;
+    }
+    jobjectArray arguments = jvm::NewJavaStringArray(env, launcher.arguments);
+    env->CallStaticVoidMethod(mainClass, mainMethod, arguments);
+    jthrowable thrown = env->ExceptionOccurred();
+    if (thrown == nullptr) {
+        Marker("judge: main did not throw");
+    } else {
+        std::wstring text = kestran::ui::DescribeThrowable(env, thrown);
+        jthrowable after = env->ExceptionOccurred();
+        Marker("judge: still pending " + std::string(after != nullptr && env->IsSameObject(after, thrown) ? "same" : "no"));
+        Marker("judge: described begin");
+        Marker(platform::WideToUtf8(text));
+        Marker("judge: described end");
+        env->ExceptionClear();
+    }
+    launcher.javaVm->DetachCurrentThread();
+    launcher.jniEnv = nullptr;
+    return jvm::kJavaThreadMainReturned;
+}
+
+struct ThreadRun {
+    Launcher* launcher;
+    bool describe;
+    uint32_t code = jvm::kJavaThreadLaunchFailed;
+};
+
+void* JavaThreadProc(void* parameter) {
+    auto* run = static_cast<ThreadRun*>(parameter);
+    run->code = run->describe ? DescribeMainException(*run->launcher) : jvm::JavaThreadMain(*run->launcher);
+    return nullptr;
+}
+
+// The same mapping as RunLaunch: main returned 0, uncaught exception 1, anything else -1.
+int ExitCodeOf(uint32_t threadCode) {
+    if (threadCode == jvm::kJavaThreadMainReturned) return 0;
+    if (threadCode == jvm::kJavaThreadUncaughtException) return 1;
+    return -1;
+}
+
+uint64_t DefaultJavaStackSize(const Launcher& launcher) {
+    if (launcher.vmEntryPoints.getDefaultJavaVmInitArgs == nullptr) return 0;
+    jvm::Jdk11InitArgs args{};
+    args.version = JNI_VERSION_1_1;
+    launcher.vmEntryPoints.getDefaultJavaVmInitArgs(&args);
+    return args.javaStackSize > 0 ? static_cast<uint64_t>(args.javaStackSize) : 0;
+}
+
+int Usage(const char* problem) {
+    std::fprintf(stderr, "judge_host: %s\n", problem);
+    return 64;
+}
+
+int Run(Launcher& launcher, const Options& options) {
+    if (!jvm::LoadVmLibrary(launcher, platform::Utf8ToWide(options.libjvm))) return -1;
+    if (options.noLauncherHelper) launcher.vmEntryPoints.findClassFromBootLoader = nullptr;
+    if (launcher.threadStackSize == 0) launcher.threadStackSize = DefaultJavaStackSize(launcher);
+
+    ThreadRun run{&launcher, options.describeThrowable};
+    if (options.entryThread) {
+        JavaThreadProc(&run);
+    } else {
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        if (launcher.threadStackSize != 0) pthread_attr_setstacksize(&attributes, launcher.threadStackSize);
+        pthread_t thread;
+        int failed = pthread_create(&thread, &attributes, JavaThreadProc, &run);
+        pthread_attr_destroy(&attributes);
+        if (failed != 0) return Usage("the Java thread cannot be created");
+        pthread_join(thread, nullptr);
+    }
+    Marker("judge: java thread ended with " + std::to_string(run.code));
+    if (options.readyEvent) Marker("judge: ready signals " + std::to_string(readySignals.load()));
+    return ExitCodeOf(run.code);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    PrintingExitListener exitListener;
+    jvm::PosixReadyEvent readyEvent;
+    readyEvent.signal = OnReady;
+    int result = 0;
+    {
+        Launcher launcher;
+        int i = 1;
+        for (; i < argc; ++i) {
+            const std::string arg = argv[i];
+            auto value = [&]() -> std::wstring {
+                if (i + 1 >= argc) return {};
+                return platform::Utf8ToWide(argv[++i]);
+            };
+            if (arg == "--") {
+                ++i;
+                break;
+            } else if (arg == "--jvm") {
+                options.libjvm = platform::WideToUtf8(value());
+            } else if (arg == "--main") {
+                launcher.mainClass = value();
+            } else if (arg == "--option" || arg == "--class-path") {
+                std::wstring option = (arg == "--class-path" ? L"-Djava.class.path=" : L"") + value();
+                if (option.rfind(L"-Xss", 0) == 0) launcher.threadStackSize = kestran::runtime::ParseStackSize(option);
+                launcher.vmOptions.push_back(platform::WideToUtf8(option));
+            } else if (arg == "--out") {
+                launcher.outputFile = value();
+            } else if (arg == "--err") {
+                launcher.errorFile = value();
+            } else if (arg == "--out-append") {
+                launcher.outputAppend = true;
+            } else if (arg == "--err-append") {
+                launcher.errorAppend = true;
+            } else if (arg == "--failure-check") {
+                launcher.failureCheck = true;
+            } else if (arg == "--ibm") {
+                launcher.ibmAllowed = true;
+            } else if (arg == "--service") {
+                launcher.serviceMode = true;
+            } else if (arg == "--no-launcher-helper") {
+                options.noLauncherHelper = true;
+            } else if (arg == "--entry-thread") {
+                options.entryThread = true;
+            } else if (arg == "--describe-throwable") {
+                options.describeThrowable = true;
+            } else if (arg == "--ready-event") {
+                options.readyEvent = true;
+                launcher.readyEvent = &readyEvent;
+            } else if (arg == "--exit-listener") {
+                launcher.vmExitListener = &exitListener;
+            } else {
+                return Usage(("unknown option " + arg).c_str());
+            }
+        }
+        for (; i < argc; ++i) launcher.arguments.push_back(platform::Utf8ToWide(argv[i]));
+        if (launcher.mainClass.empty()) return Usage("--main is required");
+
+        result = Run(launcher, options);
+        // The Launcher's destructor destroys the VM here, waiting for non-daemon Java threads.
+    }
+    Marker("judge: vm destroyed");
+    return result;
+}

@@ -1,0 +1,304 @@
+"""The real JDK judges the launcher's JNI code.
+
+Each scenario runs judge_host (tests/judge/judge_host.cpp) in a process of its own: it loads the
+machine's libjvm.so through the launcher's LoadVmLibrary and runs the Java thread as the launcher
+does. The build directory is KESTRAN_HOST_BUILD (default: build/host beside this repository).
+"""
+import datetime
+import os
+import pathlib
+import re
+import subprocess
+
+import pytest
+
+REPO = pathlib.Path(__file__).resolve().parents[2]
+BUILD = pathlib.Path(os.environ.get("KESTRAN_HOST_BUILD", REPO / "build" / "host"))
+JUDGE_DIR = BUILD / "tests" / "judge"
+HOST = JUDGE_DIR / "judge_host"
+CLASSES = JUDGE_DIR / "classes"
+TIMEOUT = 120  # a safety net against a hang, not an assertion about speed
+
+
+class Run:
+    def __init__(self, completed):
+        self.code = completed.returncode
+        self.out = completed.stdout.decode("utf-8", errors="replace")
+        self.err = completed.stderr.decode("utf-8", errors="replace")
+
+    def __repr__(self):
+        return f"exit {self.code}\n--- stdout\n{self.out}\n--- stderr\n{self.err[-3000:]}"
+
+
+def judge(main, *arguments, options=(), trace=False, env_extra=None):
+    if not HOST.exists():
+        pytest.fail(f"{HOST} is missing: build the host preset first (cmake --build build/host)")
+    env = dict(os.environ)
+    env.pop("KESTRAN_TRACE", None)
+    # The VM takes its console and option encoding from the locale.
+    env.update({"LC_ALL": "C.UTF-8", "TZ": "UTC"})
+    if trace:
+        env["KESTRAN_TRACE"] = "1"
+    if env_extra:
+        env.update(env_extra)
+    command = [str(HOST), "--class-path", str(CLASSES), *options, "--main", main, "--", *arguments]
+    return Run(subprocess.run(command, env=env, capture_output=True, timeout=TIMEOUT, check=False))
+
+
+def utf16_hex(text):
+    return text.encode("utf-16-be").hex()
+
+
+def ordered(text, *markers):
+    """True when every marker occurs in text, in this order."""
+    position = -1
+    for marker in markers:
+        found = text.find(marker, position + 1)
+        if found < 0:
+            return False
+        position = found
+    return True
+
+
+# ---- arguments ----
+
+ARGUMENT_CASES = {
+    "ascii": ["report.txt", "--verbose"],
+    "umlauts": ["Grüße", "ÄÖÜäöüß"],
+    "cyrillic": ["Привет", "мир"],
+    "surrogate pair": ["😀", "a😀b"],
+    "empty string": ["", "x", ""],
+    "none": [],
+    "spaces and quotes": ["a b", '"quoted"', "tab\there"],
+    "long": ["x" * 100_000],
+    "many": [str(i) for i in range(1000)],
+}
+
+
+@pytest.mark.parametrize("case", ARGUMENT_CASES)
+def test_main_receives_arguments_intact(case):
+    arguments = ARGUMENT_CASES[case]
+    run = judge("judge/PrintArgs", *arguments)
+    assert run.code == 0, run
+    lines = run.out.splitlines()
+    assert lines[0] == f"count={len(arguments)}", run  # an empty array, never null
+    for index, argument in enumerate(arguments):
+        assert lines[1 + index] == f"arg{index}={utf16_hex(argument)}", f"{case}: argument {index}"
+
+
+# ---- finding the main class ----
+
+@pytest.mark.parametrize("main", ["judge/PrintArgs", "judge/Grüße"])
+@pytest.mark.parametrize("helper", [True, False], ids=["launcher helper", "FindClass"])
+def test_main_class_is_found_through_either_road(main, helper):
+    run = judge(main, options=() if helper else ("--no-launcher-helper",), trace=True)
+    assert run.code == 0, run
+    road = "sun.launcher.LauncherHelper" if helper else "FindClass"
+    assert f"kestran: main class {main} loaded through {road}" in run.err, run
+
+
+def test_missing_class_through_find_class_prints_215_and_does_not_hang():
+    run = judge("judge/Missing", options=("--no-launcher-helper",))
+    assert run.code == 255, run  # -1
+    assert "Error: Could not find the main class judge/Missing." in run.out, run
+    assert "java.lang.NoClassDefFoundError: judge/Missing" in run.err, run
+    # The Java thread detached, so DestroyJavaVM in the teardown did not wait for it for ever.
+    assert "judge: vm destroyed" in run.out, run
+
+
+def test_missing_class_through_launcher_helper_is_reported_by_the_jdk():
+    run = judge("judge/Missing", options=("--exit-listener",))
+    assert run.code == 1, run  # the helper reports and calls System.exit(1)
+    assert "Could not find or load main class judge.Missing" in run.err, run
+    assert "judge: exit hook 1" in run.out, run
+
+
+def test_class_without_main_through_find_class():
+    run = judge("judge/NoMain", options=("--no-launcher-helper",))
+    assert run.code == 255, run
+    # HotSpot's GetStaticMethodID always throws, so the VM's description stands in for message 216.
+    assert "java.lang.NoSuchMethodError" in run.err, run
+    assert "No main method found" not in run.out, run
+    assert "run, not main" not in run.out, run
+
+
+def test_class_without_main_through_launcher_helper():
+    run = judge("judge/NoMain")
+    assert run.code == 1, run
+    assert "Main method not found in class judge.NoMain" in run.err, run
+
+
+# ---- exit codes ----
+
+@pytest.mark.parametrize("code", [5, 42, 0])
+def test_system_exit_ends_the_process_with_its_code_after_the_exit_hook(code):
+    run = judge("judge/Exit", str(code), options=("--exit-listener",))
+    assert run.code == code, run
+    assert ordered(run.out, f"exiting with {code}", f"judge: exit hook {code}"), run
+    assert "judge: java thread ended" not in run.out, run
+
+
+def test_normal_return_gives_zero():
+    run = judge("judge/Streams")
+    assert run.code == 0, run
+    assert "to out" in run.out and "to err" in run.err, run
+
+
+def test_uncaught_exception_gives_one_after_the_vm_described_it():
+    run = judge("judge/Throw", trace=True)
+    assert run.code == 1, run
+    assert 'Exception in thread "main" java.lang.IllegalStateException: judge boom äöü 😀' in run.err, run
+    assert "at judge.Throw.main" in run.err, run
+    assert "main ended by an uncaught exception\n" in run.err, run  # no text without Failure Check
+
+
+def test_failure_check_renders_the_stack_trace_and_keeps_the_exception_for_the_vm():
+    run = judge("judge/Throw", options=("--failure-check",), trace=True)
+    assert run.code == 1, run
+    assert "kestran: main ended by an uncaught exception: java.lang.IllegalStateException: judge boom äöü 😀" in run.err, run
+    # The exception was put back, so the detach still describes it as main's.
+    assert 'Exception in thread "main" java.lang.IllegalStateException' in run.err, run
+
+
+def described_text(run):
+    match = re.search(r"judge: described begin\n(.*)judge: described end", run.out, re.S)
+    assert match, run
+    return match.group(1)
+
+
+def test_describe_throwable_returns_the_stack_trace_text():
+    run = judge("judge/Throw", options=("--describe-throwable",))
+    assert run.code == 0, run
+    text = described_text(run)
+    assert text.startswith("java.lang.IllegalStateException: judge boom äöü 😀\n"), run
+    assert "\tat judge.Throw.main(Throw.java:" in text, run
+    assert "judge: still pending same" in run.out, run
+
+
+def test_describe_throwable_with_a_failing_print_stack_trace():
+    run = judge("judge/BadTrace", options=("--describe-throwable",))
+    assert run.code == 0, run
+    assert described_text(run).strip() == "partial trace line", run
+    assert "java.lang.UnsupportedOperationException: printStackTrace failed" in run.err, run
+    assert "judge: still pending same" in run.out, run
+
+
+def test_bad_vm_option_fails_the_launch_with_203():
+    run = judge("judge/PrintArgs", options=("--option", "-Xbogus-option"))
+    assert run.code == 255, run
+    assert "Error: JNI exception: " in run.out, run
+    assert "count=" not in run.out, run
+
+
+def test_missing_vm_library_fails_the_launch_with_222():
+    run = judge("judge/PrintArgs", options=("--jvm", "/nonexistent/libjvm.so"))
+    assert run.code == 255, run
+    assert "/nonexistent/libjvm.so" in run.out, run
+
+
+# ---- threads ----
+
+def test_non_daemon_thread_keeps_the_process_alive():
+    run = judge("judge/Worker", "700")
+    assert run.code == 0, run
+    assert ordered(run.out, "main returned", "judge: java thread ended with 0", "worker finished", "judge: vm destroyed"), run
+
+
+def test_service_mode_destroys_the_vm_on_the_java_thread():
+    run = judge("judge/Worker", "300", options=("--service",))
+    assert run.code == 0, run
+    assert ordered(run.out, "main returned", "worker finished", "judge: java thread ended with 0"), run
+
+
+def test_ibm_runtime_keeps_the_java_thread_asleep_after_main():
+    run = judge("judge/ExitLater", options=("--ibm",))
+    assert run.code == 3, run
+    assert ordered(run.out, "main returned", "exiting from a daemon thread"), run
+    assert "judge: java thread ended" not in run.out, run
+
+
+def test_running_on_the_entry_thread():
+    run = judge("judge/PrintArgs", "y", options=("--entry-thread",))
+    assert run.code == 0, run
+    assert f"arg0={utf16_hex('y')}" in run.out, run
+
+
+def test_ready_event_is_signalled_once_before_main():
+    run = judge("judge/PrintArgs", "x", options=("--ready-event",))
+    assert run.code == 0, run
+    assert ordered(run.out, "judge: ready event signalled (1)", "count=1", "judge: ready signals 1"), run
+
+
+def test_ready_event_is_not_signalled_when_the_class_is_missing():
+    run = judge("judge/Missing", options=("--ready-event", "--no-launcher-helper"))
+    assert run.code == 255, run
+    assert "judge: ready signals 0" in run.out, run
+
+
+# ---- output redirection ----
+
+def test_streams_go_to_files_truncated_and_appended_with_folders_created(tmp_path):
+    out_file = tmp_path / "new" / "deeper" / "out.log"
+    err_file = tmp_path / "err.log"
+    err_file.write_text("earlier line\n")
+    for _ in range(2):  # the second run truncates out.log again
+        run = judge("judge/Streams", options=("--out", str(out_file), "--err", str(err_file), "--err-append"))
+        assert run.code == 0, run
+        assert "to out" not in run.out and "to err" not in run.err, run
+    assert out_file.read_text() == "to out\n"
+    assert err_file.read_text() == "earlier line\nto err\nto err\n"
+
+
+def test_output_file_that_cannot_be_opened_leaves_the_stream_unchanged(tmp_path):
+    err_file = tmp_path / "err.log"
+    run = judge("judge/Streams", options=("--out", str(tmp_path), "--err", str(err_file)), trace=True)
+    assert run.code == 0, run
+    assert "java.io.FileNotFoundException" in run.err, run
+    assert "to out" in run.out, run
+    assert err_file.read_text() == "to err\n"  # the failure for System.out did not stop System.err
+
+
+def test_output_file_in_a_folder_that_cannot_be_made(tmp_path):
+    blocker = tmp_path / "file"
+    blocker.write_text("")
+    run = judge("judge/Streams", options=("--out", str(blocker / "sub" / "out.log")))
+    assert run.code == 0, run
+    assert "java.io.FileNotFoundException" in run.err, run
+    assert "to out" in run.out, run
+
+
+def test_date_stamp_is_the_same_in_both_names(tmp_path):
+    before = datetime.datetime.now(datetime.timezone.utc)
+    run = judge("judge/Streams", options=(
+        "--out", str(tmp_path / "out_%yyyyMMdd-HHmmss.L%.log"),
+        "--err", str(tmp_path / "err_%yyyyMMdd-HHmmss.L%.log")), trace=True)
+    after = datetime.datetime.now(datetime.timezone.utc)
+    assert run.code == 0, run
+    names = sorted(p.name for p in tmp_path.iterdir())
+    assert len(names) == 2, names
+    stamps = [re.fullmatch(r"(?:err|out)_(\d{8}-\d{6}\.\d{1,3})\.log", name) for name in names]
+    assert all(stamps), names
+    assert stamps[0].group(1) == stamps[1].group(1), names
+    day = stamps[0].group(1)[:8]
+    assert day in (before.strftime("%Y%m%d"), after.strftime("%Y%m%d")), names
+    assert (tmp_path / names[1]).read_text() == "to out\n"
+
+
+# ---- VM options ----
+
+def test_system_property_reaches_the_program():
+    run = judge("judge/Property", "kestran.judge", options=("--option", "-Dkestran.judge=Wert mit Grüßen"))
+    assert run.code == 0, run
+    assert "kestran.judge=Wert mit Grüßen" in run.out, run
+
+
+@pytest.mark.parametrize("xss, expect_ok", [("-Xss512m", True), (None, False)], ids=["with -Xss", "default stack"])
+def test_thread_stack_size_follows_xss(xss, expect_ok):
+    options = ("--option", xss) if xss else ()
+    run = judge("judge/Deep", "200000", options=options)
+    if expect_ok:
+        assert run.code == 0, run
+        assert "depth ok true" in run.out, run
+    else:
+        assert run.code == 1, run
+        assert "java.lang.StackOverflowError" in run.err, run

@@ -1,0 +1,17 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "launcher/process_environment.h"
+
+using kestran::launcher::UserSettingsFilePathFor;
+
+TEST(UserSettingsFilePath, LayoutFromAppDataProductAndExeName) {
+    setenv("APPDATA", "C:\\Users\\u\\AppData\\Roaming", 1);
+    EXPECT_EQ(UserSettingsFilePathFor(L"C:\\Apps\\Tool.exe", L"My:App*", L"7", false),
+              L"C:\\Users\\u\\AppData\\Roaming\\MyApp\\7\\Tool.ini");
+    EXPECT_EQ(UserSettingsFilePathFor(L"C:\\Apps\\my.tool.exe", L"a\\?\"|><:/*b", L"", false),
+              L"C:\\Users\\u\\AppData\\Roaming\\ab\\\\my.tool.ini");
+    unsetenv("APPDATA");
+    EXPECT_EQ(UserSettingsFilePathFor(L"C:\\Apps\\Tool.exe", L"P", L"C", false), L"\\P\\C\\Tool.ini");
+}

@@ -1,0 +1,26 @@
+#include <gtest/gtest.h>
+
+#include "platform/text_encoding.h"
+
+using namespace kestran::platform;
+
+TEST(TextEncoding, RoundTripsThroughUtf8AndUtf16) {
+    const std::wstring samples[] = {L"", L"ascii", L"\u00e4\u00f6\u00fc\u00df", L"\u0416\u0443\u043a",
+                                    std::wstring(1, static_cast<wchar_t>(0x1F600))};
+    for (const std::wstring& sample : samples) {
+        EXPECT_EQ(Utf8ToWide(WideToUtf8(sample)), sample);
+        EXPECT_EQ(Utf16ToWide(WideToUtf16(sample)), sample);
+    }
+}
+
+TEST(TextEncoding, NonBmpCharacterBecomesASurrogatePair) {
+    std::u16string units = WideToUtf16(std::wstring(1, static_cast<wchar_t>(0x1F600)));
+    EXPECT_EQ(units, (std::u16string{0xD83D, 0xDE00}));
+    EXPECT_EQ(WideToUtf8(std::wstring(1, static_cast<wchar_t>(0x1F600))), "\xF0\x9F\x98\x80");
+}
+
+TEST(TextEncoding, MalformedUtf8BecomesReplacementCharacters) {
+    EXPECT_EQ(Utf8ToWide("a\xC3"), L"a\xFFFD");          // cut short
+    EXPECT_EQ(Utf8ToWide("\xFF\xFE"), L"\xFFFD\xFFFD");  // never a lead byte
+    EXPECT_EQ(Utf8ToWide("\xC3("), L"\xFFFD(");          // bad continuation
+}

@@ -1,0 +1,35 @@
+#!/bin/bash
+# Runs every test of an already built tree: native unit tests, the real-JDK judge, the
+# Win32 unit tests and the black-box launch tests under Wine. Prints one summary line.
+set -u
+REPO="$(cd "$(dirname "$0")/.." && pwd)"
+HOST_BUILD="$REPO/build/host"
+WIN_BUILD="$REPO/build/windows"
+RESULTS="$REPO/build/test-results"
+rm -rf "$RESULTS"
+mkdir -p "$RESULTS"
+
+source "$REPO/tests/tools/wine-env.sh"
+failures=0
+
+step() { echo; echo "=== $*"; }
+
+step "native unit tests"
+"$HOST_BUILD/tests/kestran_unit_tests" --gtest_brief=1 --gtest_output="xml:$RESULTS/host-unit.xml" || failures=$((failures + 1))
+
+if [ -f "$REPO/tests/judge/run.sh" ]; then
+    step "real JDK judge"
+    bash "$REPO/tests/judge/run.sh" "$HOST_BUILD" "$RESULTS/judge.xml" || failures=$((failures + 1))
+fi
+
+step "Wine: starting the test prefix ($WINEPREFIX)"
+wine_env_start
+trap wine_env_stop EXIT
+
+step "Win32 unit tests under Wine"
+( cd "$WIN_BUILD/tests" && "$WINE_LOADER" ./kestran_wintests.exe --gtest_brief=1 --gtest_output="xml:Z:${RESULTS//\//\\}\\wine-unit.xml" ) || failures=$((failures + 1))
+
+step "black-box launch tests under Wine"
+python3 -m pytest -q -p no:cacheprovider "$REPO/tests/blackbox" --junitxml="$RESULTS/blackbox.xml" || failures=$((failures + 1))
+
+python3 "$REPO/tests/tools/summarize.py" "$RESULTS" "$failures"
