@@ -27,9 +27,9 @@ wine_env_start
 trap wine_env_stop EXIT
 
 step "Win32 unit tests under Wine"
-( cd "$WIN_BUILD/tests" && "$WINE_LOADER" ./kestran_wintests.exe --gtest_brief=1 --gtest_output="xml:Z:${RESULTS//\//\\}\\wine-unit.xml" ) || failures=$((failures + 1))
+( cd "$WIN_BUILD/tests" && timeout 600 "$WINE_LOADER" ./kestran_wintests.exe --gtest_brief=1 --gtest_output="xml:Z:${RESULTS//\//\\}\\wine-unit.xml" ) || failures=$((failures + 1))
 
 step "black-box launch tests under Wine"
-python3 -m pytest -q -p no:cacheprovider "$REPO/tests/blackbox" --junitxml="$RESULTS/blackbox.xml" || failures=$((failures + 1))
+timeout 1800 /usr/bin/python3 -m pytest -q -p no:cacheprovider "$REPO/tests/blackbox" --junitxml="$RESULTS/blackbox.xml" || failures=$((failures + 1))
 
-python3 "$REPO/tests/tools/summarize.py" "$RESULTS" "$failures"
+/usr/bin/python3 "$REPO/tests/tools/summarize.py" "$RESULTS" "$failures"

@@ -48,6 +48,8 @@ bool IsJavaRuntimeFolder(const std::wstring& folder, const FileProber& files) {
     return files.Exists(folder + kJavaLibrary);
 }
 
+bool IsJavaRuntimeFolder(const std::wstring& folder) { return IsJavaRuntimeFolder(folder, DiskFileProber()); }
+
 bool WithTrailingBackslash(const std::wstring& text, std::wstring& out) {
     if (text.empty()) return false;
     out = text.back() == L'\\' ? text : text + L'\\';

@@ -29,6 +29,7 @@ ProbeResult ProbeRuntimeFolder(const std::wstring& folder, int32_t mode);
 
 // True when folder + "bin\java.dll" exists.
 bool IsJavaRuntimeFolder(const std::wstring& folder, const FileProber& files);
+bool IsJavaRuntimeFolder(const std::wstring& folder);
 
 // `text` with a backslash appended unless it ends with one; false (out untouched) for the
 // empty text, which names no folder.

@@ -45,11 +45,6 @@ void TraceCandidates(const std::vector<RuntimeCandidate>& candidates, RegistryVi
     }
 }
 
-bool FinishWithMachineCheck(launcher::Launcher& launcher, const RuntimeSearchHost& host) {
-    host.CheckVmLibraryMachine(launcher);
-    return true;
-}
-
 }  // namespace
 
 SelectionSettings SelectionSettingsOf(const launcher::Launcher& launcher) {
@@ -172,7 +167,8 @@ bool FindJavaRuntime(launcher::Launcher& launcher, const RuntimeSearchHost& host
 
     std::wstring folder;
     if (WithTrailingBackslash(launcher.jrePath, folder)) {
-        if (TakeLibrary(launcher, L"configured folder", folder, files)) found = FinishWithMachineCheck(launcher, host);
+        found = TakeLibrary(launcher, L"configured folder", folder, files);
+        if (found) host.CheckVmLibraryMachine(launcher);
     } else if (trace) {
         TraceLine(L"configured folder: none");
     }
@@ -215,8 +211,9 @@ bool FindJavaRuntime(launcher::Launcher& launcher, const RuntimeSearchHost& host
             if (trace) TraceLine(L"JAVA_HOME: empty or not expandable");
         } else if (!IsJavaRuntimeFolder(folder, files)) {
             if (trace) TraceLine(L"JAVA_HOME " + folder + L": no bin\\java.dll");
-        } else if (TakeLibrary(launcher, L"JAVA_HOME", folder, files)) {
-            found = FinishWithMachineCheck(launcher, host);
+        } else {
+            found = TakeLibrary(launcher, L"JAVA_HOME", folder, files);
+            if (found) host.CheckVmLibraryMachine(launcher);
         }
     }
 

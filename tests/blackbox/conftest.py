@@ -8,6 +8,7 @@ Fixtures:
   make_app  factory for more folders / other exe names: make_app("My App", exe="Other.exe")
   wine      the Wine session (registry helpers, path conversion, running any Windows program)
 """
+import getpass
 import os
 import shutil
 import subprocess
@@ -84,6 +85,10 @@ class Wine:
         env = {k: v for k, v in os.environ.items()
                if k not in _CLEARED_VARIABLES and not k.startswith(_CLEARED_PREFIXES)}
         env.update(self.env)
+        # English (United States) unless a test asks for another system language.
+        env["LC_ALL"] = "en_US.UTF-8"
+        env.pop("LANG", None)
+        env.pop("LANGUAGE", None)
         if extra:
             for key, value in extra.items():
                 if value is None:
@@ -92,10 +97,12 @@ class Wine:
                     env[key] = value
         return env
 
-    def run(self, command_line: str, env=None, cwd=None, timeout=60) -> Result:
+    def run(self, command_line: str, env=None, cwd=None, timeout=60, application=None) -> Result:
         """Runs a Windows command line exactly as written, through the exit-code runner."""
         exit_file = self.scratch / f"exit-{uuid.uuid4().hex}.txt"
         full_env = self.base_environment(env)
+        if application:
+            full_env["KESTRAN_TEST_APPLICATION"] = application
         full_env["KESTRAN_TEST_COMMAND_LINE"] = command_line
         full_env["KESTRAN_TEST_EXITCODE_FILE"] = win_path(exit_file)
         full_env["KESTRAN_TEST_TIMEOUT_MS"] = str(int(timeout * 1000))
@@ -135,14 +142,17 @@ class Wine:
 class App:
     """An application folder holding the launcher under a chosen name."""
 
-    def __init__(self, wine: Wine, folder: Path, exe: str = "Tool.exe"):
+    def __init__(self, wine: Wine, folder: Path, exe: str = "Tool.exe", root: Path = None):
         self.wine = wine
+        self.root = root or folder.parent
         self.dir = folder
         self.dir.mkdir(parents=True, exist_ok=True)
         self.exe = folder / exe
         shutil.copyfile(KESTRAN_EXE, self.exe)
-        self.appdata = folder.parent / (folder.name + "-appdata")
-        self.appdata.mkdir(exist_ok=True)
+        # Wine sets APPDATA itself (a Unix value does not get through): the prefix's profile
+        # is shared by all tests, so tests that write per-user files use a product code of
+        # their own (see unique_product_code()).
+        self.appdata = Path(wine.env["WINEPREFIX"]) / "drive_c" / "users" / getpass.getuser() / "AppData" / "Roaming"
 
     @property
     def ini(self) -> Path:
@@ -171,16 +181,24 @@ class App:
         exe = f'"{win_path(self.exe)}"'
         return exe + (" " + args if args else "")
 
-    def run(self, args="", env=None, trace=False, timeout=60, cwd=None) -> Result:
-        """Runs the launcher with `args` (a raw string, or a list quoted simply).
-
-        APPDATA points into a folder of this test's own unless `env` says otherwise.
-        """
-        full_env = {"APPDATA": win_path(self.appdata)}
+    def run(self, args="", env=None, trace=False, timeout=60, cwd=None, language=None) -> Result:
+        """Runs the launcher with `args` (a raw string, or a list quoted simply)."""
+        full_env = {}
         if trace:
             full_env["KESTRAN_TRACE"] = "1"
+        if language:
+            # Wine takes each process's system locale from LC_ALL.
+            full_env["LC_ALL"] = language
         full_env.update(env or {})
-        return self.wine.run(self.command_line(args), env=full_env, cwd=cwd or self.dir, timeout=timeout)
+        # A program name without ".exe" must be named explicitly; others come from the command line.
+        application = None if self.exe.suffix.lower() == ".exe" else win_path(self.exe)
+        return self.wine.run(self.command_line(args), env=full_env, cwd=cwd or self.root, timeout=timeout,
+                             application=application)
+
+
+def unique_product_code() -> str:
+    """A "Product Code" no other test uses, so that per-user settings files stay apart."""
+    return "test-" + uuid.uuid4().hex[:12]
 
 
 @pytest.fixture(scope="session")
@@ -196,7 +214,7 @@ def wine(tmp_path_factory):
 @pytest.fixture
 def make_app(wine, tmp_path):
     def factory(folder="app", exe="Tool.exe"):
-        return App(wine, tmp_path / folder, exe)
+        return App(wine, tmp_path / folder, exe, root=tmp_path)
     return factory
 
 

@@ -15,7 +15,6 @@ const std::wstring kJdkKey = L"Software\\JavaSoft\\JDK\\";
 const std::wstring kJreKey = L"Software\\JavaSoft\\JRE\\";
 const std::wstring kOldJdkKey = L"Software\\JavaSoft\\Java Development Kit\\";
 const std::wstring kPublicJreKey = L"Software\\JavaSoft\\Java Runtime Environment\\";
-const std::wstring kIbmKey = L"Software\\IBM\\Java2 Runtime Environment\\";
 constexpr RegistryView kNative = RegistryView::Native;
 constexpr RegistryView kWow32 = RegistryView::Wow32;
 
@@ -83,15 +82,6 @@ TEST_F(SearchTest, UnknownLauncherFolderSkipsOnlyThatStep) {
     ASSERT_TRUE(Find());
     EXPECT_EQ(launcher.vmLibraryPath, L"C:\\home\\bin\\client\\jvm.dll");
     EXPECT_EQ(host.machineChecks, 1);
-}
-
-TEST_F(SearchTest, ServerOnlyRefusesClientRuntimesEverywhere) {
-    launcher.jvmType = 1;
-    host.files.AddRuntime(L"C:\\App\\", {L"client"});
-    host.registry.AddRuntime(kNative, kJreKey, L"17", L"C:\\jre17");
-    host.files.AddRuntime(L"C:\\jre17\\", {L"client", L"hotspot"});
-    host.javaHome = L"C:\\jre17";
-    EXPECT_FALSE(Find());
 }
 
 TEST_F(SearchTest, OldJdkKeyAppendsJreAndParsesUnderscoreVersions) {
@@ -171,17 +161,6 @@ TEST_F(SearchTest, ThirtyTwoBitViewOnlyWithPairProduct) {
     EXPECT_EQ(host.machineChecks, 0);
 }
 
-TEST_F(SearchTest, NativeViewRuntimeIsNotHandedOver) {
-    launcher.pairProduct = L"C:\\App\\Tool32.exe";
-    host.registry.AddRuntime(kNative, kJreKey, L"11", L"C:\\jre64");
-    host.registry.AddRuntime(kWow32, kJreKey, L"17", L"C:\\jre32");
-    host.files.AddRuntime(L"C:\\jre64\\", {L"server"});
-    host.files.AddRuntime(L"C:\\jre32\\", {L"client"});
-    ASSERT_TRUE(Find());
-    EXPECT_EQ(launcher.vmLibraryPath, L"C:\\jre64\\bin\\server\\jvm.dll");
-    EXPECT_FALSE(launcher.handOverToPair);
-}
-
 TEST_F(SearchTest, NativeCandidatesFailingTheProbeLeadToThe32BitView) {
     launcher.pairProduct = L"C:\\App\\Tool32.exe";
     host.registry.AddRuntime(kNative, kJreKey, L"11", L"C:\\nolib");
@@ -206,25 +185,6 @@ TEST_F(SearchTest, PublicJreKeyUnderFavorServerRanksByClientButLoadsServer) {
     launcher.preferredVersions = {L"17"};
     ASSERT_TRUE(Find());
     EXPECT_EQ(launcher.vmLibraryPath, L"C:\\both\\bin\\server\\jvm.dll");
-}
-
-TEST_F(SearchTest, UnknownJvmSourceSearchesNoKey) {
-    config::ApplyJvmSource(launcher, L"JRE");
-    host.registry.AddRuntime(kNative, kJreKey, L"17", L"C:\\jre17");
-    host.files.AddRuntime(L"C:\\jre17\\", {L"server"});
-    EXPECT_FALSE(Find());
-    host.javaHome = L"C:\\jre17";
-    ASSERT_TRUE(Find());
-    EXPECT_EQ(launcher.vmLibraryPath, L"C:\\jre17\\bin\\server\\jvm.dll");
-}
-
-TEST_F(SearchTest, IbmKeyNeedsItsProvider) {
-    host.registry.AddRuntime(kNative, kIbmKey, L"8.0", L"C:\\ibm");
-    host.files.AddRuntime(L"C:\\ibm\\", {L"classic"});
-    EXPECT_FALSE(Find());
-    config::ApplyVmProvider(launcher, L"ibm");
-    ASSERT_TRUE(Find());
-    EXPECT_EQ(launcher.vmLibraryPath, L"C:\\ibm\\bin\\classic\\jvm.dll");
 }
 
 struct JavaHomeCase {

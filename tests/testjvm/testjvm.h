@@ -47,7 +47,7 @@ std::string Dotted(std::string name);              // java/lang/String -> java.l
 enum class StepKind { Print, Exit, Throw, Thread, WaitStop, Return };
 struct Step {
     StepKind kind;
-    std::string text;  // Print: the text (default-charset bytes)
+    std::string text;     // Print: the text (default-charset bytes)
     long long value = 0;  // Exit: the code; Thread: milliseconds
 };
 
@@ -65,8 +65,7 @@ struct Script {
 };
 
 // Applies one script value ("testjvm.main" etc.); false with a reason when it is malformed.
-bool ApplyScriptValue(Script& script, const std::string& key, const std::string& value,
-                      std::string& error);
+bool ApplyScriptValue(Script& script, const std::string& key, const std::string& value, std::string& error);
 
 // ---- object model (testjvm_objects.cpp) ----
 
@@ -75,14 +74,14 @@ struct Method;
 
 struct Object {
     Class* cls = nullptr;
-    std::u16string text;            // String contents, char[] contents, Throwable message
-    bool hasText = false;           // Throwable: message present (a null message prints no ": ")
-    std::vector<Object*> elements;  // Object[]
-    DWORD stdHandle = 0;            // FileOutputStream on a standard handle
+    std::u16string text;                 // String contents, char[] contents, Throwable message
+    bool hasText = false;                // Throwable: message present (a null message prints no ": ")
+    std::vector<Object*> elements;       // Object[]
+    DWORD stdHandle = 0;                 // FileOutputStream on a standard handle
     HANDLE file = INVALID_HANDLE_VALUE;  // FileOutputStream on a file
-    std::string bytes;              // ByteArrayOutputStream contents
-    Object* target = nullptr;       // PrintStream: the stream it writes to
-    std::string frames;             // Throwable: the "\tat ..." lines of its stack trace
+    std::string bytes;                   // ByteArrayOutputStream contents
+    Object* target = nullptr;            // PrintStream: the stream it writes to
+    std::string frames;                  // Throwable: the "\tat ..." lines of its stack trace
 };
 
 enum class ClassKind { System, Application, Array };
@@ -176,8 +175,12 @@ std::u16string ThrowableText(const Object* throwable);  // what Throwable.toStri
 // Appends bytes to an output stream object (PrintStream, FileOutputStream, ByteArrayOutputStream).
 void WriteToStream(Object* stream, const std::string& bytes);
 
-// ---- threads and references (testjvm_vm.cpp) ----
+// ---- threads and references (testjvm_threads.cpp) ----
 
+bool SupportedVersion(jint version);  // a JNI version this runtime (like JDK 17) accepts
+// Attaches the calling thread (an empty name gives "Thread-<n>"); non-daemon threads keep
+// DestroyJavaVM waiting until they detach.
+ThreadState* AttachThread(std::string name, bool daemon);
 JavaVM* TheJavaVM();
 ThreadState* CurrentThread();  // null when the calling thread is not attached
 ThreadState& ThreadFromEnv(JNIEnv* env, const char* function);
@@ -203,5 +206,12 @@ void AddApplicationMethods(Class* cls);
 // ---- JNIEnv (testjvm_env.cpp) ----
 
 const JNINativeInterface_* EnvFunctions();
+// The thread of a JNIEnv at the start of a JNI function; logs a warning when an exception is
+// pending and the function is not one JNI allows while one is pending.
+ThreadState& EnterJni(JNIEnv* env, const char* function, bool pendingAllowed = false);
+// Fills the string and array slots (testjvm_strings.cpp).
+void AddStringAndArrayFunctions(JNINativeInterface_& table);
+// Fills the reference slots (testjvm_threads.cpp).
+void AddReferenceFunctions(JNINativeInterface_& table);
 
 }  // namespace testjvm

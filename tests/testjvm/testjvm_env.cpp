@@ -9,7 +9,7 @@
 namespace testjvm {
 namespace {
 
-// Functions the JNI specification allows while an exception is pending.
+// Whether JNI allows the function while an exception is pending.
 enum class Pending { Allowed, Warn };
 
 ThreadState& Enter(JNIEnv* env, const char* function, Pending pending = Pending::Warn) {
@@ -70,6 +70,12 @@ std::vector<jvalue> ArgumentsFromVaList(const Method* method, va_list args) {
     return values;
 }
 
+void CheckArguments(const Method* method, const jvalue* args, const char* function) {
+    if (!args && method->signature[1] != ')') {
+        Fatal(std::string(function) + " was given no argument array for " + method->name + method->signature);
+    }
+}
+
 void CheckReturn(const Method* method, char expected, const char* function) {
     const char actual = method->signature[method->signature.find(')') + 1];
     const bool isObject = actual == 'L' || actual == '[';
@@ -82,7 +88,9 @@ jvalue CallStatic(JNIEnv* env, jclass clazz, Method* method, const jvalue* args,
     ThreadState& thread = Enter(env, function);
     Class* cls = ResolveClass(thread, clazz, function);
     if (!method->isStatic) Fatal(std::string(function) + " used for the instance method " + method->name);
-    if (!IsSubclass(cls, method->owner)) Fatal(std::string(function) + ": method of " + method->owner->name + " called on " + cls->name);
+    if (!IsSubclass(cls, method->owner))
+        Fatal(std::string(function) + ": method of " + method->owner->name + " called on " + cls->name);
+    CheckArguments(method, args, function);
     CheckReturn(method, kind, function);
     LogLine(std::string(function) + " " + cls->name + "." + method->name);
     return method->body(thread, nullptr, cls, args);
@@ -97,6 +105,7 @@ jvalue CallInstance(JNIEnv* env, jobject obj, Method* method, const jvalue* args
     if (!IsInstance(self, method->owner)) {
         Fatal(std::string(function) + ": method of " + method->owner->name + " called on a " + self->cls->name);
     }
+    CheckArguments(method, args, function);
     CheckReturn(method, kind, function);
     Method* target = FindMethod(self->cls, method->name, method->signature, false);  // virtual dispatch
     LogLine(std::string(function) + " " + self->cls->name + "." + method->name);
@@ -105,39 +114,39 @@ jvalue CallInstance(JNIEnv* env, jobject obj, Method* method, const jvalue* args
 
 // Call<Type>Method, Call<Type>MethodV and Call<Type>MethodA for one result type; all three log
 // under the plain name, as the C++ wrappers of jni.h turn the variadic form into the V form.
-#define TESTJVM_CALLS(Type, JType, Field, Kind)                                                                \
-    JType JNICALL Call##Type##MethodA(JNIEnv* env, jobject obj, jmethodID id, const jvalue* args) {             \
-        return CallInstance(env, obj, CheckMethod(id, "Call" #Type "Method"), args, "Call" #Type "Method", Kind) \
-            .Field;                                                                                              \
-    }                                                                                                            \
-    JType JNICALL Call##Type##MethodV(JNIEnv* env, jobject obj, jmethodID id, va_list args) {                   \
-        Method* method = CheckMethod(id, "Call" #Type "Method");                                                \
-        const std::vector<jvalue> values = ArgumentsFromVaList(method, args);                                  \
-        return CallInstance(env, obj, method, values.data(), "Call" #Type "Method", Kind).Field;                \
-    }                                                                                                            \
-    JType JNICALL Call##Type##Method(JNIEnv* env, jobject obj, jmethodID id, ...) {                             \
-        va_list args;                                                                                            \
-        va_start(args, id);                                                                                      \
-        const JType result = Call##Type##MethodV(env, obj, id, args);                                           \
-        va_end(args);                                                                                            \
-        return result;                                                                                           \
-    }                                                                                                            \
-    JType JNICALL CallStatic##Type##MethodA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* args) {        \
-        return CallStatic(env, cls, CheckMethod(id, "CallStatic" #Type "Method"), args,                         \
-                          "CallStatic" #Type "Method", Kind)                                                     \
-            .Field;                                                                                              \
-    }                                                                                                            \
-    JType JNICALL CallStatic##Type##MethodV(JNIEnv* env, jclass cls, jmethodID id, va_list args) {              \
-        Method* method = CheckMethod(id, "CallStatic" #Type "Method");                                          \
-        const std::vector<jvalue> values = ArgumentsFromVaList(method, args);                                  \
-        return CallStatic(env, cls, method, values.data(), "CallStatic" #Type "Method", Kind).Field;            \
-    }                                                                                                            \
-    JType JNICALL CallStatic##Type##Method(JNIEnv* env, jclass cls, jmethodID id, ...) {                        \
-        va_list args;                                                                                            \
-        va_start(args, id);                                                                                      \
-        const JType result = CallStatic##Type##MethodV(env, cls, id, args);                                     \
-        va_end(args);                                                                                            \
-        return result;                                                                                           \
+#define TESTJVM_CALLS(Type, JType, Field, Kind)                                                                      \
+    JType JNICALL Call##Type##MethodA(JNIEnv* env, jobject obj, jmethodID id, const jvalue* args) {                  \
+        return CallInstance(env, obj, CheckMethod(id, "Call" #Type "Method"), args, "Call" #Type "Method", Kind)     \
+            .Field;                                                                                                  \
+    }                                                                                                                \
+    JType JNICALL Call##Type##MethodV(JNIEnv* env, jobject obj, jmethodID id, va_list args) {                        \
+        Method* method = CheckMethod(id, "Call" #Type "Method");                                                     \
+        const std::vector<jvalue> values = ArgumentsFromVaList(method, args);                                        \
+        return CallInstance(env, obj, method, values.data(), "Call" #Type "Method", Kind).Field;                     \
+    }                                                                                                                \
+    JType JNICALL Call##Type##Method(JNIEnv* env, jobject obj, jmethodID id, ...) {                                  \
+        va_list args;                                                                                                \
+        va_start(args, id);                                                                                          \
+        const JType result = Call##Type##MethodV(env, obj, id, args);                                                \
+        va_end(args);                                                                                                \
+        return result;                                                                                               \
+    }                                                                                                                \
+    JType JNICALL CallStatic##Type##MethodA(JNIEnv* env, jclass cls, jmethodID id, const jvalue* args) {             \
+        return CallStatic(env, cls, CheckMethod(id, "CallStatic" #Type "Method"), args, "CallStatic" #Type "Method", \
+                          Kind)                                                                                      \
+            .Field;                                                                                                  \
+    }                                                                                                                \
+    JType JNICALL CallStatic##Type##MethodV(JNIEnv* env, jclass cls, jmethodID id, va_list args) {                   \
+        Method* method = CheckMethod(id, "CallStatic" #Type "Method");                                               \
+        const std::vector<jvalue> values = ArgumentsFromVaList(method, args);                                        \
+        return CallStatic(env, cls, method, values.data(), "CallStatic" #Type "Method", Kind).Field;                 \
+    }                                                                                                                \
+    JType JNICALL CallStatic##Type##Method(JNIEnv* env, jclass cls, jmethodID id, ...) {                             \
+        va_list args;                                                                                                \
+        va_start(args, id);                                                                                          \
+        const JType result = CallStatic##Type##MethodV(env, cls, id, args);                                          \
+        va_end(args);                                                                                                \
+        return result;                                                                                               \
     }
 
 TESTJVM_CALLS(Object, jobject, l, 'L')
@@ -184,6 +193,7 @@ jobject NewObjectWith(JNIEnv* env, jclass clazz, Method* constructor, const jval
     if (constructor->name != "<init>" || constructor->owner != cls) {
         Fatal("NewObject of " + cls->name + " with " + constructor->owner->name + "." + constructor->name);
     }
+    CheckArguments(constructor, args, "NewObject");
     LogLine("NewObject " + cls->name + " " + constructor->signature);
     auto* object = new Object();
     object->cls = cls;
@@ -277,7 +287,7 @@ jclass JNICALL GetObjectClass(JNIEnv* env, jobject obj) {
 jboolean JNICALL IsInstanceOf(JNIEnv* env, jobject obj, jclass clazz) {
     ThreadState& thread = Enter(env, "IsInstanceOf");
     return IsInstance(Resolve(thread, obj, "IsInstanceOf"), ResolveClass(thread, clazz, "IsInstanceOf")) ? JNI_TRUE
-                                                                                                          : JNI_FALSE;
+                                                                                                         : JNI_FALSE;
 }
 
 // ---- exceptions ----
@@ -302,7 +312,8 @@ void JNICALL ExceptionClear(JNIEnv* env) {
 void JNICALL ExceptionDescribe(JNIEnv* env) {
     ThreadState& thread = Enter(env, "ExceptionDescribe", Pending::Allowed);
     Object* throwable = thread.pending;
-    LogLine(throwable ? "ExceptionDescribe " + Utf8FromUtf16(ThrowableText(throwable)) : "ExceptionDescribe none-pending");
+    LogLine(throwable ? "ExceptionDescribe " + Utf8FromUtf16(ThrowableText(throwable))
+                      : "ExceptionDescribe none-pending");
     if (!throwable) return;
     thread.pending = nullptr;
     WriteStdHandle(STD_ERROR_HANDLE, "Exception in thread \"" + thread.name + "\" ");
@@ -315,69 +326,6 @@ void JNICALL ExceptionDescribe(JNIEnv* env) {
     PrintStackTrace(throwable, err);
 }
 
-// ---- references ----
-
-jint JNICALL PushLocalFrame(JNIEnv* env, jint capacity) {
-    ThreadState& thread = Enter(env, "PushLocalFrame", Pending::Allowed);
-    if (capacity < 0 || capacity > 4096) return JNI_ERR;  // HotSpot's limit for one frame
-    thread.frames.emplace_back();
-    return JNI_OK;
-}
-
-jobject JNICALL PopLocalFrame(JNIEnv* env, jobject result) {
-    ThreadState& thread = Enter(env, "PopLocalFrame", Pending::Allowed);
-    if (thread.frames.size() < 2) Fatal("PopLocalFrame without a matching PushLocalFrame");
-    Object* kept = Resolve(thread, result, "PopLocalFrame");
-    for (Ref* ref : thread.frames.back()) ref->live = false;
-    thread.frames.pop_back();
-    return NewLocalRef(thread, kept);
-}
-
-jobject JNICALL NewGlobalRef(JNIEnv* env, jobject obj) {
-    ThreadState& thread = Enter(env, "NewGlobalRef");
-    return NewGlobalRefTo(Resolve(thread, obj, "NewGlobalRef"));
-}
-
-void JNICALL DeleteGlobalRef(JNIEnv* env, jobject obj) {
-    Enter(env, "DeleteGlobalRef", Pending::Allowed);
-    Ref* ref = CheckedRef(obj, "DeleteGlobalRef");
-    if (!ref) return;
-    if (ref->kind != RefKind::Global) Fatal("DeleteGlobalRef was given a local reference");
-    if (!ref->live) Fatal("DeleteGlobalRef was given a deleted reference");
-    ref->live = false;
-}
-
-void JNICALL DeleteLocalRef(JNIEnv* env, jobject obj) {
-    ThreadState& thread = Enter(env, "DeleteLocalRef", Pending::Allowed);
-    Ref* ref = CheckedRef(obj, "DeleteLocalRef");
-    if (!ref) return;
-    if (ref->kind != RefKind::Local) Fatal("DeleteLocalRef was given a global reference");
-    Resolve(thread, obj, "DeleteLocalRef");  // deleted twice, or another thread's reference
-    ref->live = false;
-}
-
-jboolean JNICALL IsSameObject(JNIEnv* env, jobject a, jobject b) {
-    ThreadState& thread = Enter(env, "IsSameObject");
-    return Resolve(thread, a, "IsSameObject") == Resolve(thread, b, "IsSameObject") ? JNI_TRUE : JNI_FALSE;
-}
-
-jobject JNICALL NewLocalRefTo(JNIEnv* env, jobject obj) {
-    ThreadState& thread = Enter(env, "NewLocalRef");
-    return NewLocalRef(thread, Resolve(thread, obj, "NewLocalRef"));
-}
-
-jint JNICALL EnsureLocalCapacity(JNIEnv* env, jint capacity) {
-    Enter(env, "EnsureLocalCapacity");
-    return capacity < 0 ? JNI_ERR : JNI_OK;
-}
-
-jobjectRefType JNICALL GetObjectRefType(JNIEnv* env, jobject obj) {
-    Enter(env, "GetObjectRefType");
-    const Ref* ref = CheckedRef(obj, "GetObjectRefType");
-    if (!ref || !ref->live) return JNIInvalidRefType;
-    return ref->kind == RefKind::Local ? JNILocalRefType : JNIGlobalRefType;
-}
-
 jint JNICALL GetJavaVM(JNIEnv* env, JavaVM** vm) {
     Enter(env, "GetJavaVM");
     if (!vm) Fatal("GetJavaVM was given a null pointer");
@@ -386,6 +334,82 @@ jint JNICALL GetJavaVM(JNIEnv* env, JavaVM** vm) {
 }
 
 }  // namespace
-}  // namespace testjvm
 
-#include "testjvm_env_arrays.inc"
+ThreadState& EnterJni(JNIEnv* env, const char* function, bool pendingAllowed) {
+    return Enter(env, function, pendingAllowed ? Pending::Allowed : Pending::Warn);
+}
+
+namespace {
+
+template <size_t Slot>
+void JNICALL Unimplemented() {
+    LogLine("unimplemented " + std::to_string(Slot));
+    Fatal("JNIEnv function slot " + std::to_string(Slot) + " is not implemented");
+}
+
+constexpr size_t kSlotCount = sizeof(JNINativeInterface_) / sizeof(void*);
+
+template <size_t... Slots>
+void FillUnimplemented(void** slots, std::index_sequence<Slots...>) {
+    ((slots[Slots] = reinterpret_cast<void*>(&Unimplemented<Slots>)), ...);
+}
+
+JNINativeInterface_ BuildTable() {
+    void* slots[kSlotCount];
+    FillUnimplemented(slots, std::make_index_sequence<kSlotCount>{});
+    JNINativeInterface_ table;
+    std::memcpy(&table, slots, sizeof table);
+    table.reserved0 = table.reserved1 = table.reserved2 = table.reserved3 = nullptr;
+    table.GetVersion = GetVersion;
+    table.FindClass = FindClass;
+    table.ExceptionOccurred = ExceptionOccurred;
+    table.ExceptionDescribe = ExceptionDescribe;
+    table.ExceptionClear = ExceptionClear;
+    table.ExceptionCheck = ExceptionCheck;
+    table.GetJavaVM = GetJavaVM;
+    table.NewObject = NewObject;
+    table.NewObjectV = NewObjectV;
+    table.NewObjectA = NewObjectA;
+    table.GetObjectClass = GetObjectClass;
+    table.IsInstanceOf = IsInstanceOf;
+    table.GetMethodID = GetMethodID;
+    table.GetStaticMethodID = GetStaticMethodID;
+    table.GetStaticFieldID = GetStaticFieldID;
+    table.GetStaticObjectField = GetStaticObjectField;
+    table.CallObjectMethod = CallObjectMethod;
+    table.CallObjectMethodV = CallObjectMethodV;
+    table.CallObjectMethodA = CallObjectMethodA;
+    table.CallBooleanMethod = CallBooleanMethod;
+    table.CallBooleanMethodV = CallBooleanMethodV;
+    table.CallBooleanMethodA = CallBooleanMethodA;
+    table.CallIntMethod = CallIntMethod;
+    table.CallIntMethodV = CallIntMethodV;
+    table.CallIntMethodA = CallIntMethodA;
+    table.CallVoidMethod = CallVoidMethod;
+    table.CallVoidMethodV = CallVoidMethodV;
+    table.CallVoidMethodA = CallVoidMethodA;
+    table.CallStaticObjectMethod = CallStaticObjectMethod;
+    table.CallStaticObjectMethodV = CallStaticObjectMethodV;
+    table.CallStaticObjectMethodA = CallStaticObjectMethodA;
+    table.CallStaticBooleanMethod = CallStaticBooleanMethod;
+    table.CallStaticBooleanMethodV = CallStaticBooleanMethodV;
+    table.CallStaticBooleanMethodA = CallStaticBooleanMethodA;
+    table.CallStaticIntMethod = CallStaticIntMethod;
+    table.CallStaticIntMethodV = CallStaticIntMethodV;
+    table.CallStaticIntMethodA = CallStaticIntMethodA;
+    table.CallStaticVoidMethod = CallStaticVoidMethod;
+    table.CallStaticVoidMethodV = CallStaticVoidMethodV;
+    table.CallStaticVoidMethodA = CallStaticVoidMethodA;
+    AddStringAndArrayFunctions(table);
+    AddReferenceFunctions(table);
+    return table;
+}
+
+}  // namespace
+
+const JNINativeInterface_* EnvFunctions() {
+    static const JNINativeInterface_ table = BuildTable();
+    return &table;
+}
+
+}  // namespace testjvm

@@ -43,20 +43,19 @@ bool ParseInteger(const std::string& text, long long low, long long high, long l
 bool ApplyMainToken(Script& script, const std::string& token, std::string& error) {
     long long number = 0;
     if (token == "return") {
-        script.steps.push_back({StepKind::Return});
+        script.steps.push_back({StepKind::Return, std::string(), 0});
     } else if (token == "throw") {
-        script.steps.push_back({StepKind::Throw});
+        script.steps.push_back({StepKind::Throw, std::string(), 0});
     } else if (token == "nomain") {
         script.noMain = true;
     } else if (token == "missing") {
         script.missing = true;
     } else if (token == "stop") {
         script.hasStop = true;
-        script.steps.push_back({StepKind::WaitStop});
+        script.steps.push_back({StepKind::WaitStop, std::string(), 0});
     } else if (token == "secondary:void") {
         script.secondaryVoid = true;
-    } else if (token.rfind("secondary:int:", 0) == 0 &&
-               ParseInteger(token.substr(14), INT32_MIN, INT32_MAX, number)) {
+    } else if (token.rfind("secondary:int:", 0) == 0 && ParseInteger(token.substr(14), INT32_MIN, INT32_MAX, number)) {
         script.secondaryInt = true;
         script.secondaryValue = static_cast<jint>(number);
     } else if (token.rfind("exit:", 0) == 0 && ParseInteger(token.substr(5), INT32_MIN, INT32_MAX, number)) {
@@ -64,7 +63,7 @@ bool ApplyMainToken(Script& script, const std::string& token, std::string& error
     } else if (token.rfind("thread:", 0) == 0 && ParseInteger(token.substr(7), 0, 3600000, number)) {
         script.steps.push_back({StepKind::Thread, std::string(), number});
     } else if (token.rfind("print:", 0) == 0) {
-        script.steps.push_back({StepKind::Print, token.substr(6)});
+        script.steps.push_back({StepKind::Print, token.substr(6), 0});
     } else {
         error = "unknown testjvm.main behaviour '" + token + "'";
         return false;

@@ -2,6 +2,8 @@
 // application class (main, secondaryMain, stop).
 #include "testjvm.h"
 
+#include <cstdio>
+
 namespace testjvm {
 namespace {
 
@@ -32,7 +34,7 @@ void RequireClass(Object* object, const char* className, const char* method) {
 
 jvalue ObjectToString(ThreadState& thread, Object* self, Class*, const jvalue*) {
     char hash[32];
-    wsprintfA(hash, "@%x", static_cast<unsigned>(reinterpret_cast<uintptr_t>(self) >> 4));
+    std::snprintf(hash, sizeof hash, "@%x", static_cast<unsigned>(reinterpret_cast<uintptr_t>(self) >> 4));
     const std::string text = Dotted(self->cls->name) + hash;
     return Returning(thread, NewStringObject(std::u16string(text.begin(), text.end())));
 }
@@ -75,14 +77,15 @@ jvalue SystemSetErr(ThreadState& thread, Object*, Class*, const jvalue* args) {
 
 std::string SystemErrorText(DWORD error) {
     wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::u16string text;
     if (length > 0 && buffer) text.assign(buffer, buffer + length);
     if (buffer) LocalFree(buffer);
     // Like the JDK, drop the trailing line break and full stop of the system text.
-    while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u'.' || text.back() == u' ')) {
+    while (!text.empty() &&
+           (text.back() == u'\r' || text.back() == u'\n' || text.back() == u'.' || text.back() == u' ')) {
         text.pop_back();
     }
     return text.empty() ? "error " + std::to_string(error) : AnsiFromUtf16(text);
@@ -97,9 +100,9 @@ jvalue OpenFileStream(ThreadState& thread, Object* self, const jvalue* args, boo
     RequireClass(name, "java/lang/String", "FileOutputStream(String)");
     const std::wstring path(name->text.begin(), name->text.end());
     // The JDK opens output files shared for reading and writing; append opens at the end.
-    self->file = CreateFileW(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    self->file =
+        CreateFileW(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     const DWORD error = self->file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
     LogLine("FileOutputStream " + Utf8FromUtf16(name->text) + " append=" + (append ? "1" : "0") +
             (error ? " error=" + std::to_string(error) : " opened"));
@@ -208,9 +211,8 @@ jvalue CheckAndLoadMain(ThreadState& thread, Object*, Class*, const jvalue* args
         ExitVm(1);
     }
     if (!FindMethod(mainClass, "main", "([Ljava/lang/String;)V", true)) {
-        WriteToStream(stream, "Error: Main method not found in class " + name +
-                                  ", please define the main method as:" + kLineSeparator +
-                                  "   public static void main(String[] args)" + kLineSeparator +
+        WriteToStream(stream, "Error: Main method not found in class " + name + ", please define the main method as:" +
+                                  kLineSeparator + "   public static void main(String[] args)" + kLineSeparator +
                                   "or a JavaFX application class must extend javafx.application.Application" +
                                   kLineSeparator);
         ExitVm(1);
@@ -272,24 +274,22 @@ jvalue ApplicationMain(ThreadState& thread, Object*, Class* cls, const jvalue* a
                 }
                 LogLine("main-print " + Utf8FromUtf16(Utf16FromAnsi(step.text)));
                 if (!out) {
-                    Throw(thread, "java/lang/NullPointerException", u"Cannot invoke \"java.io.PrintStream.println(String)\" because \"java.lang.System.out\" is null",
+                    Throw(thread, "java/lang/NullPointerException",
+                          u"Cannot invoke \"java.io.PrintStream.println(String)\" because \"java.lang.System.out\" is "
+                          u"null",
                           "\tat " + Dotted(cls->name) + ".main(Main.java)\r\n");
                     break;
                 }
                 WriteToStream(out, step.text + kLineSeparator);
                 break;
             }
-            case StepKind::Exit:
-                ExitVm(static_cast<jint>(step.value));
-            case StepKind::Thread:
-                StartScriptThread(step.value);
-                break;
+            case StepKind::Exit: ExitVm(static_cast<jint>(step.value));
+            case StepKind::Thread: StartScriptThread(step.value); break;
             case StepKind::WaitStop:
                 LogLine("main-waiting-for-stop");
                 WaitForSingleObject(world.stopEvent, INFINITE);
                 break;
-            default:
-                break;
+            default: break;
         }
         if (thread.pending) break;
     }
@@ -310,7 +310,7 @@ jvalue ApplicationStop(ThreadState&, Object*, Class*, const jvalue*) {
     return Nothing();
 }
 
-struct MethodSpec {
+struct MethodEntry {
     const char* cls;
     const char* name;
     const char* signature;
@@ -318,7 +318,7 @@ struct MethodSpec {
     Native body;
 };
 
-const MethodSpec kSystemMethods[] = {
+const MethodEntry kSystemMethods[] = {
     {"java/lang/Object", "toString", "()Ljava/lang/String;", false, ObjectToString},
     {"java/lang/String", "<init>", "([C)V", false, StringFromChars},
     {"java/lang/System", "exit", "(I)V", true, SystemExit},
@@ -358,8 +358,8 @@ void PrintStackTrace(Object* throwable, Object* stream) {
 }
 
 void AddSystemMethods(Class* cls) {
-    for (const MethodSpec& spec : kSystemMethods) {
-        if (cls->name == spec.cls) AddMethod(cls, spec.name, spec.signature, spec.isStatic, spec.body);
+    for (const MethodEntry& entry : kSystemMethods) {
+        if (cls->name == entry.cls) AddMethod(cls, entry.name, entry.signature, entry.isStatic, entry.body);
     }
 }
 

@@ -5,14 +5,14 @@
 namespace testjvm {
 namespace {
 
-struct SystemClassSpec {
+struct SystemClassEntry {
     const char* name;
     const char* super;
 };
 
 // Parents come before their subclasses. Exceptions keep their real hierarchy, so IsInstanceOf and
 // the inherited Throwable methods behave as in the JDK.
-const SystemClassSpec kSystemClasses[] = {
+const SystemClassEntry kSystemClasses[] = {
     {"java/lang/Object", nullptr},
     {"java/lang/Class", "java/lang/Object"},
     {"java/lang/String", "java/lang/Object"},
@@ -67,8 +67,8 @@ Class* AddClass(World& world, const std::string& name, Class* super, ClassKind k
 
 void InitialiseClasses(World& world) {
     if (!world.classes.empty()) return;
-    for (const SystemClassSpec& spec : kSystemClasses) {
-        AddClass(world, spec.name, spec.super ? Find(world, spec.super) : nullptr, ClassKind::System);
+    for (const SystemClassEntry& entry : kSystemClasses) {
+        AddClass(world, entry.name, entry.super ? Find(world, entry.super) : nullptr, ClassKind::System);
     }
     Class* object = Find(world, "java/lang/Object");
     AddClass(world, "[C", object, ClassKind::Array);
@@ -108,8 +108,8 @@ Class* LookupClass(const std::string& name, bool bootOnly) {
     InitialiseClasses(world);
     if (Class* known = Find(world, name)) {
         if (bootOnly && known->kind == ClassKind::Application) return nullptr;
-        if (known->kind == ClassKind::Array && known->component &&
-            known->component->kind == ClassKind::Application && bootOnly) {
+        if (known->kind == ClassKind::Array && known->component && known->component->kind == ClassKind::Application &&
+            bootOnly) {
             return nullptr;
         }
         return known;

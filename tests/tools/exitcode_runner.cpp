@@ -3,6 +3,7 @@
 //   exitcode_runner.exe <command line of the program, passed on verbatim>
 // or, since Wine re-quotes Unix arguments, the exact command line in KESTRAN_TEST_COMMAND_LINE.
 // Environment: KESTRAN_TEST_EXITCODE_FILE (Windows path of the result file),
+//              KESTRAN_TEST_APPLICATION (optional: the program file, for names without ".exe"),
 //              KESTRAN_TEST_TIMEOUT_MS (default 60000; on timeout the program is killed
 //              and the file says "timeout").
 #include <windows.h>
@@ -56,13 +57,15 @@ int wmain() {
     std::wstring commandLine = Environment(L"KESTRAN_TEST_COMMAND_LINE");
     if (commandLine.empty()) commandLine = CommandLineTail();
     // The program must not see our own control variables.
+    std::wstring application = Environment(L"KESTRAN_TEST_APPLICATION");
+    SetEnvironmentVariableW(L"KESTRAN_TEST_APPLICATION", nullptr);
     SetEnvironmentVariableW(L"KESTRAN_TEST_COMMAND_LINE", nullptr);
     SetEnvironmentVariableW(L"KESTRAN_TEST_EXITCODE_FILE", nullptr);
     SetEnvironmentVariableW(L"KESTRAN_TEST_TIMEOUT_MS", nullptr);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+    if (!CreateProcessW(application.empty() ? nullptr : application.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
         char text[64];
         std::snprintf(text, sizeof text, "start-failed %lu", GetLastError());
         WriteResult(resultFile, text);

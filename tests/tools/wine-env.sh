@@ -6,7 +6,8 @@ KESTRAN_SOURCE_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 export WINEPREFIX="${KESTRAN_WINE_PREFIX:-$KESTRAN_SOURCE_DIR/build/windows/wineprefix}"
 export WINEARCH=win64
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono/Gecko prompts; and no debugger on a crash, so a crashing test ends instead of hanging.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 export WINE_LOADER=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver
 
@@ -30,8 +31,6 @@ wine_env_start() {
     "$WINESERVER" -p
     if [ "$fresh" = 1 ]; then
         "$WINE_LOADER" wineboot -i >/dev/null 2>&1
-        "$WINESERVER" -w
-        "$WINESERVER" -p
         # Fonts for dialogs; no window manager, so Wine draws the frames itself.
         mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
         cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
