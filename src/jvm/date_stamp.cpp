@@ -34,7 +34,9 @@ void ExpandDateTimeStamp(std::wstring& name, const LocalTime& time) {
     std::wstring stamp;
     std::wstring picture = InsertMilliseconds(parts.picture, time.milliseconds);
     std::wstring timed;
-    if (!picture.empty() && FormatTimePicture(picture, time, timed) && !timed.empty()) {
+    // Wine's GetTimeFormatW overruns a fixed buffer of its own when the result nears 300
+    // characters; a time picture at most doubles in length, so this keeps well below that.
+    if (!picture.empty() && picture.size() <= kMaxStampPicture && FormatTimePicture(picture, time, timed) && !timed.empty()) {
         if (!FormatDatePicture(timed, time, stamp)) stamp.clear();
     }
     name = parts.prefix + stamp + parts.suffix;

@@ -31,8 +31,12 @@ struct StampParts {
 bool SplitDateTimeStamp(const std::wstring& name, StampParts& out);
 // Every capital "L" replaced by the milliseconds in decimal without leading zeros.
 std::wstring InsertMilliseconds(const std::wstring& picture, unsigned milliseconds);
+// Longest picture that is formatted; a longer one gives an empty stamp.
+constexpr size_t kMaxStampPicture = 128;
+
 // Rewrites `name` in place: prefix + formatted picture + suffix, both '%' removed. A picture the
-// platform cannot format (or an empty one) gives an empty stamp. No '%': the name is unchanged.
+// platform cannot format, an empty one or one longer than kMaxStampPicture (after the
+// milliseconds are put in) gives an empty stamp. No '%': the name is unchanged.
 void ExpandDateTimeStamp(std::wstring& name, const LocalTime& time);
 
 // Platform part (GetLocalTime, GetTimeFormatW, GetDateFormatW on Windows).

@@ -54,14 +54,27 @@ TEST(ExpandDateTimeStampTest, SharedCases) {
     }
 }
 
-TEST(ExpandDateTimeStampTest, LongPictureIsNotCutAtTheClassicPathLimit) {
+TEST(ExpandDateTimeStampTest, PictureLengthLimit) {
+    // 32 x "yyyy" = 128 characters: the longest picture that is still formatted.
     std::wstring picture;
-    for (int i = 0; i < 200; ++i) picture += L"yyyy-";
+    std::wstring expected;
+    for (int i = 0; i < 32; ++i) {
+        picture += i % 2 ? L"yyyy" : L"MMMM";
+        expected += i % 2 ? L"2026" : L"December";
+    }
+    ASSERT_EQ(picture.size(), kMaxStampPicture);
     std::wstring name = L"a%" + picture + L"%b";
     ExpandDateTimeStamp(name, testing::EveningTime());
-    std::wstring expected = L"a";
-    for (int i = 0; i < 200; ++i) expected += L"2026-";
-    EXPECT_EQ(name, expected + L"b");
+    EXPECT_EQ(name, L"a" + expected + L"b");
+
+    name = L"a%" + picture + L"y%b";
+    ExpandDateTimeStamp(name, testing::EveningTime());
+    EXPECT_EQ(name, L"ab");
+
+    // The limit applies after "L" became the milliseconds.
+    name = L"a%" + std::wstring(kMaxStampPicture - 1, L'x') + L"L%b";
+    ExpandDateTimeStamp(name, testing::EveningTime());
+    EXPECT_EQ(name, L"ab");
 }
 
 TEST(ExpandDateTimeStampTest, InvalidTimeGivesAnEmptyStamp) {

@@ -16,13 +16,25 @@ TEST(ExpandDateTimeStampWinTest, SharedCases) {
     }
 }
 
-TEST(ExpandDateTimeStampWinTest, StampLongerThanTheClassicPathLimit) {
+// Results this long overrun a buffer inside Wine's GetTimeFormatW; the picture limit keeps the
+// launcher away from it (an empty stamp instead of a crash).
+TEST(ExpandDateTimeStampWinTest, VeryLongPictureGivesAnEmptyStampNotACrash) {
+    for (size_t length : {kMaxStampPicture + 1, size_t{300}, size_t{5000}}) {
+        std::wstring name = L"a%" + std::wstring(length, L'x') + L"%b";
+        ExpandDateTimeStamp(name, testing::EveningTime());
+        EXPECT_EQ(name, L"ab") << length;
+    }
+}
+
+TEST(ExpandDateTimeStampWinTest, LongestPictureWithLongNames) {
     std::wstring picture;
-    for (int i = 0; i < 100; ++i) picture += L"yyyy-MM-dd ";
+    std::wstring expected;
+    for (int i = 0; i < 32; ++i) {
+        picture += i % 2 ? L"hhmm" : L"MMMM";
+        expected += i % 2 ? L"0751" : L"December";
+    }
     std::wstring name = L"%" + picture + L"%";
     ExpandDateTimeStamp(name, testing::EveningTime());
-    std::wstring expected;
-    for (int i = 0; i < 100; ++i) expected += L"2026-12-07 ";
     EXPECT_EQ(name, expected);
 }
 
