@@ -17,10 +17,9 @@ step() { echo; echo "=== $*"; }
 step "native unit tests"
 "$HOST_BUILD/tests/kestran_unit_tests" --gtest_brief=1 --gtest_output="xml:$RESULTS/host-unit.xml" || failures=$((failures + 1))
 
-if [ -f "$REPO/tests/judge/run.sh" ]; then
-    step "real JDK judge"
-    bash "$REPO/tests/judge/run.sh" "$HOST_BUILD" "$RESULTS/judge.xml" || failures=$((failures + 1))
-fi
+step "real JDK judge"
+KESTRAN_HOST_BUILD="$HOST_BUILD" timeout 900 /usr/bin/python3 -m pytest -q -p no:cacheprovider "$REPO/tests/judge" \
+    --junitxml="$RESULTS/judge.xml" || failures=$((failures + 1))
 
 step "Wine: starting the test prefix ($WINEPREFIX)"
 wine_env_start

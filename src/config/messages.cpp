@@ -30,11 +30,11 @@ std::wstring FormatText(const std::wstring& format, const std::vector<MessageArg
             out.push_back(c);
             continue;
         }
-        wchar_t spec = format[i + 1];
-        if (spec == L'%') {
+        wchar_t conversion = format[i + 1];
+        if (conversion == L'%') {
             out.push_back(L'%');
             ++i;
-        } else if (spec == L's' || spec == L'd') {
+        } else if (conversion == L's' || conversion == L'd') {
             if (next < args.size()) {
                 const MessageArg& arg = args[next];
                 if (arg.isText) {
@@ -42,7 +42,7 @@ std::wstring FormatText(const std::wstring& format, const std::vector<MessageArg
                 } else {
                     out += std::to_wstring(arg.number);
                 }
-            } else if (spec == L'd') {
+            } else if (conversion == L'd') {
                 out.push_back(L'0');
             }
             ++next;

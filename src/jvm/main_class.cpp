@@ -1,7 +1,6 @@
 #include "jvm/main_class.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 
 #include "config/messages.h"

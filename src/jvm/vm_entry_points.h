@@ -35,7 +35,7 @@ struct Jdk11InitArgs {
 
 struct VmEntryPoints {
     CreateJavaVmFn createJavaVm = nullptr;                     // JNI_CreateJavaVM, required
-    GetDefaultJavaVmInitArgsFn getDefaultJavaVmInitArgs = nullptr;  // optional
+    GetDefaultJavaVmInitArgsFn getDefaultJavaVmInitArgs = nullptr;  // JNI_GetDefaultJavaVMInitArgs, required
     FindClassFromBootLoaderFn findClassFromBootLoader = nullptr;    // JVM_FindClassFromBootLoader, optional
 };
 

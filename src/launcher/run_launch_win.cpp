@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include "jvm/java_thread.h"
-#include "jvm/vm_create.h"
 #include "jvm/vm_library.h"
 #include "launcher/launch_steps.h"
 #include "launcher/pair_handover.h"
@@ -54,17 +53,12 @@ uint32_t RunLaunch(Launcher& launcher) {
         WaitForSingleObject(thread.get(), INFINITE);
         DWORD exitCode = 0xFFFFFFFFu;
         GetExitCodeThread(thread.get(), &exitCode);
-        platform::Trace(L"Java thread ended with " + std::to_wstring(exitCode));
         return ExitCodeOfJavaThread(exitCode);
     }
 
+    // No thread: the same work on the entry thread, with its default stack.
     platform::Trace(L"Java thread not created (error " + std::to_wstring(GetLastError()) + L"); running on the entry thread");
-    if (!jvm::CreateVm(launcher) || !jvm::RunMainClass(launcher)) return 0xFFFFFFFFu;
-    if (launcher.serviceMode && launcher.javaVm != nullptr) {
-        launcher.javaVm->DestroyJavaVM();
-        launcher.javaVm = nullptr;
-    }
-    return 0;
+    return ExitCodeOfJavaThread(jvm::JavaThreadMain(launcher));
 }
 
 }  // namespace kestran::launcher

@@ -85,8 +85,9 @@ class Wine:
         env = {k: v for k, v in os.environ.items()
                if k not in _CLEARED_VARIABLES and not k.startswith(_CLEARED_PREFIXES)}
         env.update(self.env)
-        # English (United States) unless a test asks for another system language.
-        env["LC_ALL"] = "en_US.UTF-8"
+        # English (United States) unless a test asks for another system language. C.UTF-8
+        # always exists, so Wine converts non-ASCII arguments and variables faithfully.
+        env["LC_ALL"] = "C.UTF-8"
         env.pop("LANG", None)
         env.pop("LANGUAGE", None)
         if extra:

@@ -7,11 +7,14 @@ to the file named by TESTJVM_LOG and plays the application class given by TESTJV
 import datetime
 import re
 import shutil
+import subprocess
+import time
+import uuid
 import zoneinfo
 
 import pytest
 
-from conftest import TOOLS_DIR, win_path
+from conftest import RUNNER_EXE, TOOLS_DIR, win_path
 
 MINUS_ONE = 0xFFFFFFFF
 TESTJVM = TOOLS_DIR / "testjvm"
@@ -37,7 +40,8 @@ class Launch:
         self.app.write_ini(
             f"[Java Runtime Environment]\nMain Class={main_class}\n"
             f"[Application]\n{application}"
-            "[Class Path]\nClass Path=app.jar\n")
+            "[Class Path]\nClass Path=app.jar\n",
+            encoding="utf-16-le", bom=True)
 
     def run(self, args="", script="return", env=None, trace=True):
         full_env = {"TESTJVM_LOG": win_path(self.log_path), "TESTJVM_MAIN": script}
@@ -86,7 +90,9 @@ def ordered(lines, *markers):
 
 def test_command_line_then_cmd_tokens_reach_main_as_utf16(launch):
     launch.settings(application='Cmd=cmd1 "Grüße aus Köln" Привет\n')
-    result = launch.run('plain "two words" Здравствуйте 😀 ""')
+    # Wine decodes the Unix command line and environment with the locale's charset: en_US.UTF-8
+    # is not generated on the test machines (Wine then mangles non-ASCII text), C.UTF-8 always is.
+    result = launch.run('plain "two words" Здравствуйте 😀 ""', env={"LC_ALL": "C.UTF-8"})
     assert result.exit_code == 0, result
     expected = ["plain", "two words", "Здравствуйте", "😀", "", "cmd1", "Grüße aus Köln", "Привет"]
     assert launch.main_arguments() == [units(a) for a in expected]
@@ -137,7 +143,8 @@ def test_missing_main_class_prints_215_and_exits_with_minus_one(launch):
     launch.settings()
     result = launch.run(script="missing")
     assert result.exit_code == MINUS_ONE, result
-    assert "Error: Could not find the main class com/example/Main. " in result.stdout_lines, result
+    # The message text ends with its own line feed, so the line's closing space stands alone.
+    assert result.stdout_lines == ["Error: Could not find the main class com/example/Main.", " "], result
     assert "main class com/example/Main loaded through FindClass" not in result.trace()
     assert "DetachCurrentThread main" in launch.log  # no wait for ever in DestroyJavaVM
 
@@ -173,7 +180,8 @@ def test_non_daemon_thread_is_waited_for(launch):
     launch.settings()
     result = launch.run(script="thread:300,print:main done")
     assert result.exit_code == 0, result
-    assert ordered(launch.log, "main-end", "DetachCurrentThread main", "DestroyJavaVM", "thread-end", "destroy-result 0")
+    assert ordered(launch.log, "main-end", "DetachCurrentThread main", "DestroyJavaVM", "destroy-result 0"), launch.log
+    assert ordered(launch.log, "thread-end", "destroy-result 0"), launch.log
 
 
 # ---- output redirection ----
@@ -215,6 +223,8 @@ TOKYO = zoneinfo.ZoneInfo("Asia/Tokyo")
 
 
 def stamped_run(launch, tmp_path, output, error=None):
+    tmp_path = tmp_path / "stamped"
+    tmp_path.mkdir()
     application = f"Output File={win_path(tmp_path)}\\{output}\n"
     if error:
         application += f"Error File={win_path(tmp_path)}\\{error}\n"
@@ -223,7 +233,7 @@ def stamped_run(launch, tmp_path, output, error=None):
     result = launch.run(script="print:x", env={"TZ": "Asia/Tokyo"})
     after = datetime.datetime.now(TOKYO)
     assert result.exit_code == 0, result
-    names = sorted(p.name for p in tmp_path.iterdir() if p.suffix == ".log")
+    names = sorted(p.name for p in tmp_path.iterdir())
     return names, before, after
 
 
@@ -242,7 +252,8 @@ def test_stamp_with_milliseconds_is_the_same_for_both_files(launch, tmp_path):
     stamps = [re.fullmatch(r"(?:err|out)_(\d\d\.\d\d\.\d\d\.\d{1,3})\.log", n) for n in names]
     assert all(stamps), names
     assert stamps[0].group(1) == stamps[1].group(1)
-    assert not re.search(r"\.0\d", stamps[0].group(1)[9:]), names  # no leading zeros in L
+    milliseconds = stamps[0].group(1).split(".")[-1]
+    assert milliseconds == "0" or not milliseconds.startswith("0"), names  # no leading zeros
 
 
 def test_two_stamps_are_one_picture(launch, tmp_path):
@@ -253,4 +264,36 @@ def test_two_stamps_are_one_picture(launch, tmp_path):
 def test_name_without_stamp_is_kept(launch, tmp_path):
     names, _, _ = stamped_run(launch, tmp_path, "plain.log")
     assert names == ["plain.log"]
-    assert "System.out redirected to " + win_path(tmp_path) + "\\plain.log (truncate)" in launch.result.trace()
+    target = win_path(tmp_path / "stamped" / "plain.log")
+    assert f"System.out redirected to {target} (truncate)" in launch.result.trace()
+
+
+# ---- the ready event ----
+
+@pytest.mark.xfail(reason="single-instance mode is still a placeholder", strict=False)
+def test_ready_event_lets_a_second_instance_in_once_main_runs(launch, tmp_path):
+    """A later instance is served only after the first one's ready event: here main has returned
+    while a non-daemon thread keeps the first instance alive, so the reply comes from
+    secondaryMain (5), not from the first instance's exit (0)."""
+    launch.settings(application="Single Instance=yes\n")
+    wine = launch.app.wine
+    exit_file = tmp_path / "first-exit.txt"
+    env = wine.base_environment({
+        "TESTJVM_LOG": win_path(launch.log_path), "TESTJVM_MAIN": "secondary:int:5,thread:8000",
+        "KESTRAN_TEST_COMMAND_LINE": launch.app.command_line("first"),
+        "KESTRAN_TEST_EXITCODE_FILE": win_path(exit_file), "KESTRAN_TEST_TIMEOUT_MS": "60000"})
+    first = subprocess.Popen([wine.loader, str(RUNNER_EXE)], env=env, cwd=tmp_path,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        deadline = time.monotonic() + 60
+        while "main-end" not in (launch.log_path.read_text(encoding="utf-8").splitlines()
+                                 if launch.log_path.exists() else []):
+            assert first.poll() is None and time.monotonic() < deadline, "the first instance never ran main"
+            time.sleep(0.05)
+        second = launch.app.run("second", env={"TESTJVM_MAIN": "secondary:int:5,thread:8000"})
+        assert second.exit_code == 5, second
+    finally:
+        first.wait(timeout=90)
+    log = launch.log_path.read_text(encoding="utf-8").splitlines()
+    assert ordered(log, "CallStaticVoidMethod com/example/Main.main", "secondaryMain args 1"), log
+    assert exit_file.read_text().strip() == "0"

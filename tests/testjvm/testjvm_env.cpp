@@ -307,6 +307,15 @@ void JNICALL ExceptionClear(JNIEnv* env) {
     thread.pending = nullptr;
 }
 
+// Re-raises a throwable, as DescribeThrowable does after setting the pending one aside.
+jint JNICALL ThrowObject(JNIEnv* env, jthrowable obj) {
+    ThreadState& thread = Enter(env, "Throw", Pending::Allowed);
+    Object* throwable = ResolveNonNull(thread, obj, "Throw");
+    LogLine("Throw " + Utf8FromUtf16(ThrowableText(throwable)));
+    thread.pending = throwable;
+    return JNI_OK;
+}
+
 // As in HotSpot, the thread prefix goes to the process's standard error and the stack trace to
 // System.err, wherever that points now.
 void JNICALL ExceptionDescribe(JNIEnv* env) {
@@ -362,6 +371,7 @@ JNINativeInterface_ BuildTable() {
     table.reserved0 = table.reserved1 = table.reserved2 = table.reserved3 = nullptr;
     table.GetVersion = GetVersion;
     table.FindClass = FindClass;
+    table.Throw = ThrowObject;
     table.ExceptionOccurred = ExceptionOccurred;
     table.ExceptionDescribe = ExceptionDescribe;
     table.ExceptionClear = ExceptionClear;
