@@ -8,6 +8,21 @@
 
 namespace kestran::jvm {
 
+uint32_t ProcessExitCodeOf(uint32_t javaThreadExitCode) {
+    if (javaThreadExitCode == kJavaThreadMainReturned) return 0;
+    if (javaThreadExitCode == kJavaThreadUncaughtException) return 1;
+    return 0xFFFFFFFFu;
+}
+
+uint64_t QueryDefaultJavaStackSize(const VmEntryPoints& entryPoints) {
+    if (entryPoints.getDefaultJavaVmInitArgs == nullptr) return 0;
+    Jdk11InitArgs args{};
+    args.version = JNI_VERSION_1_1;
+    // HotSpot fills javaStackSize and still answers JNI_ERR for a 1.1 block: the value counts.
+    entryPoints.getDefaultJavaVmInitArgs(&args);
+    return args.javaStackSize > 0 ? static_cast<uint64_t>(args.javaStackSize) : 0;
+}
+
 uint32_t JavaThreadMain(launcher::Launcher& launcher) {
     uint32_t code = kJavaThreadLaunchFailed;
     if (CreateVm(launcher)) {

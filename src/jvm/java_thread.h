@@ -13,6 +13,13 @@ constexpr uint32_t kJavaThreadMainReturned = 0;
 constexpr uint32_t kJavaThreadUncaughtException = 1;
 constexpr uint32_t kJavaThreadLaunchFailed = 2;
 
+// The process exit code for a Java thread exit code: 0, 1, or 0xFFFFFFFF (-1).
+uint32_t ProcessExitCodeOf(uint32_t javaThreadExitCode);
+
+// The VM's default Java thread stack size in bytes (JNI_GetDefaultJavaVMInitArgs with a
+// JNI 1.1 block), 0 when the VM reports none.
+uint64_t QueryDefaultJavaStackSize(const VmEntryPoints& entryPoints);
+
 // The body of the Java thread (also run on the entry thread when no thread can be created):
 // CreateVm, stream redirection, RunMainClass, and in service mode DestroyJavaVM.
 uint32_t JavaThreadMain(launcher::Launcher& launcher);

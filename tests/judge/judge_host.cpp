@@ -108,21 +108,6 @@ void* JavaThreadProc(void* parameter) {
     return nullptr;
 }
 
-// The same mapping as RunLaunch: main returned 0, uncaught exception 1, anything else -1.
-int ExitCodeOf(uint32_t threadCode) {
-    if (threadCode == jvm::kJavaThreadMainReturned) return 0;
-    if (threadCode == jvm::kJavaThreadUncaughtException) return 1;
-    return -1;
-}
-
-uint64_t DefaultJavaStackSize(const Launcher& launcher) {
-    if (launcher.vmEntryPoints.getDefaultJavaVmInitArgs == nullptr) return 0;
-    jvm::Jdk11InitArgs args{};
-    args.version = JNI_VERSION_1_1;
-    launcher.vmEntryPoints.getDefaultJavaVmInitArgs(&args);
-    return args.javaStackSize > 0 ? static_cast<uint64_t>(args.javaStackSize) : 0;
-}
-
 int Usage(const char* problem) {
     std::fprintf(stderr, "judge_host: %s\n", problem);
     return 64;
@@ -131,7 +116,7 @@ int Usage(const char* problem) {
 int Run(Launcher& launcher, const Options& options) {
     if (!jvm::LoadVmLibrary(launcher, platform::Utf8ToWide(options.libjvm))) return -1;
     if (options.noLauncherHelper) launcher.vmEntryPoints.findClassFromBootLoader = nullptr;
-    if (launcher.threadStackSize == 0) launcher.threadStackSize = DefaultJavaStackSize(launcher);
+    if (launcher.threadStackSize == 0) launcher.threadStackSize = jvm::QueryDefaultJavaStackSize(launcher.vmEntryPoints);
 
     ThreadRun run{&launcher, options.describeThrowable};
     if (options.entryThread) {
@@ -148,7 +133,7 @@ int Run(Launcher& launcher, const Options& options) {
     }
     Marker("judge: java thread ended with " + std::to_string(run.code));
     if (options.readyEvent) Marker("judge: ready signals " + std::to_string(readySignals.load()));
-    return ExitCodeOf(run.code);
+    return static_cast<int>(jvm::ProcessExitCodeOf(run.code));
 }
 
 }  // namespace
