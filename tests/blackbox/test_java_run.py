@@ -6,70 +6,15 @@ to the file named by TESTJVM_LOG and plays the application class given by TESTJV
 """
 import datetime
 import re
-import shutil
 import subprocess
 import time
-import uuid
 import zoneinfo
 
 import pytest
 
-from conftest import RUNNER_EXE, TOOLS_DIR, win_path
+from conftest import RUNNER_EXE, win_path
 
 MINUS_ONE = 0xFFFFFFFF
-TESTJVM = TOOLS_DIR / "testjvm"
-
-
-class Launch:
-    """The application folder with the test runtime beside the launcher, and its log."""
-
-    def __init__(self, app, tmp_path):
-        self.app = app
-        self.log_path = tmp_path / "testjvm.log"
-        self.runtime = app.dir / "jre64"
-        shutil.copytree(TESTJVM / "runtime", self.runtime)
-        (app.dir / "app.jar").write_bytes(b"PK")
-        self.log = []
-
-    def use(self, variant):
-        library = self.runtime / "bin" / "server" / "jvm.dll"
-        library.unlink()
-        shutil.copyfile(TESTJVM / variant, library)
-
-    def settings(self, application="", main_class="com.example.Main"):
-        self.app.write_ini(
-            f"[Java Runtime Environment]\nMain Class={main_class}\n"
-            f"[Application]\n{application}"
-            "[Class Path]\nClass Path=app.jar\n",
-            encoding="utf-16-le", bom=True)
-
-    def run(self, args="", script="return", env=None, trace=True):
-        full_env = {"TESTJVM_LOG": win_path(self.log_path), "TESTJVM_MAIN": script}
-        full_env.update(env or {})
-        if self.log_path.exists():
-            self.log_path.unlink()
-        self.result = self.app.run(args, env=full_env, trace=trace)
-        self.log = self.log_path.read_text(encoding="utf-8").splitlines() if self.log_path.exists() else []
-        assert not any(line.startswith("fatal") for line in self.log), (self.log, self.result)
-        return self.result
-
-    def record(self, prefix):
-        return [line[len(prefix):] for line in self.log if line.startswith(prefix)]
-
-    def main_arguments(self):
-        """The UTF-16 units (hex) of each argument main received."""
-        count = self.record("args ")
-        assert count and count[0] != "null", self.log
-        units = [re.match(r"\d+ units=(\S*)", line).group(1) for line in self.record("arg ")]
-        assert len(units) == int(count[0]), self.log
-        return units
-
-
-@pytest.fixture
-def launch(app, tmp_path):
-    if not (TESTJVM / "runtime").exists():
-        pytest.skip("the test runtime is not built")
-    return Launch(app, tmp_path)
 
 
 def units(text):

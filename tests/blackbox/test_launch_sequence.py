@@ -1,0 +1,28 @@
+"""The launch sequence around the run: service mode started from a console, the order of
+the steps, and the exit code of each outcome."""
+
+ERROR_EXIT = 0xFFFFFFFF
+ERROR_FAILED_SERVICE_CONTROLLER_CONNECT = 1063
+
+
+def test_service_started_from_a_console_finds_its_runtime_then_exits_with_1063(launch):
+    launch.settings(application="Application Type=service\n")
+    result = launch.run()
+    assert result.exit_code == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT
+    assert any(line.startswith("chosen ") for line in result.trace())
+    assert launch.log == []  # no VM was created
+    assert result.stdout_lines == []
+
+
+def test_service_type_is_compared_exactly(launch):
+    launch.settings(application="Application Type=Service\n")
+    result = launch.run()
+    assert result.exit_code == 0
+
+
+def test_settings_are_read_before_the_runtime_is_searched(app):
+    app.write_ini("[Application]\nApplication Type=service\n")
+    result = app.run(trace=True)
+    assert result.exit_code == ERROR_EXIT
+    assert result.stdout_lines == ["Error: Main class was not specified in INI file. "]
+    assert not any("registry" in line for line in result.trace())
