@@ -23,7 +23,7 @@ clear_registry() {
         echo "REGEDIT4"
         for key in "${KEYS[@]}"; do echo "[-HKEY_LOCAL_MACHINE\\Software\\$key]"; done
     } | sed 's/$/\r/' >"$WORK/clear.reg"
-    "$WINE_LOADER" regedit /S "$(winpath "$WORK/clear.reg")" >/dev/null 2>&1 || true
+    "$WINE_LOADER" reg import "$(winpath "$WORK/clear.reg")" >/dev/null 2>&1 || true
 }
 winpath() { echo "Z:$(realpath "$1" | sed 's|/|\\|g')"; }
 cleanup() { clear_registry; rm -rf "$WORK"; }
@@ -53,7 +53,7 @@ cp "$BUILD/tests/pair_recorder.exe" "$WORK/trivial/Trivial.exe"
     done
 } | sed 's/$/\r/' >"$WORK/runtimes.reg"
 clear_registry
-"$WINE_LOADER" regedit /S "$(winpath "$WORK/runtimes.reg")"
+"$WINE_LOADER" reg import "$(winpath "$WORK/runtimes.reg")"
 
 mkdir -p "$WORK/configured/bin/server"
 : >"$WORK/configured/bin/java.dll"

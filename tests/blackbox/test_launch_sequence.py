@@ -5,7 +5,10 @@ ERROR_EXIT = 0xFFFFFFFF
 ERROR_FAILED_SERVICE_CONTROLLER_CONNECT = 1063
 
 
-def test_service_started_from_a_console_finds_its_runtime_then_exits_with_1063(launch):
+def test_service_started_from_a_console_finds_its_runtime_then_exits_with_1063(launch, wine):
+    # Without this value Wine's dispatcher waits 10 s before it fails.
+    wine.reg("add", r"HKLM\SYSTEM\CurrentControlSet\Control\ServiceCurrent", "/ve", "/t", "REG_DWORD",
+             "/d", "99999", "/f")
     launch.settings(application="Application Type=service\n")
     result = launch.run()
     assert result.exit_code == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT

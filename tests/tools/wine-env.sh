@@ -35,11 +35,12 @@ wine_env_start() {
         mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
         cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
         "$WINE_LOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-        # Lets a service dispatcher started from a console fail at once instead of after 10 s.
-        "$WINE_LOADER" reg add 'HKLM\SYSTEM\CurrentControlSet\Control\ServiceCurrent' /ve /t REG_DWORD /d 99999 /f >/dev/null 2>&1
     else
         "$WINE_LOADER" wineboot >/dev/null 2>&1
     fi
+    # Lets a service dispatcher started from a console fail at once instead of after 10 s
+    # (Wine's service manager rewrites the value when it starts).
+    "$WINE_LOADER" reg add 'HKLM\SYSTEM\CurrentControlSet\Control\ServiceCurrent' /ve /t REG_DWORD /d 99999 /f >/dev/null 2>&1
 }
 
 wine_env_stop() {
