@@ -25,8 +25,9 @@ step "Wine: starting the test prefix ($WINEPREFIX)"
 wine_env_start
 trap wine_env_stop EXIT
 
-step "Win32 unit tests under Wine"
-( cd "$WIN_BUILD/tests" && timeout 600 "$WINE_LOADER" ./kestran_wintests.exe --gtest_brief=1 --gtest_output="xml:Z:${RESULTS//\//\\}\\wine-unit.xml" ) || failures=$((failures + 1))
+step "Win32 unit tests under Wine (ctest, with Wine as the cross-compiling emulator)"
+GTEST_OUTPUT="xml:Z:${RESULTS//\//\\}\\wine-unit.xml" timeout 600 \
+    ctest --test-dir "$WIN_BUILD" --output-on-failure || failures=$((failures + 1))
 
 step "black-box launch tests under Wine"
 timeout 1800 /usr/bin/python3 -m pytest -q -p no:cacheprovider "$REPO/tests/blackbox" --junitxml="$RESULTS/blackbox.xml" || failures=$((failures + 1))
