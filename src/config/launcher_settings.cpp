@@ -97,12 +97,13 @@ std::wstring ResolveJrePath(const std::wstring& value, const std::wstring& modul
     return moduleFolder + L"\\" + value;
 }
 
-SettingsResult ReadLauncherSettings(launcher::Launcher& launcher, const SettingsStore& productFile,
-                                    const SettingsStore& layered, const SettingsStore* userSettings,
-                                    const std::wstring& moduleFolder) {
+void ReadProductInformation(launcher::Launcher& launcher, const SettingsStore& productFile) {
     launcher.productCode = Read(productFile, kProductSection, L"Product Code");
     launcher.productName = Read(productFile, kProductSection, L"Product Name");
+}
 
+SettingsResult ReadLauncherSettings(launcher::Launcher& launcher, const SettingsStore& layered,
+                                    const SettingsStore* userSettings, const std::wstring& moduleFolder) {
     std::wstring minimum = Read(layered, kRuntimeSection, L"Minimum Version");
     if (minimum == L"any") {
         launcher.minVersion = VersionNumber{};
@@ -152,31 +153,28 @@ bool SettingsFilePath(std::wstring& out) {
 }
 
 bool LoadLauncherSettings(launcher::Launcher& launcher) {
+    std::wstring modulePath;
     std::wstring settingsFile;
-    if (!SettingsFilePath(settingsFile)) {
+    if (!launcher::GetModulePath(modulePath)) return false;
+    if (!ReplaceExtension(modulePath, L"ini", settingsFile)) {
         platform::Trace(L"no settings file path (the launcher's path has no '.')");
         return false;
     }
-    std::wstring modulePath;
-    launcher::GetModulePath(modulePath);
-    platform::Trace(L"settings file " + settingsFile + (FindFile(settingsFile) ? L"" : L" (not found: every key reads empty)"));
-
-    auto productFile = OpenProfileSettings(settingsFile);
-    // Product Code/Name are needed first: they name the per-user settings file.
-    launcher.productCode = Read(*productFile, kProductSection, L"Product Code");
-    launcher.productName = Read(*productFile, kProductSection, L"Product Name");
-    std::unique_ptr<SettingsStore> userSettings;
-    std::wstring userPath = launcher::UserSettingsFilePath(launcher, false);
-    if (!userPath.empty() && FindFile(userPath)) {
-        userSettings = OpenProfileSettings(userPath);
-        platform::Trace(L"per-user settings file " + userPath);
-    } else {
-        platform::Trace(L"per-user settings file " + (userPath.empty() ? std::wstring(L"(none)") : userPath) + L" (not found)");
+    if (platform::TraceEnabled()) {
+        platform::Trace(L"settings file " + settingsFile + (FindFile(settingsFile) ? L"" : L" (not found: every key reads empty)"));
     }
 
+    // Product Code and Name come first: they name the per-user settings file.
+    auto productFile = OpenProfileSettings(settingsFile);
+    ReadProductInformation(launcher, *productFile);
+    std::unique_ptr<SettingsStore> userSettings;
+    std::wstring userPath =
+        launcher::UserSettingsFilePathFor(modulePath, launcher.productName, launcher.productCode, false);
+    if (FindFile(userPath)) userSettings = OpenProfileSettings(userPath);
+    platform::Trace(L"per-user settings file " + userPath + (userSettings ? L"" : L" (not found)"));
+
     auto layered = OpenLayeredSettings(settingsFile);
-    SettingsResult result = ReadLauncherSettings(launcher, *productFile, *layered, userSettings.get(), FolderOf(modulePath));
-    if (result == SettingsResult::NoMainClass) {
+    if (ReadLauncherSettings(launcher, *layered, userSettings.get(), FolderOf(modulePath)) == SettingsResult::NoMainClass) {
         std::wstring text;
         Messages().LoadMessage(kMsgNoMainClass, text);
         PrintErrorLine(text);

@@ -15,12 +15,14 @@ bool SettingsFilePath(std::wstring& out);
 // or when there is no settings file path.
 bool LoadLauncherSettings(launcher::Launcher& launcher);
 
-// The portable core of LoadLauncherSettings. `userSettings` is the per-user file when it
-// exists, else null. `moduleFolder` resolves a relative "JRE Path".
+// The portable core of LoadLauncherSettings, in its two steps: "Product Information" from the
+// settings file itself (it names the per-user file), then every other key through the layered
+// store. `userSettings` is the per-user file when it exists, else null; `moduleFolder`
+// resolves a relative "JRE Path".
+void ReadProductInformation(launcher::Launcher& launcher, const SettingsStore& productFile);
 enum class SettingsResult { Loaded, NoMainClass };
-SettingsResult ReadLauncherSettings(launcher::Launcher& launcher, const SettingsStore& productFile,
-                                    const SettingsStore& layered, const SettingsStore* userSettings,
-                                    const std::wstring& moduleFolder);
+SettingsResult ReadLauncherSettings(launcher::Launcher& launcher, const SettingsStore& layered,
+                                    const SettingsStore* userSettings, const std::wstring& moduleFolder);
 
 // Derivations, exposed for tests.
 void ApplyJvmSource(launcher::Launcher& launcher, const std::wstring& value);

@@ -17,7 +17,8 @@ using Values = std::map<std::pair<std::wstring, std::wstring>, std::wstring>;
 config::SettingsResult Load(launcher::Launcher& launcher, Values values, const MemorySettings* user = nullptr) {
     if (!values.count({kJre, L"Main Class"})) values[{kJre, L"Main Class"}] = L"com.example.Main";
     MemorySettings file(values);
-    return config::ReadLauncherSettings(launcher, file, file, user, kFolder);
+    config::ReadProductInformation(launcher, file);
+    return config::ReadLauncherSettings(launcher, file, user, kFolder);
 }
 
 TEST(LauncherSettings, ConstructorDefaults) {
