@@ -220,8 +220,8 @@ def wine(tmp_path_factory):
     if not KESTRAN_EXE.exists():
         pytest.fail(f"{KESTRAN_EXE} is not built")
     env = _wine_environment()
-    if not (Path(env["WINEPREFIX"]) / "system.reg").exists():
-        subprocess.run(["bash", "-c", f'source "{WINE_ENV}"; wine_env_start'], check=True)
+    # Always: without a persistent wineserver every launch costs seconds instead of milliseconds.
+    subprocess.run(["bash", "-c", f'source "{WINE_ENV}"; wine_env_start'], check=True, capture_output=True)
     return Wine(env, tmp_path_factory.mktemp("wine-scratch"))
 
 

@@ -28,7 +28,7 @@ wine_env_start() {
     wine_env_display
     local fresh=0
     [ -f "$WINEPREFIX/system.reg" ] || fresh=1
-    "$WINESERVER" -p
+    "$WINESERVER" -p 2>/dev/null || true  # already running is fine
     if [ "$fresh" = 1 ]; then
         "$WINE_LOADER" wineboot -i >/dev/null 2>&1
         # Fonts for dialogs; no window manager, so Wine draws the frames itself.
