@@ -1,4 +1,4 @@
-// Message texts, German (Germany). Shared by the string table resource and the native catalogue.
+// Message texts, German (Germany). Used by the string table resource.
 // UTF-8 byte strings; "\n" is a line feed.
 #pragma once
 

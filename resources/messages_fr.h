@@ -1,4 +1,4 @@
-// Message texts, French (France). Shared by the string table resource and the native catalogue.
+// Message texts, French (France). Used by the string table resource.
 // UTF-8 byte strings; "\n" is a line feed.
 #pragma once
 

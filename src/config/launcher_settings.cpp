@@ -141,7 +141,10 @@ SettingsResult ReadLauncherSettings(launcher::Launcher& launcher, const Settings
     launcher.overrideWorkingDir = IsYesAnyCase(Read(layered, kApplicationSection, L"Override WorkingDir"));
     launcher.systemPath = Read(layered, kRuntimeSection, L"System Path");
     launcher.libraryPath = Read(layered, kRuntimeSection, L"Library Path");
+    // A relative program name would be taken from whatever the current directory is (or a
+    // program planted there): like "JRE Path", it is relative to the launcher's folder.
     launcher.pairProduct = Read(layered, kApplicationSection, L"Pair Product");
+    if (!launcher.pairProduct.empty()) launcher.pairProduct = ResolveJrePath(launcher.pairProduct, moduleFolder);
     launcher.pairReturnCode = IsYesAnyCase(Read(layered, kApplicationSection, L"Pair Return Code"));
     return SettingsResult::Loaded;
 }
@@ -170,7 +173,10 @@ bool LoadLauncherSettings(launcher::Launcher& launcher) {
     std::unique_ptr<SettingsStore> userSettings;
     std::wstring userPath =
         launcher::UserSettingsFilePathFor(modulePath, launcher.productName, launcher.productCode, false);
-    if (FindFile(userPath)) userSettings = OpenProfileSettings(userPath);
+    // A wildcard (from the product code) would let the search match some other file.
+    if (!userPath.empty() && userPath.find_first_of(L"*?") == std::wstring::npos && FindFile(userPath)) {
+        userSettings = OpenProfileSettings(userPath);
+    }
     platform::Trace(L"per-user settings file " + userPath + (userSettings ? L"" : L" (not found)"));
 
     auto layered = OpenLayeredSettings(settingsFile);

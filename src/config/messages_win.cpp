@@ -25,13 +25,8 @@ class ResourceMessageCatalog : public MessageCatalog {
 public:
     bool LoadMessage(unsigned id, std::wstring& out) const override {
         HMODULE module = GetModuleHandleW(nullptr);
-        LPCWSTR blockName = MAKEINTRESOURCEW(id / 16 + 1);
         // The language-neutral request lets the platform pick the table of the thread's language.
-        if (FindResourceExW(module, RT_STRING, blockName, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL)) == nullptr &&
-            FindResourceW(module, blockName, RT_STRING) == nullptr) {
-            return false;
-        }
-        HRSRC block = FindResourceW(module, blockName, RT_STRING);
+        HRSRC block = FindResourceW(module, MAKEINTRESOURCEW(id / 16 + 1), RT_STRING);
         return block != nullptr && ReadStringTableEntry(module, block, id, out);
     }
 };
@@ -53,12 +48,9 @@ std::string ToAnsi(const std::wstring& text) {
 }
 
 bool LosesCharactersInAnsi(const std::wstring& text) {
-    if (text.empty()) return false;
-    BOOL usedDefault = FALSE;
-    int size = WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, &usedDefault);
-    // Best-fit mappings (e.g. a Cyrillic letter to '?') are losses too: check the round trip.
-    if (size <= 0 || usedDefault) return true;
-    return FromAnsi(ToAnsi(text)) != text;
+    // The round trip catches default characters and best-fit mappings alike, and works with
+    // a UTF-8 ANSI code page, where WideCharToMultiByte refuses to report default characters.
+    return !text.empty() && FromAnsi(ToAnsi(text)) != text;
 }
 
 std::wstring FromAnsi(const std::string& text) {

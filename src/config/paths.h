@@ -12,6 +12,9 @@ constexpr size_t kLongPathLimit = 32766;
 // "\\?\" for a local path, "\\?\UNC\" (replacing the two leading backslashes) for a network
 // path, when the path has 260 characters or more and has no "\\?\" yet.
 std::wstring WithLongPathPrefix(const std::wstring& path);
+// The path as the platform's file functions should get it: made full (normalising "..", "/"
+// and relative parts), then given the long-path prefix when it needs one. Unchanged natively.
+std::wstring PlatformPath(const std::wstring& path);
 // The root first ("C:", "\\server", "\\?\C:"), then each component.
 void SplitPathComponents(const std::wstring& path, std::vector<std::wstring>& out);
 // At least two characters and starts with two backslashes or has ':' second.

@@ -14,6 +14,8 @@ namespace fs = std::filesystem;
 
 namespace kestran::config {
 
+std::wstring PlatformPath(const std::wstring& path) { return path; }
+
 struct FileSearch::State {
     std::vector<FoundFile> matches;
     size_t next = 0;

@@ -2,22 +2,18 @@
 #include <shlwapi.h>
 
 #include "config/paths.h"
+#include "platform/growing_buffer.h"
 #include "platform/handles_win.h"
 
 namespace kestran::config {
 namespace {
 
 std::wstring FullPathName(const std::wstring& path) {
-    std::wstring buffer(path.size() + 16, L'\0');
-    for (;;) {
-        DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-        if (length == 0) return {};
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            return buffer;
-        }
-        buffer.assign(length, L'\0');
-    }
+    std::wstring full;
+    platform::ReadIntoGrowingBuffer(full, [&path](wchar_t* buffer, size_t size) {
+        return static_cast<size_t>(GetFullPathNameW(path.c_str(), static_cast<DWORD>(size), buffer, nullptr));
+    }, path.size() + 16);
+    return full;
 }
 
 void FillFound(const WIN32_FIND_DATAW& data, const std::wstring& folder, FoundFile& out) {
@@ -27,6 +23,13 @@ void FillFound(const WIN32_FIND_DATAW& data, const std::wstring& folder, FoundFi
 }
 
 }  // namespace
+
+std::wstring PlatformPath(const std::wstring& path) {
+    // "\\?\" switches off the platform's normalisation, so only a full path may carry it.
+    if (path.size() < kClassicPathLimit || path.compare(0, 4, L"\\\\?\\") == 0) return path;
+    std::wstring full = FullPathName(path);
+    return WithLongPathPrefix(full.empty() ? path : full);
+}
 
 struct FileSearch::State {
     platform::UniqueFindHandle handle;
@@ -44,11 +47,7 @@ bool FileSearch::First(const std::wstring& pattern, FoundFile& out) {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
-    // "\\?\" turns off the platform's normalisation, so only a full path may carry it.
-    if (path.size() >= kClassicPathLimit && path.compare(0, 4, L"\\\\?\\") != 0) {
-        std::wstring full = FullPathName(path);
-        if (!full.empty()) path = WithLongPathPrefix(full);
-    }
+    path = PlatformPath(path);
 
     WIN32_FIND_DATAW data{};
     state_->handle.reset(FindFirstFileW(path.c_str(), &data));
@@ -80,15 +79,15 @@ bool FindFile(const std::wstring& path) {
     return search.First(path, found);
 }
 
-bool CreateFolder(const std::wstring& path) { return CreateDirectoryW(WithLongPathPrefix(path).c_str(), nullptr) != 0; }
+bool CreateFolder(const std::wstring& path) { return CreateDirectoryW(PlatformPath(path).c_str(), nullptr) != 0; }
 
-bool RemoveDirectoryLong(const std::wstring& path) { return RemoveDirectoryW(WithLongPathPrefix(path).c_str()) != 0; }
+bool RemoveDirectoryLong(const std::wstring& path) { return RemoveDirectoryW(PlatformPath(path).c_str()) != 0; }
 
 unsigned long EnsureParentDirectories(const std::wstring& path) {
     if (IsAbsolutePath(path)) {
         WIN32_FIND_DATAW data{};
         SetLastError(ERROR_SUCCESS);
-        platform::UniqueFindHandle found(FindFirstFileW(WithLongPathPrefix(path).c_str(), &data));
+        platform::UniqueFindHandle found(FindFirstFileW(PlatformPath(path).c_str(), &data));
         if (found || GetLastError() == ERROR_SUCCESS) return 0;
     }
     // A relative path (out\log.txt) is made full first, so that its folders are created

@@ -1,5 +1,7 @@
 // Natively the settings file is read as UTF-8 INI text through the in-memory document.
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "config/settings_store.h"
@@ -13,10 +15,11 @@ public:
     using SettingsStore::SettingsStore;
 
     unsigned long readHead(unsigned char (&buffer)[4]) const override {
+        std::fill(std::begin(buffer), std::end(buffer), 0);
         std::ifstream in(platform::WideToUtf8(path()), std::ios::binary);
-        if (!in) return 2;
+        if (!in) return 2;  // ENOENT
         in.read(reinterpret_cast<char*>(buffer), sizeof buffer);
-        return 0;
+        return in.gcount() == sizeof buffer ? 0 : 38;  // like ERROR_HANDLE_EOF
     }
     void getValue(const std::wstring& section, const std::wstring& key, std::wstring& out) const override {
         out.clear();

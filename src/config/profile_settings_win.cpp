@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "config/settings_store.h"
 #include "platform/handles_win.h"
 #include "platform/text_encoding.h"
@@ -15,9 +18,10 @@ public:
         platform::UniqueHandle file(
             CreateFileW(path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return GetLastError();
+        std::fill(std::begin(buffer), std::end(buffer), 0);
         DWORD read = 0;
         if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) return GetLastError();
-        return 0;
+        return read == sizeof buffer ? 0 : ERROR_HANDLE_EOF;
     }
 
     void getValue(const std::wstring& section, const std::wstring& key, std::wstring& out) const override {

@@ -177,7 +177,7 @@ bool RunMainClass(Launcher& launcher, bool* mainThrew) {
     MainOutcome outcome = InvokeMain(launcher, env);
     if (outcome == MainOutcome::kThrew && mainThrew != nullptr) *mainThrew = true;
 
-    if (outcome != MainOutcome::kNotRun && (launcher.ibmAllowed || launcher.ibmFavoured)) {
+    if (outcome != MainOutcome::kNotRun && launcher.ibmRuntimeOnly()) {
         // The thread stays attached for good, so the VM would never describe the exception.
         if (outcome == MainOutcome::kThrew) env->ExceptionDescribe();
         SleepForever();

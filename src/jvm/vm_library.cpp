@@ -42,6 +42,24 @@ std::wstring SearchPathTemplate(const std::wstring& systemPath, const std::wstri
     return result;
 }
 
+namespace {
+
+// Expands a template holding "%Path%". The current Path goes in first, by itself: if the
+// platform cannot expand the rest (its results stop at 32K characters), the user's Path
+// must not be replaced by the literal text "%Path%".
+std::wstring ExpandWithPath(std::wstring text) {
+    std::wstring path;
+    platform::GetEnvironmentText(L"Path", path);
+    const std::wstring marker = L"%Path%";
+    for (size_t at = text.find(marker); at != std::wstring::npos; at = text.find(marker, at + path.size())) {
+        text.replace(at, marker.size(), path);
+    }
+    config::ExpandEnvironment(text);
+    return text;
+}
+
+}  // namespace
+
 void PrepareVmEnvironment(launcher::Launcher& launcher) {
     const std::wstring& vmLibrary = launcher.vmLibraryPath;
     platform::SetEnvironmentText(L"KESTRAN_JVM_PATH", vmLibrary);
@@ -54,8 +72,7 @@ void PrepareVmEnvironment(launcher::Launcher& launcher) {
             size_t cut = modulePath.rfind(L'\\');
             if (cut != std::wstring::npos) launcherFolder = modulePath.substr(0, cut + 1);
         }
-        std::wstring extended = ExtendLibraryPath(launcher.libraryPath, launcherFolder, vmLibrary);
-        config::ExpandEnvironment(extended);
+        std::wstring extended = ExpandWithPath(ExtendLibraryPath(launcher.libraryPath, launcherFolder, vmLibrary));
         launcher.libraryPath = extended;
         std::wstring option = L"-Djava.library.path=" + extended;
         if (platform::TraceEnabled() && config::LosesCharactersInAnsi(option)) {
@@ -65,8 +82,7 @@ void PrepareVmEnvironment(launcher::Launcher& launcher) {
         launcher.vmOptions.push_back(config::ToAnsi(option));
     }
 
-    std::wstring searchPath = SearchPathTemplate(launcher.systemPath, vmLibrary);
-    config::ExpandEnvironment(searchPath);
+    std::wstring searchPath = ExpandWithPath(SearchPathTemplate(launcher.systemPath, vmLibrary));
     platform::SetEnvironmentText(L"Path", searchPath);
     if (platform::TraceEnabled()) {
         platform::Trace(L"KESTRAN_JVM_HOME=" + StripPathComponents(vmLibrary, 3));

@@ -1,6 +1,8 @@
 // The one central object of a launch. Built on the entry thread's stack by the entry point,
 // it holds every setting, the chosen VM library, the VM handles and the run flags. Other
-// threads find it through CurrentLauncher(); no member is locked (see the entry point).
+// threads find it through CurrentLauncher(). No member is locked: each is written before the
+// threads that read it exist, except javaVm, which they read only after the ready event or a
+// service stop request.
 #pragma once
 
 #include <cstdint>
@@ -76,6 +78,11 @@ public:
     bool handOverToPair = false;
 
     jvm::VmEntryPoints vmEntryPoints;    // JNI_CreateJavaVM, JNI_GetDefaultJavaVMInitArgs, JVM_FindClassFromBootLoader
+
+    // The settings admit IBM runtimes only ("VM Provider" = ibm), so the loaded runtime is one.
+    // The IBM-specific thread handling depends on this, not on IBM merely being allowed: with
+    // "any" or a "favor_" value a Sun runtime may be running, and it must not be kept waiting.
+    bool ibmRuntimeOnly() const { return ibmAllowed && !sunAllowed && !jrockitAllowed; }
 };
 
 // The launcher of this process, or null before it is built and after it is destroyed.

@@ -15,11 +15,11 @@ Launcher::~Launcher() {
     if (singleInstance) {
         if (isPrimaryInstance && listenerThread != nullptr && instanceBlock != nullptr) {
             const DWORD listenerThreadId = *static_cast<const DWORD*>(instanceBlock);
-            DWORD code = STILL_ACTIVE;
+            // The quit message is posted again until the listener has gone (a post fails while
+            // its queue is full), with a short wait in between rather than a busy loop.
             do {
                 PostThreadMessageW(listenerThreadId, WM_QUIT, 0, 0);
-                if (!GetExitCodeThread(listenerThread, &code)) break;
-            } while (code == STILL_ACTIVE);
+            } while (WaitForSingleObject(listenerThread, 50) == WAIT_TIMEOUT);
         }
         if (listenerThread != nullptr) CloseHandle(listenerThread);
         if (instanceBlock != nullptr) UnmapViewOfFile(instanceBlock);

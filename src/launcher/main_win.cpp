@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <new>
+#include <stdexcept>
 
 #include "config/general_error.h"
 #include "launcher/launch_steps.h"
@@ -14,23 +16,23 @@ using namespace kestran;
 
 namespace {
 
+// Tears the service objects down however the launch ends.
+struct ServiceObjects {
+    ServiceObjects() { launcher::CreateServiceObjects(); }
+    ~ServiceObjects() { launcher::DestroyServiceObjects(); }
+};
+
 uint32_t Launch() {
     launcher::Launcher launcher;
-    launcher::CreateServiceObjects();
+    ServiceObjects serviceObjects;
     // Every message is taken in the system's language.
     SetThreadLocale(GetSystemDefaultLCID());
 
-    uint32_t result = 0xFFFFFFFFu;
-    if (launcher::PrepareLaunch(launcher)) {
-        if (!launcher.serviceMode) {
-            result = launcher::RunLaunch(launcher);
-        } else {
-            std::wstring modulePath;
-            if (launcher::GetModulePath(modulePath)) result = launcher::RunServiceDispatcher(launcher);
-        }
-    }
-    launcher::DestroyServiceObjects();
-    return result;
+    if (!launcher::PrepareLaunch(launcher)) return 0xFFFFFFFFu;
+    if (!launcher.serviceMode) return launcher::RunLaunch(launcher);
+    std::wstring modulePath;
+    if (!launcher::GetModulePath(modulePath)) return 0xFFFFFFFFu;
+    return launcher::RunServiceDispatcher(launcher);
 }
 
 }  // namespace
@@ -43,5 +45,7 @@ int main() {
         return error.resultCode();
     } catch (const std::bad_alloc&) {
         return kResultOutOfMemory;
+    } catch (const std::exception&) {
+        return kResultFail;
     }
 }

@@ -5,7 +5,7 @@
 namespace kestran::launcher {
 
 PeImageView::PeImageView(const std::wstring& path) : path_(path) {
-    const std::wstring fullPath = config::WithLongPathPrefix(path);
+    const std::wstring fullPath = config::PlatformPath(path);
     file_.reset(CreateFileW(fullPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file_) {

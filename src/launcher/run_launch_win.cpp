@@ -13,7 +13,15 @@ namespace kestran::launcher {
 namespace {
 
 DWORD WINAPI JavaThreadProc(LPVOID parameter) {
-    return jvm::JavaThreadMain(*static_cast<Launcher*>(parameter));
+    // A new thread starts in the user's locale; its messages belong in the system's language too.
+    SetThreadLocale(GetSystemDefaultLCID());
+    try {
+        return jvm::JavaThreadMain(*static_cast<Launcher*>(parameter));
+    } catch (const std::exception&) {
+        // Unexpected (a missing message id, no memory): end the launch, not the process.
+        platform::Trace(L"Java thread failed unexpectedly");
+        return jvm::kJavaThreadLaunchFailed;
+    }
 }
 
 }  // namespace

@@ -5,8 +5,19 @@
 namespace kestran::launcher {
 namespace {
 
-// Placeholder until service mode lands: the service stops at once.
-void WINAPI ServiceMainProc(DWORD, LPWSTR*) {}
+DWORD WINAPI ServiceControlHandler(DWORD, DWORD, LPVOID, LPVOID) { return NO_ERROR; }
+
+// Placeholder until service mode lands: the service reports that it stopped, unable to run,
+// so that the dispatcher returns and the service manager is not left waiting.
+void WINAPI ServiceMainProc(DWORD, LPWSTR*) {
+    SERVICE_STATUS_HANDLE status = RegisterServiceCtrlHandlerExW(L"", ServiceControlHandler, nullptr);
+    if (status == nullptr) return;
+    SERVICE_STATUS stopped{};
+    stopped.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    stopped.dwCurrentState = SERVICE_STOPPED;
+    stopped.dwWin32ExitCode = ERROR_CALL_NOT_IMPLEMENTED;
+    SetServiceStatus(status, &stopped);
+}
 
 }  // namespace
 

@@ -7,8 +7,10 @@ namespace kestran::launcher {
 
 std::wstring UserSettingsFilePathFor(const std::wstring& exePath, const std::wstring& productName,
                                      const std::wstring& productCode, bool createDirectories) {
+    // Without APPDATA there is no per-user folder: the path would land in the root of the
+    // current drive (or, with empty product names, read as a network path).
     std::wstring path;
-    platform::GetEnvironmentText(L"APPDATA", path);
+    if (!platform::GetEnvironmentText(L"APPDATA", path) || path.empty()) return {};
 
     // Characters that cannot stand in a folder name are dropped from the product name.
     std::wstring productFolder;

@@ -84,7 +84,9 @@ std::wstring Utf8ToWide(const std::string& text) {
             }
             c = (c << 6) | (next & 0x3F);
         }
-        if (!valid || c > 0x10FFFF) {
+        // Overlong forms (C0 80 for NUL) and encoded surrogates are malformed too.
+        static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+        if (!valid || c > 0x10FFFF || c < kSmallest[extra] || (c >= 0xD800 && c <= 0xDFFF)) {
             AppendWide(out, kReplacement);
             ++i;
             continue;

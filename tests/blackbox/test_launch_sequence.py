@@ -29,3 +29,12 @@ def test_settings_are_read_before_the_runtime_is_searched(app):
     assert result.exit_code == ERROR_EXIT
     assert result.stdout_lines == ["Error: Main class was not specified in INI file. "]
     assert not any("registry" in line for line in result.trace())
+
+
+def test_a_provider_setting_that_merely_allows_ibm_does_not_keep_the_process_alive(launch):
+    # "any" allows IBM runtimes, but the runtime beside the launcher behaves like a Sun one:
+    # main returning must end the launch, not leave the Java thread waiting for System.exit.
+    launch.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.Main\nVM Provider=any\n"
+                         "[Class Path]\nClass Path=app.jar\n")
+    result = launch.run(script="return")
+    assert result.exit_code == 0, result

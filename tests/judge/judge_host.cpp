@@ -175,7 +175,9 @@ int main(int argc, char** argv) {
             } else if (arg == "--failure-check") {
                 launcher.failureCheck = true;
             } else if (arg == "--ibm") {
-                launcher.ibmAllowed = true;
+                // As "VM Provider" = ibm sets them.
+                launcher.ibmAllowed = launcher.ibmFavoured = true;
+                launcher.sunAllowed = launcher.sunFavoured = false;
             } else if (arg == "--service") {
                 launcher.serviceMode = true;
             } else if (arg == "--no-launcher-helper") {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "jvm/vm_library.h"
+#include "platform/environment.h"
 #include "platform/handles_win.h"
 
 using namespace kestran;
@@ -56,6 +57,25 @@ TEST(PrepareVmEnvironment, ChildProcessesSeeTheRuntimeAndItsPath) {
     EXPECT_EQ(path.rfind("C:\\Vendor\\native;", 0), 0u) << path;
     EXPECT_NE(path.find(";C:\\Java\\jre17\\bin"), std::string::npos) << path;
     EXPECT_NE(path.find("\\system32"), std::string::npos) << path;  // the old Path stays in between
+}
+
+TEST(PrepareVmEnvironment, AVeryLongPathIsKeptRatherThanReplacedByItsName) {
+    std::wstring saved(32768, L'\0');
+    saved.resize(GetEnvironmentVariableW(L"Path", saved.data(), 32768));
+    const std::wstring longPath = L"C:\\windows\\system32;" + std::wstring(32660, L'x');  // near the 32K limit
+    SetEnvironmentVariableW(L"Path", longPath.c_str());
+
+    launcher::Launcher launcher;
+    launcher.vmLibraryPath = L"C:\\Java\\jre17\\bin\\server\\jvm.dll";
+    launcher.systemPath = L"%SystemRoot%\\vendor";
+    jvm::PrepareVmEnvironment(launcher);
+
+    std::wstring path;
+    platform::GetEnvironmentText(L"Path", path);
+    SetEnvironmentVariableW(L"Path", saved.c_str());
+    EXPECT_EQ(path.find(L"%Path%"), std::wstring::npos);
+    EXPECT_NE(path.find(longPath), std::wstring::npos);
+    EXPECT_NE(path.find(L";C:\\Java\\jre17\\bin"), std::wstring::npos);
 }
 
 }  // namespace

@@ -12,6 +12,12 @@ TEST(UserSettingsFilePath, LayoutFromAppDataProductAndExeName) {
               L"C:\\Users\\u\\AppData\\Roaming\\MyApp\\7\\Tool.ini");
     EXPECT_EQ(UserSettingsFilePathFor(L"C:\\Apps\\my.tool.exe", L"a\\?\"|><:/*b", L"", false),
               L"C:\\Users\\u\\AppData\\Roaming\\ab\\\\my.tool.ini");
+}
+
+TEST(UserSettingsFilePath, NoPerUserFileWithoutAppData) {
     unsetenv("APPDATA");
-    EXPECT_EQ(UserSettingsFilePathFor(L"C:\\Apps\\Tool.exe", L"P", L"C", false), L"\\P\\C\\Tool.ini");
+    EXPECT_EQ(UserSettingsFilePathFor(L"C:\\Apps\\Tool.exe", L"", L"", false), L"");
+    setenv("APPDATA", "", 1);
+    EXPECT_EQ(UserSettingsFilePathFor(L"C:\\Apps\\Tool.exe", L"P", L"C", false), L"");
+    unsetenv("APPDATA");
 }
