@@ -26,7 +26,7 @@ TEST(TextEncoding, MalformedUtf8BecomesReplacementCharacters) {
 }
 
 TEST(TextEncoding, OverlongFormsAndEncodedSurrogatesAreRejected) {
-    EXPECT_EQ(Utf8ToWide("a\xC0\x80" "b"), L"a\xFFFD" L"b");  // a NUL in disguise cuts nothing short
+    EXPECT_EQ(Utf8ToWide("a\xC0\x80" "b"), L"a\xFFFD\xFFFD" L"b");  // a NUL in disguise cuts nothing short
     EXPECT_EQ(Utf8ToWide("\xE0\x80\xAF"), L"\xFFFD\xFFFD\xFFFD");  // one per byte, as browsers do
     EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), L"\xFFFD\xFFFD\xFFFD");  // U+D800
     EXPECT_EQ(Utf8ToWide("\xEF\xBF\xBD"), L"\xFFFD");        // the real U+FFFD passes
