@@ -5,6 +5,7 @@
 #include "launcher/launch_steps.h"
 #include "platform/environment.h"
 #include "platform/trace.h"
+#include "runtime/runtime_search.h"
 
 namespace kestran::jvm {
 
@@ -68,10 +69,7 @@ void PrepareVmEnvironment(launcher::Launcher& launcher) {
     if (!launcher.libraryPath.empty()) {
         std::wstring launcherFolder;
         std::wstring modulePath;
-        if (launcher::GetModulePath(modulePath)) {
-            size_t cut = modulePath.rfind(L'\\');
-            if (cut != std::wstring::npos) launcherFolder = modulePath.substr(0, cut + 1);
-        }
+        if (launcher::GetModulePath(modulePath)) runtime::LauncherFolderOf(modulePath, launcherFolder);
         std::wstring extended = ExpandWithPath(ExtendLibraryPath(launcher.libraryPath, launcherFolder, vmLibrary));
         launcher.libraryPath = extended;
         std::wstring option = L"-Djava.library.path=" + extended;

@@ -27,7 +27,6 @@ struct VmLibraryLocation {
 
 // In the order a folder is probed when no server VM is asked for.
 extern const VmLibraryLocation kVmLibraryLocations[5];
-constexpr size_t kVmLibraryLocationCount = 5;
 
 constexpr const wchar_t* kServerVmLibrary = L"bin\\server\\jvm.dll";
 constexpr const wchar_t* kJavaLibrary = L"bin\\java.dll";

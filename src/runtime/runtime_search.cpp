@@ -136,21 +136,15 @@ bool SearchRegistry(const launcher::Launcher& launcher, RegistryView view, const
         CollectRegistryCandidates(key, view, settings, registry, files, candidates);
     }
     RuntimeCandidate chosen;
-    if (!SelectRuntime(settings, candidates, chosen)) {
+    const std::wstring* matchedPreferred = nullptr;
+    if (!SelectRuntime(settings, candidates, chosen, &matchedPreferred)) {
         if (trace) TraceLine(L"registry " + std::wstring(ViewName(view)) + L": no candidate");
         return false;
     }
     TraceCandidates(candidates, view);
     if (trace) {
-        std::wstring reason = L"the first after sorting";
-        for (const std::wstring& preferred : settings.preferredVersions) {
-            bool matches = false;
-            for (const RuntimeCandidate& c : candidates) matches = matches || config::MatchesPreferred(preferred, c.version);
-            if (matches) {
-                reason = L"by preferred version \"" + preferred + L"\"";
-                break;
-            }
-        }
+        std::wstring reason = matchedPreferred ? L"by preferred version \"" + *matchedPreferred + L"\""
+                                               : std::wstring(L"the first after sorting");
         TraceLine(L"registry " + std::wstring(ViewName(view)) + L": selected " + Dotted(chosen.version) + L" " +
                   chosen.homeFolder + L", " + reason);
     }

@@ -71,13 +71,15 @@ void SortCandidates(const SelectionSettings& settings, std::vector<RuntimeCandid
 }
 
 bool SelectRuntime(const SelectionSettings& settings, std::vector<RuntimeCandidate>& candidates,
-                   RuntimeCandidate& out) {
+                   RuntimeCandidate& out, const std::wstring** matchedPreferred) {
     if (candidates.empty()) return false;
     SortCandidates(settings, candidates);
+    if (matchedPreferred != nullptr) *matchedPreferred = nullptr;
     for (const std::wstring& preferred : settings.preferredVersions) {
         for (const RuntimeCandidate& candidate : candidates) {
             if (config::MatchesPreferred(preferred, candidate.version)) {
                 out = candidate;
+                if (matchedPreferred != nullptr) *matchedPreferred = &preferred;
                 return true;
             }
         }

@@ -45,8 +45,9 @@ bool RanksAbove(const SelectionSettings& settings, const RuntimeCandidate& later
 // Best first; candidates that rank equal keep their discovery order.
 void SortCandidates(const SelectionSettings& settings, std::vector<RuntimeCandidate>& candidates);
 // Sorts `candidates`, then takes the first that matches the earliest preferred version, else
-// the first. False (out untouched) for an empty list.
+// the first. False (out untouched) for an empty list. `matchedPreferred`, when given, receives
+// the preferred version that decided, or null when the sort order did.
 bool SelectRuntime(const SelectionSettings& settings, std::vector<RuntimeCandidate>& candidates,
-                   RuntimeCandidate& out);
+                   RuntimeCandidate& out, const std::wstring** matchedPreferred = nullptr);
 
 }  // namespace kestran::runtime
