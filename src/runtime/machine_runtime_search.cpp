@@ -9,7 +9,9 @@ namespace {
 class MachineSearchHost final : public RuntimeSearchHost {
 public:
     const FileProber& Files() const override { return DiskFileProber(); }
-    const RegistryReader& Registry() const override { return MachineRegistry(); }
+    const RegistryReader& Registry(RegistryRoot root) const override {
+        return root == RegistryRoot::CurrentUser ? UserRegistry() : MachineRegistry();
+    }
     bool LauncherFolder(std::wstring& out) const override {
         std::wstring modulePath;
         return launcher::GetModulePath(modulePath) && LauncherFolderOf(modulePath, out);

@@ -1,4 +1,5 @@
-// The registry seam of the runtime search: read-only access below HKEY_LOCAL_MACHINE.
+// The registry seam of the runtime search: read-only access below HKEY_LOCAL_MACHINE (runtimes
+// installed for every user) and HKEY_CURRENT_USER (per-user installs).
 #pragma once
 
 #include <cstdint>
@@ -12,20 +13,34 @@ enum class RegistryView {
     Wow32,   // the 32-bit view (KEY_WOW64_32KEY)
 };
 
+enum class RegistryRoot { LocalMachine, CurrentUser };
+
+// Value types, numbered as the registry numbers them; other numbers pass through as they are.
+enum class RegistryValueType : uint32_t {
+    None = 0,
+    String = 1,
+    ExpandString = 2,
+    Binary = 3,
+    Dword = 4,
+    Qword = 11,
+};
+
 class RegistryReader {
 public:
     virtual ~RegistryReader() = default;
     // The immediate subkey names of `keyPath`, in enumeration order. False when the key
     // cannot be opened; `names` is then empty.
     virtual bool ListSubkeys(const std::wstring& keyPath, RegistryView view, std::vector<std::wstring>& names) const = 0;
-    // The raw data of value `valueName` of `keyPath`, whatever its type. False when the key
-    // or the value cannot be read; `data` is then empty.
+    // The raw data of value `valueName` of `keyPath` and its type, whatever the type. False
+    // when the key or the value cannot be read; `data` is then empty.
     virtual bool ReadValue(const std::wstring& keyPath, RegistryView view, const std::wstring& valueName,
-                           std::vector<uint8_t>& data) const = 0;
+                           std::vector<uint8_t>& data, RegistryValueType& type) const = 0;
 };
 
-// HKEY_LOCAL_MACHINE of this machine (on other platforms: a registry without keys).
+// HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER of this machine (on other platforms: registries
+// without keys).
 const RegistryReader& MachineRegistry();
+const RegistryReader& UserRegistry();
 
 enum class RegistryTextStatus { Ok, Empty, OddLength, Unterminated };
 

@@ -11,8 +11,10 @@ public:
         names.clear();
         return false;
     }
-    bool ReadValue(const std::wstring&, RegistryView, const std::wstring&, std::vector<uint8_t>& data) const override {
+    bool ReadValue(const std::wstring&, RegistryView, const std::wstring&, std::vector<uint8_t>& data,
+                   RegistryValueType& type) const override {
         data.clear();
+        type = RegistryValueType::None;
         return false;
     }
 };
@@ -23,5 +25,7 @@ const RegistryReader& MachineRegistry() {
     static const NoRegistry reader;
     return reader;
 }
+
+const RegistryReader& UserRegistry() { return MachineRegistry(); }
 
 }  // namespace kestran::runtime

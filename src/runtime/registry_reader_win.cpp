@@ -16,19 +16,21 @@ REGSAM AccessFor(RegistryView view) {
     return KEY_READ | (view == RegistryView::Wow32 ? KEY_WOW64_32KEY : 0);
 }
 
-bool OpenMachineKey(const std::wstring& keyPath, RegistryView view, platform::UniqueKey& out) {
+bool OpenKey(HKEY root, const std::wstring& keyPath, RegistryView view, platform::UniqueKey& out) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, AccessFor(view), &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(root, keyPath.c_str(), 0, AccessFor(view), &key) != ERROR_SUCCESS) return false;
     out.reset(key);
     return true;
 }
 
-class MachineRegistryReader final : public RegistryReader {
+class RootRegistryReader final : public RegistryReader {
 public:
+    explicit RootRegistryReader(HKEY root) : root_(root) {}
+
     bool ListSubkeys(const std::wstring& keyPath, RegistryView view, std::vector<std::wstring>& names) const override {
         names.clear();
         platform::UniqueKey key;
-        if (!OpenMachineKey(keyPath, view, key)) return false;
+        if (!OpenKey(root_, keyPath, view, key)) return false;
         std::vector<wchar_t> name(256);
         for (DWORD index = 0;;) {
             DWORD length = static_cast<DWORD>(name.size());
@@ -46,37 +48,49 @@ public:
     }
 
     bool ReadValue(const std::wstring& keyPath, RegistryView view, const std::wstring& valueName,
-                   std::vector<uint8_t>& data) const override {
+                   std::vector<uint8_t>& data, RegistryValueType& type) const override {
         data.clear();
+        type = RegistryValueType::None;
         platform::UniqueKey key;
-        if (!OpenMachineKey(keyPath, view, key)) return false;
+        if (!OpenKey(root_, keyPath, view, key)) return false;
         // Ask for the size, then for the data; the value may change in between, so a value
         // that grew is asked for again.
         for (int attempt = 0; attempt < kValueAttempts; ++attempt) {
             DWORD size = 0;
-            if (RegQueryValueExW(key.get(), valueName.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+            DWORD valueType = REG_NONE;
+            if (RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &valueType, nullptr, &size) != ERROR_SUCCESS)
                 return false;
+            type = static_cast<RegistryValueType>(valueType);
             if (size == 0) return true;
             data.resize(size);
             DWORD got = size;
-            LONG rc = RegQueryValueExW(key.get(), valueName.c_str(), nullptr, nullptr, data.data(), &got);
+            LONG rc = RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &valueType, data.data(), &got);
             if (rc == ERROR_MORE_DATA) continue;
             if (rc != ERROR_SUCCESS) {
                 data.clear();
                 return false;
             }
             data.resize(got < size ? got : size);
+            type = static_cast<RegistryValueType>(valueType);
             return true;
         }
         data.clear();
         return false;
     }
+
+private:
+    HKEY root_;
 };
 
 }  // namespace
 
 const RegistryReader& MachineRegistry() {
-    static const MachineRegistryReader reader;
+    static const RootRegistryReader reader(HKEY_LOCAL_MACHINE);
+    return reader;
+}
+
+const RegistryReader& UserRegistry() {
+    static const RootRegistryReader reader(HKEY_CURRENT_USER);
     return reader;
 }
 

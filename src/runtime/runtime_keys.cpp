@@ -13,6 +13,28 @@ const RuntimeKey kRuntimeKeys[7] = {
     {L"Software\\IBM\\Java2 Runtime Environment\\", RuntimeKind::Jre, RuntimeProvider::Ibm, L""},
 };
 
+// Temurin, Microsoft and Semeru register each build under <version>\<VM>\MSI or \EXE, next
+// to DWORD installer flags (one of them named "JavaHome"); "Path" holds the folder. OpenJ9
+// builds count as IBM runtimes, HotSpot builds as Sun ones.
+const RuntimeKey kInstallerRuntimeKeys[15] = {
+    {L"SOFTWARE\\Eclipse Adoptium\\JDK\\", RuntimeKind::Jdk, RuntimeProvider::Sun, L"", L"hotspot\\MSI", L"Path", true},
+    {L"SOFTWARE\\Eclipse Adoptium\\JDK\\", RuntimeKind::Jdk, RuntimeProvider::Sun, L"", L"hotspot\\EXE", L"Path", true},
+    {L"SOFTWARE\\Eclipse Adoptium\\JRE\\", RuntimeKind::Jre, RuntimeProvider::Sun, L"", L"hotspot\\MSI", L"Path", true},
+    {L"SOFTWARE\\Eclipse Adoptium\\JRE\\", RuntimeKind::Jre, RuntimeProvider::Sun, L"", L"hotspot\\EXE", L"Path", true},
+    {L"SOFTWARE\\AdoptOpenJDK\\JDK\\", RuntimeKind::Jdk, RuntimeProvider::Sun, L"", L"hotspot\\MSI", L"Path", true},
+    {L"SOFTWARE\\AdoptOpenJDK\\JRE\\", RuntimeKind::Jre, RuntimeProvider::Sun, L"", L"hotspot\\MSI", L"Path", true},
+    {L"SOFTWARE\\AdoptOpenJDK\\JDK\\", RuntimeKind::Jdk, RuntimeProvider::Ibm, L"", L"openj9\\MSI", L"Path", true},
+    {L"SOFTWARE\\AdoptOpenJDK\\JRE\\", RuntimeKind::Jre, RuntimeProvider::Ibm, L"", L"openj9\\MSI", L"Path", true},
+    {L"SOFTWARE\\Semeru\\JDK\\", RuntimeKind::Jdk, RuntimeProvider::Ibm, L"", L"openj9\\MSI", L"Path", true},
+    {L"SOFTWARE\\Semeru\\JRE\\", RuntimeKind::Jre, RuntimeProvider::Ibm, L"", L"openj9\\MSI", L"Path", true},
+    {L"SOFTWARE\\Microsoft\\JDK\\", RuntimeKind::Jdk, RuntimeProvider::Sun, L"", L"hotspot\\MSI", L"Path", true},
+    {L"SOFTWARE\\Microsoft\\JDK\\", RuntimeKind::Jdk, RuntimeProvider::Sun, L"", L"hotspot\\EXE", L"Path", true},
+    {L"SOFTWARE\\SapMachine\\JDK\\", RuntimeKind::Jdk, RuntimeProvider::Sun, L"", L"", L"JavaHome", true},
+    {L"SOFTWARE\\SapMachine\\JRE\\", RuntimeKind::Jre, RuntimeProvider::Sun, L"", L"", L"JavaHome", true},
+    // Subkeys named zulu-<major>; the Zulu MSI installs a JDK.
+    {L"SOFTWARE\\Azul Systems\\Zulu\\", RuntimeKind::Jdk, RuntimeProvider::Sun, L"", L"", L"InstallationPath", true},
+};
+
 const VmLibraryLocation kVmLibraryLocations[5] = {
     {L"bin\\client\\jvm.dll", false},
     {L"bin\\classic\\jvm.dll", false},

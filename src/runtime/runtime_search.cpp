@@ -1,5 +1,8 @@
 #include "runtime/runtime_search.h"
 
+#include <utility>
+
+#include "config/paths.h"
 #include "config/version_number.h"
 #include "platform/trace.h"
 
@@ -34,6 +37,75 @@ bool TakeLibrary(launcher::Launcher& launcher, const std::wstring& place, const 
     return true;
 }
 
+std::wstring KeyName(RegistryRoot root, const std::wstring& keyPath) {
+    return (root == RegistryRoot::CurrentUser ? L"HKCU\\" : L"HKLM\\") + keyPath;
+}
+
+std::wstring DescribeValueType(RegistryValueType type) {
+    switch (type) {
+        case RegistryValueType::Dword: return L"a DWORD";
+        case RegistryValueType::Qword: return L"a QWORD";
+        case RegistryValueType::Binary: return L"binary data";
+        default: return L"of type " + std::to_wstring(static_cast<uint32_t>(type));
+    }
+}
+
+// The folder text of the key's value under `valueKey`; false with the reason otherwise.
+bool ReadFolderValue(const RuntimeKey& key, const RegistryReader& registry, const std::wstring& valueKey,
+                     RegistryView view, const RuntimeSearchHost& host, std::wstring& folder, std::wstring& refusal) {
+    const std::wstring valueName = key.valueName;
+    std::vector<uint8_t> data;
+    RegistryValueType type = RegistryValueType::None;
+    if (!registry.ReadValue(valueKey, view, valueName, data, type)) {
+        refusal = L"no readable " + valueName;
+        return false;
+    }
+    const bool text = type == RegistryValueType::String || type == RegistryValueType::ExpandString;
+    // The JavaSoft keys have always been read whatever the type; installers of today keep
+    // DWORD flags in the same key, one of them even named "JavaHome".
+    if (key.installer && !text) {
+        refusal = valueName + L" is " + DescribeValueType(type) + L", not a folder";
+        return false;
+    }
+    RegistryTextStatus status = DecodeRegistryText(data, folder);
+    if (status != RegistryTextStatus::Ok) {
+        refusal = valueName + L" data " + DescribeRegistryTextStatus(status);
+        return false;
+    }
+    if (key.installer && folder.size() > config::kLongPathLimit) {
+        refusal = valueName + L" longer than " + std::to_wstring(config::kLongPathLimit) + L" characters";
+        return false;
+    }
+    if (type == RegistryValueType::ExpandString) {
+        std::wstring expanded = host.ExpandEnvironment(folder);
+        if (expanded.empty()) {
+            refusal = valueName + L" could not be expanded";
+            return false;
+        }
+        folder = std::move(expanded);
+    }
+    return true;
+}
+
+// Folder names compare without regard to case, as Windows compares them; only ASCII letters
+// are folded, which is all the installers' folder names need.
+bool SameFolderText(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        wchar_t x = a[i], y = b[i];
+        if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
+        if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+bool HasCandidateFolder(const std::vector<RuntimeCandidate>& candidates, const std::wstring& folder) {
+    for (const RuntimeCandidate& c : candidates)
+        if (SameFolderText(c.homeFolder, folder)) return true;
+    return false;
+}
+
 void TraceCandidates(const std::vector<RuntimeCandidate>& candidates, RegistryView view) {
     if (!platform::TraceEnabled()) return;
     TraceLine(L"registry " + std::wstring(ViewName(view)) + L": " + std::to_wstring(candidates.size()) +
@@ -65,49 +137,66 @@ SelectionSettings SelectionSettingsOf(const launcher::Launcher& launcher) {
     return s;
 }
 
-void CollectRegistryCandidates(const RuntimeKey& key, RegistryView view, const SelectionSettings& settings,
-                               const RegistryReader& registry, const FileProber& files,
+config::VersionNumber ClassicVersionNumbering(const config::VersionNumber& version) {
+    if (version.part[0] < 2 || version.part[0] > 8) return version;
+    return config::VersionNumber{{1, version.part[0], version.part[1], version.part[2]}};
+}
+
+void CollectRegistryCandidates(const RuntimeKey& key, RegistryRoot root, RegistryView view,
+                               const SelectionSettings& settings, const RuntimeSearchHost& host,
                                std::vector<RuntimeCandidate>& candidates) {
     const bool trace = platform::TraceEnabled();
+    const RegistryReader& registry = host.Registry(root);
+    const FileProber& files = host.Files();
     const std::wstring keyPath = key.path;
     std::vector<std::wstring> names;
     if (!registry.ListSubkeys(keyPath, view, names)) {
-        if (trace) TraceLine(L"registry HKLM\\" + keyPath + L" (" + ViewName(view) + L"): not present");
+        if (trace) TraceLine(L"registry " + KeyName(root, keyPath) + L" (" + ViewName(view) + L"): not present");
         return;
     }
     const int32_t mode = ProbeModeForKey(settings, key);
     const bool favoured = IsCandidateFavoured(settings, key);
     for (const std::wstring& name : names) {
-        const std::wstring where = L"registry HKLM\\" + keyPath + name + L" (" + ViewName(view) + L")";
+        std::wstring valueKey = keyPath + name;
+        if (*key.valueKey != L'\0') valueKey += L'\\' + std::wstring(key.valueKey);
+        const std::wstring where = L"registry " + KeyName(root, valueKey) + L" (" + ViewName(view) + L")";
         config::VersionNumber version;
         config::ParseVersion(name, 0, version);  // a name without digits stays 0.0.0.0
+        if (key.installer) version = ClassicVersionNumbering(version);
         if (!config::VersionInRange(version, settings.minVersion, settings.maxVersion)) {
             if (trace)
                 TraceLine(where + L": version " + Dotted(version) + L" skipped, outside " +
                           Dotted(settings.minVersion) + L" .. " + Dotted(settings.maxVersion));
             continue;
         }
-        std::vector<uint8_t> data;
-        if (!registry.ReadValue(keyPath + name, view, kJavaHomeValue, data)) {
-            if (trace) TraceLine(where + L": version " + Dotted(version) + L" skipped, no readable JavaHome");
-            continue;
-        }
         std::wstring home;
-        RegistryTextStatus status = DecodeRegistryText(data, home);
-        if (status != RegistryTextStatus::Ok) {
-            if (trace)
-                TraceLine(where + L": version " + Dotted(version) + L" skipped, JavaHome data " +
-                          DescribeRegistryTextStatus(status));
+        std::wstring refusal;
+        if (!ReadFolderValue(key, registry, valueKey, view, host, home, refusal)) {
+            if (trace) TraceLine(where + L": version " + Dotted(version) + L" skipped, " + refusal);
             continue;
         }
         std::wstring folder;
         WithTrailingBackslash(home, folder);
         folder += key.homeSuffix;
         ProbeResult probe = ProbeRuntimeFolder(folder, mode, files);
+        if (probe.libraryPath.empty() && key.installer && key.kind == RuntimeKind::Jdk) {
+            // Up to Java 8 a JDK keeps its VM in the runtime inside it; later JDKs have none.
+            probe = ProbeRuntimeFolder(folder + kJdkInnerRuntimeFolder, mode, files);
+            if (!probe.libraryPath.empty()) folder += kJdkInnerRuntimeFolder;
+        }
         if (probe.libraryPath.empty()) {
             if (trace)
                 TraceLine(where + L": version " + Dotted(version) + L" skipped, no usable jvm.dll in " + folder +
+                          (key.installer && key.kind == RuntimeKind::Jdk ? L" or its jre\\" : L"") +
                           L" (probe mode " + std::to_wstring(mode) + L")");
+            continue;
+        }
+        // Temurin can register one runtime under both its own key and the JavaSoft keys; the
+        // first registration stays, so an equal JavaSoft runtime keeps winning as before.
+        if (key.installer && HasCandidateFolder(candidates, folder)) {
+            if (trace)
+                TraceLine(where + L": version " + Dotted(version) + L" skipped, " + folder +
+                          L" is already a candidate");
             continue;
         }
         if (trace)
@@ -117,8 +206,8 @@ void CollectRegistryCandidates(const RuntimeKey& key, RegistryView view, const S
     }
 }
 
-bool SearchRegistry(const launcher::Launcher& launcher, RegistryView view, const RegistryReader& registry,
-                    const FileProber& files, std::wstring& homeFolder) {
+bool SearchRegistry(const launcher::Launcher& launcher, RegistryView view, const RuntimeSearchHost& host,
+                    std::wstring& homeFolder) {
     const bool trace = platform::TraceEnabled();
     if (view == RegistryView::Wow32 && launcher.pairProduct.empty()) {
         if (trace) TraceLine(L"registry 32-bit view: not searched, no Pair Product");
@@ -126,14 +215,24 @@ bool SearchRegistry(const launcher::Launcher& launcher, RegistryView view, const
     }
     const SelectionSettings settings = SelectionSettingsOf(launcher);
     std::vector<RuntimeCandidate> candidates;
-    for (const RuntimeKey& key : kRuntimeKeys) {
-        if (!IsKeyAdmitted(settings, key)) {
-            if (trace)
-                TraceLine(L"registry HKLM\\" + std::wstring(key.path) + L" (" + ViewName(view) +
-                          L"): not searched under the JVM Source and VM Provider settings");
-            continue;
+    // The JavaSoft-era keys first, so that their runtimes keep their place among equals; each
+    // group for every user, then for the current user.
+    const std::pair<const RuntimeKey*, const RuntimeKey*> groups[] = {
+        {kRuntimeKeys, kRuntimeKeys + kRuntimeKeyCount},
+        {kInstallerRuntimeKeys, kInstallerRuntimeKeys + kInstallerRuntimeKeyCount},
+    };
+    for (const auto& group : groups) {
+        for (RegistryRoot root : {RegistryRoot::LocalMachine, RegistryRoot::CurrentUser}) {
+            for (const RuntimeKey* key = group.first; key != group.second; ++key) {
+                if (!IsKeyAdmitted(settings, *key)) {
+                    if (trace)
+                        TraceLine(L"registry " + KeyName(root, key->path) + L" (" + ViewName(view) +
+                                  L"): not searched under the JVM Source and VM Provider settings");
+                    continue;
+                }
+                CollectRegistryCandidates(*key, root, view, settings, host, candidates);
+            }
         }
-        CollectRegistryCandidates(key, view, settings, registry, files, candidates);
     }
     RuntimeCandidate chosen;
     const std::wstring* matchedPreferred = nullptr;
@@ -187,7 +286,7 @@ bool FindJavaRuntime(launcher::Launcher& launcher, const RuntimeSearchHost& host
     if (!found) {
         for (RegistryView view : {RegistryView::Native, RegistryView::Wow32}) {
             std::wstring home;
-            if (!SearchRegistry(launcher, view, host.Registry(), files, home)) continue;
+            if (!SearchRegistry(launcher, view, host, home)) continue;
             // Only the first view that selects a runtime is used, even if its final probe fails.
             if (TakeLibrary(launcher, L"registry runtime", home, files)) {
                 found = true;

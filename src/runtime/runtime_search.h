@@ -21,7 +21,7 @@ class RuntimeSearchHost {
 public:
     virtual ~RuntimeSearchHost() = default;
     virtual const FileProber& Files() const = 0;
-    virtual const RegistryReader& Registry() const = 0;
+    virtual const RegistryReader& Registry(RegistryRoot root) const = 0;
     // The launcher's folder with its trailing backslash; false when the module path is unknown.
     virtual bool LauncherFolder(std::wstring& out) const = 0;
     // The text with environment variables expanded; empty when expansion fails.
@@ -34,15 +34,20 @@ bool FindJavaRuntime(launcher::Launcher& launcher, const RuntimeSearchHost& host
 
 SelectionSettings SelectionSettingsOf(const launcher::Launcher& launcher);
 
-// Appends the qualifying runtimes registered under `key` in `view`, in subkey order.
-void CollectRegistryCandidates(const RuntimeKey& key, RegistryView view, const SelectionSettings& settings,
-                               const RegistryReader& registry, const FileProber& files,
+// Appends the qualifying runtimes registered under `key` below `root` in `view`, in subkey
+// order. A runtime of an installer key whose folder is already in the list is not added again.
+void CollectRegistryCandidates(const RuntimeKey& key, RegistryRoot root, RegistryView view,
+                               const SelectionSettings& settings, const RuntimeSearchHost& host,
                                std::vector<RuntimeCandidate>& candidates);
 
 // One registry pass over the admitted keys; true and the chosen home folder when a runtime
 // was selected. The 32-bit view is read only when a pair program can run its runtimes.
-bool SearchRegistry(const launcher::Launcher& launcher, RegistryView view, const RegistryReader& registry,
-                    const FileProber& files, std::wstring& homeFolder);
+bool SearchRegistry(const launcher::Launcher& launcher, RegistryView view, const RuntimeSearchHost& host,
+                    std::wstring& homeFolder);
+
+// How the JavaSoft keys number a version that an installer key names 2 to 8 (8.0.392.8 is
+// 1.8.0.392); any other version unchanged.
+config::VersionNumber ClassicVersionNumbering(const config::VersionNumber& version);
 
 // The module path up to and including its last backslash; false when it has none.
 bool LauncherFolderOf(const std::wstring& modulePath, std::wstring& out);

@@ -48,11 +48,13 @@ TEST(RegistryReaderTest, ReadsBothViewsWithoutMixingThem) {
     EXPECT_EQ(names, std::vector<std::wstring>{L"1.8.0_301"});
 
     std::vector<uint8_t> data;
+    RegistryValueType type;
     std::wstring text;
-    ASSERT_TRUE(registry.ReadValue(std::wstring(kRoot) + L"\\1.8.0_301", RegistryView::Wow32, L"JavaHome", data));
+    ASSERT_TRUE(registry.ReadValue(std::wstring(kRoot) + L"\\1.8.0_301", RegistryView::Wow32, L"JavaHome", data, type));
     ASSERT_EQ(DecodeRegistryText(data, text), RegistryTextStatus::Ok);
     EXPECT_EQ(text, home32);
-    EXPECT_FALSE(registry.ReadValue(std::wstring(kRoot) + L"\\1.8.0_301", RegistryView::Native, L"JavaHome", data));
+    EXPECT_FALSE(
+        registry.ReadValue(std::wstring(kRoot) + L"\\1.8.0_301", RegistryView::Native, L"JavaHome", data, type));
     EXPECT_TRUE(data.empty());
 }
 
@@ -70,19 +72,22 @@ TEST(RegistryReaderTest, OddValuesArriveWhole) {
     const RegistryReader& registry = MachineRegistry();
     const std::wstring root = std::wstring(kRoot) + L"\\";
     std::vector<uint8_t> data;
+    RegistryValueType type;
     std::wstring text;
-    ASSERT_TRUE(registry.ReadValue(root + L"odd", RegistryView::Native, L"JavaHome", data));
+    ASSERT_TRUE(registry.ReadValue(root + L"odd", RegistryView::Native, L"JavaHome", data, type));
     EXPECT_EQ(data.size(), 3u);
     EXPECT_EQ(DecodeRegistryText(data, text), RegistryTextStatus::OddLength);
-    ASSERT_TRUE(registry.ReadValue(root + L"dword", RegistryView::Native, L"JavaHome", data));
+    ASSERT_TRUE(registry.ReadValue(root + L"dword", RegistryView::Native, L"JavaHome", data, type));
+    EXPECT_EQ(type, RegistryValueType::Dword);
     EXPECT_EQ(DecodeRegistryText(data, text), RegistryTextStatus::Ok);
     EXPECT_EQ(text, L"A");
-    ASSERT_TRUE(registry.ReadValue(root + L"long", RegistryView::Native, L"JavaHome", data));
+    ASSERT_TRUE(registry.ReadValue(root + L"long", RegistryView::Native, L"JavaHome", data, type));
+    EXPECT_EQ(type, RegistryValueType::ExpandString);
     ASSERT_EQ(DecodeRegistryText(data, text), RegistryTextStatus::Ok);
     EXPECT_EQ(text, longHome);
-    ASSERT_TRUE(registry.ReadValue(root + L"empty", RegistryView::Native, L"JavaHome", data));
+    ASSERT_TRUE(registry.ReadValue(root + L"empty", RegistryView::Native, L"JavaHome", data, type));
     EXPECT_EQ(DecodeRegistryText(data, text), RegistryTextStatus::Empty);
-    EXPECT_FALSE(registry.ReadValue(root + L"novalue", RegistryView::Native, L"JavaHome", data));
+    EXPECT_FALSE(registry.ReadValue(root + L"novalue", RegistryView::Native, L"JavaHome", data, type));
     std::vector<std::wstring> names;
     EXPECT_FALSE(registry.ListSubkeys(root + L"missing\\", RegistryView::Native, names));
     EXPECT_TRUE(names.empty());

@@ -48,13 +48,21 @@ public:
         return true;
     }
     bool ReadValue(const std::wstring& keyPath, RegistryView view, const std::wstring& valueName,
-                   std::vector<uint8_t>& data) const override {
+                   std::vector<uint8_t>& data, RegistryValueType& type) const override {
         reads.push_back(keyPath);
         data.clear();
         auto it = values.find({view, keyPath + L"|" + valueName});
         if (it == values.end()) return false;
         data = it->second;
+        auto typed = types.find(it->first);
+        type = typed == types.end() ? RegistryValueType::String : typed->second;
         return true;
+    }
+    // Value `valueName` of `keyPath` (which ends without a backslash).
+    void AddValue(RegistryView view, const std::wstring& keyPath, const std::wstring& valueName,
+                  const std::vector<uint8_t>& data, RegistryValueType type = RegistryValueType::String) {
+        values[{view, keyPath + L"|" + valueName}] = data;
+        types[{view, keyPath + L"|" + valueName}] = type;
     }
     // A subkey of `keyPath` whose "JavaHome" holds `data` (none when `data` is null).
     void AddSubkey(RegistryView view, const std::wstring& keyPath, const std::wstring& name,
@@ -68,19 +76,24 @@ public:
     }
     std::map<std::pair<RegistryView, std::wstring>, std::vector<std::wstring>> subkeys;
     std::map<std::pair<RegistryView, std::wstring>, std::vector<uint8_t>> values;
+    std::map<std::pair<RegistryView, std::wstring>, RegistryValueType> types;
     mutable std::vector<std::wstring> reads;
 };
 
 class FakeHost : public RuntimeSearchHost {
 public:
     const FileProber& Files() const override { return files; }
-    const RegistryReader& Registry() const override { return registry; }
+    const RegistryReader& Registry(RegistryRoot root) const override {
+        return root == RegistryRoot::CurrentUser ? userRegistry : registry;
+    }
     bool LauncherFolder(std::wstring& out) const override {
         if (launcherFolder.empty()) return false;
         out = launcherFolder;
         return true;
     }
     std::wstring ExpandEnvironment(const std::wstring& text) const override {
+        auto it = expansions.find(text);
+        if (it != expansions.end()) return it->second;
         return text == L"%JAVA_HOME%" ? javaHome : text;
     }
     void CheckVmLibraryMachine(launcher::Launcher& launcher) const override {
@@ -89,9 +102,11 @@ public:
     }
 
     FakeFiles files;
-    FakeRegistry registry;
+    FakeRegistry registry;      // HKLM
+    FakeRegistry userRegistry;  // HKCU
     std::wstring launcherFolder = L"C:\\App\\";
     std::wstring javaHome = L"%JAVA_HOME%";  // unset
+    std::map<std::wstring, std::wstring> expansions;
     std::set<std::wstring> x86Libraries;
     mutable int machineChecks = 0;
 };

@@ -89,7 +89,7 @@ TEST_F(SearchTest, OldJdkKeyAppendsJreAndParsesUnderscoreVersions) {
     host.files.AddRuntime(L"C:\\jdk\\jre\\", {L"server"});
     const SelectionSettings settings = SelectionSettingsOf(launcher);
     std::vector<RuntimeCandidate> candidates;
-    CollectRegistryCandidates(kRuntimeKeys[2], kNative, settings, host.registry, host.files, candidates);
+    CollectRegistryCandidates(kRuntimeKeys[2], RegistryRoot::LocalMachine, kNative, settings, host, candidates);
     ASSERT_EQ(candidates.size(), 1u);
     EXPECT_EQ(candidates[0].homeFolder, L"C:\\jdk\\jre\\");
     EXPECT_EQ(config::FormatVersion(candidates[0].version), L"1.8.0.281");
@@ -101,8 +101,8 @@ TEST_F(SearchTest, NewJdkKeyTakesJavaHomeUnchanged) {
     host.registry.AddRuntime(kNative, kJdkKey, L"17", L"C:\\jdk-17\\");
     host.files.AddRuntime(L"C:\\jdk-17\\", {L"server"});
     std::vector<RuntimeCandidate> candidates;
-    CollectRegistryCandidates(kRuntimeKeys[0], kNative, SelectionSettingsOf(launcher), host.registry, host.files,
-                              candidates);
+    CollectRegistryCandidates(kRuntimeKeys[0], RegistryRoot::LocalMachine, kNative, SelectionSettingsOf(launcher),
+                              host, candidates);
     ASSERT_EQ(candidates.size(), 1u);
     EXPECT_EQ(candidates[0].homeFolder, L"C:\\jdk-17\\");
     EXPECT_EQ(candidates[0].version, (config::VersionNumber{{17, 0, 0, 0}}));
