@@ -41,6 +41,14 @@ std::wstring KeyName(RegistryRoot root, const std::wstring& keyPath) {
     return (root == RegistryRoot::CurrentUser ? L"HKCU\\" : L"HKLM\\") + keyPath;
 }
 
+// A key of the table as the trace names it: rows that differ only below the version subkey
+// stay apart ("...\JDK\*\hotspot\MSI").
+std::wstring KeyLabel(RegistryRoot root, const RuntimeKey& key) {
+    std::wstring label = KeyName(root, key.path);
+    if (*key.valueKey != L'\0') label += L"*\\" + std::wstring(key.valueKey);
+    return label;
+}
+
 std::wstring DescribeValueType(RegistryValueType type) {
     switch (type) {
         case RegistryValueType::Dword: return L"a DWORD";
@@ -151,7 +159,7 @@ void CollectRegistryCandidates(const RuntimeKey& key, RegistryRoot root, Registr
     const std::wstring keyPath = key.path;
     std::vector<std::wstring> names;
     if (!registry.ListSubkeys(keyPath, view, names)) {
-        if (trace) TraceLine(L"registry " + KeyName(root, keyPath) + L" (" + ViewName(view) + L"): not present");
+        if (trace) TraceLine(L"registry " + KeyLabel(root, key) + L" (" + ViewName(view) + L"): not present");
         return;
     }
     const int32_t mode = ProbeModeForKey(settings, key);
@@ -226,7 +234,7 @@ bool SearchRegistry(const launcher::Launcher& launcher, RegistryView view, const
             for (const RuntimeKey* key = group.first; key != group.second; ++key) {
                 if (!IsKeyAdmitted(settings, *key)) {
                     if (trace)
-                        TraceLine(L"registry " + KeyName(root, key->path) + L" (" + ViewName(view) +
+                        TraceLine(L"registry " + KeyLabel(root, *key) + L" (" + ViewName(view) +
                                   L"): not searched under the JVM Source and VM Provider settings");
                     continue;
                 }

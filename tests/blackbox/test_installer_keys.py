@@ -87,7 +87,7 @@ def setup_case(case, installers, tmp_path):
                             r"17.0.9.9 kept"),
     ("jdk8", "", "jdk8", "version 1.8.0.392 kept"),
     ("microsoft", "", "ms17", r"HKLM\SOFTWARE\Microsoft\JDK\17.0.9.8\hotspot\MSI"),
-    ("semeru", "", None, r"HKLM\SOFTWARE\Semeru\JDK\ (64-bit view): not searched"),
+    ("semeru", "", None, r"HKLM\SOFTWARE\Semeru\JDK\*\openj9\MSI (64-bit view): not searched"),
     ("semeru", "VM Provider=ibm\n", "sem17", "kept"),
     ("semeru", "VM Provider=any\n", "sem17", "kept"),
     ("sapmachine", "", "sap21", r"HKLM\SOFTWARE\SapMachine\JDK\21.0.1 (64-bit view)"),
