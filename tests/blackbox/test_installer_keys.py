@@ -37,18 +37,29 @@ def install(wine):
     ([("LM", r"Azul Systems\Zulu\zulu-17", "InstallationPath", "zulu"),
       ("LM", r"Eclipse Adoptium\JDK\21.0.1.12\hotspot\MSI", "Path", "t17")], "Preferred versions=17\n", "zulu",
      "selected 17.0.0.0"),
-    ([TEMURIN17, ("LM", r"JavaSoft\JDK\17.0.9", "JavaHome", "t17")], "", "t17", "1 candidate(s) after sorting"),
     ([("LM32", r"Eclipse Adoptium\JRE\17.0.9.9\hotspot\MSI", "Path", "t17")], PAIR, "t17", "hand-over: the pair"),
+    ([("LM", r"Eclipse Adoptium\JDK\17.0.9.9\hotspot\MSI", "Path", "dword")], "", None, "Path is a DWORD, not a"),
+    ([("LM", r"Eclipse Adoptium\JDK\17.0.9.9\hotspot\MSI", "Path", "long")], "", None, "Path longer than"),
+    ([("LM", r"Eclipse Adoptium\JDK\17.0.9.9\hotspot\MSI", "Path", "expand")], "", "t17", "kept"),
+    ([("LM", r"JavaSoft\JDK\17", "JavaHome", "expand")], "", "t17", "kept"),
+    # Among equal versions the JavaSoft keys, also per user, come first; one folder is one candidate.
+    ([("LM", r"Azul Systems\Zulu\zulu-17", "InstallationPath", "zulu"), ("CU", r"JavaSoft\JDK\17", "JavaHome", "t17")],
+     "", "t17", "2 candidate(s)"),
+    ([("LM", r"JavaSoft\JDK\17.0.9", "JavaHome", "t17"), ("LM", TEMURIN17[1], "Path", "T17")],
+     "Preferred versions=17.0.9.9\n", "t17", "1 candidate(s)"),
 ])
 def test_installer_registrations(app, tmp_path, install, registrations, settings, expected, trace):
     for name in ("t17", "zulu", "jdk8/jre"):
         make_runtime(tmp_path / name)
     text = ""
+    special = {"dword": "dword:00000001", "long": reg_string("C:\\" + "x" * 33000),
+               "T17": reg_string(win_path(tmp_path / "t17").upper()),
+               "expand": "hex(2):" + ",".join(f"{b:02x}" for b in b"%KESTRAN_TEST_DIR%\\t17\0")}
     for root, key, value, folder in registrations:
-        data = "dword:00000001" if folder == "dword" else reg_string(win_path(tmp_path / folder))
+        data = special.get(folder) or reg_string(win_path(tmp_path / folder))
         text += f"[{ROOTS[root]}\\{key}]\n\"{value}\"={data}\n"
     install(text)
     write_ini(app, "" if settings == PAIR else settings, PAIR if settings == PAIR else "")
-    result = launch(app)
+    result = launch(app, env={"KESTRAN_TEST_DIR": win_path(tmp_path)})
     assert chosen(result) == (lib(tmp_path / expected) if expected else None), result
     assert any(trace in line for line in result.trace()), result

@@ -78,11 +78,9 @@ TEST(RegistryReaderTest, OddValuesArriveWhole) {
     EXPECT_EQ(data.size(), 3u);
     EXPECT_EQ(DecodeRegistryText(data, text), RegistryTextStatus::OddLength);
     ASSERT_TRUE(registry.ReadValue(root + L"dword", RegistryView::Native, L"JavaHome", data, type));
-    EXPECT_EQ(type, RegistryValueType::Dword);
     EXPECT_EQ(DecodeRegistryText(data, text), RegistryTextStatus::Ok);
     EXPECT_EQ(text, L"A");
     ASSERT_TRUE(registry.ReadValue(root + L"long", RegistryView::Native, L"JavaHome", data, type));
-    EXPECT_EQ(type, RegistryValueType::ExpandString);
     ASSERT_EQ(DecodeRegistryText(data, text), RegistryTextStatus::Ok);
     EXPECT_EQ(text, longHome);
     ASSERT_TRUE(registry.ReadValue(root + L"empty", RegistryView::Native, L"JavaHome", data, type));

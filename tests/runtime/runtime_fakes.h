@@ -49,20 +49,13 @@ public:
     }
     bool ReadValue(const std::wstring& keyPath, RegistryView view, const std::wstring& valueName,
                    std::vector<uint8_t>& data, RegistryValueType& type) const override {
+        type = RegistryValueType::String;
         reads.push_back(keyPath);
         data.clear();
         auto it = values.find({view, keyPath + L"|" + valueName});
         if (it == values.end()) return false;
         data = it->second;
-        auto typed = types.find(it->first);
-        type = typed == types.end() ? RegistryValueType::String : typed->second;
         return true;
-    }
-    // Value `valueName` of `keyPath` (which ends without a backslash).
-    void AddValue(RegistryView view, const std::wstring& keyPath, const std::wstring& valueName,
-                  const std::vector<uint8_t>& data, RegistryValueType type = RegistryValueType::String) {
-        values[{view, keyPath + L"|" + valueName}] = data;
-        types[{view, keyPath + L"|" + valueName}] = type;
     }
     // A subkey of `keyPath` whose "JavaHome" holds `data` (none when `data` is null).
     void AddSubkey(RegistryView view, const std::wstring& keyPath, const std::wstring& name,
@@ -76,7 +69,6 @@ public:
     }
     std::map<std::pair<RegistryView, std::wstring>, std::vector<std::wstring>> subkeys;
     std::map<std::pair<RegistryView, std::wstring>, std::vector<uint8_t>> values;
-    std::map<std::pair<RegistryView, std::wstring>, RegistryValueType> types;
     mutable std::vector<std::wstring> reads;
 };
 
@@ -92,8 +84,6 @@ public:
         return true;
     }
     std::wstring ExpandEnvironment(const std::wstring& text) const override {
-        auto it = expansions.find(text);
-        if (it != expansions.end()) return it->second;
         return text == L"%JAVA_HOME%" ? javaHome : text;
     }
     void CheckVmLibraryMachine(launcher::Launcher& launcher) const override {
@@ -102,11 +92,10 @@ public:
     }
 
     FakeFiles files;
-    FakeRegistry registry;      // HKLM
-    FakeRegistry userRegistry;  // HKCU
+    FakeRegistry registry;
+    FakeRegistry userRegistry;
     std::wstring launcherFolder = L"C:\\App\\";
     std::wstring javaHome = L"%JAVA_HOME%";  // unset
-    std::map<std::wstring, std::wstring> expansions;
     std::set<std::wstring> x86Libraries;
     mutable int machineChecks = 0;
 };
