@@ -41,6 +41,13 @@ std::wstring KeyName(RegistryRoot root, const std::wstring& keyPath) {
     return (root == RegistryRoot::CurrentUser ? L"HKCU\\" : L"HKLM\\") + keyPath;
 }
 
+// Installers name Java 8 "8.0.392.8" where the JavaSoft keys say "1.8.0_392"; numbered alike,
+// "Maximum Version=1.8" and "Preferred versions=1.8" mean the same runtimes under every key.
+config::VersionNumber ClassicVersionNumbering(const config::VersionNumber& version) {
+    if (version.part[0] < 2 || version.part[0] > 8) return version;
+    return config::VersionNumber{{1, version.part[0], version.part[1], version.part[2]}};
+}
+
 // A key of the table as the trace names it: rows that differ only below the version subkey
 // stay apart ("...\JDK\*\hotspot\MSI").
 std::wstring KeyLabel(RegistryRoot root, const RuntimeKey& key) {
@@ -143,11 +150,6 @@ SelectionSettings SelectionSettingsOf(const launcher::Launcher& launcher) {
     s.maxVersion = launcher.maxVersion;
     s.preferredVersions = launcher.preferredVersions;
     return s;
-}
-
-config::VersionNumber ClassicVersionNumbering(const config::VersionNumber& version) {
-    if (version.part[0] < 2 || version.part[0] > 8) return version;
-    return config::VersionNumber{{1, version.part[0], version.part[1], version.part[2]}};
 }
 
 void CollectRegistryCandidates(const RuntimeKey& key, RegistryRoot root, RegistryView view,

@@ -45,10 +45,6 @@ void CollectRegistryCandidates(const RuntimeKey& key, RegistryRoot root, Registr
 bool SearchRegistry(const launcher::Launcher& launcher, RegistryView view, const RuntimeSearchHost& host,
                     std::wstring& homeFolder);
 
-// How the JavaSoft keys number a version that an installer key names 2 to 8 (8.0.392.8 is
-// 1.8.0.392); any other version unchanged.
-config::VersionNumber ClassicVersionNumbering(const config::VersionNumber& version);
-
 // The module path up to and including its last backslash; false when it has none.
 bool LauncherFolderOf(const std::wstring& modulePath, std::wstring& out);
 
