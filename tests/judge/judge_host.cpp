@@ -10,6 +10,8 @@
 //     --out FILE / --err FILE, --out-append / --err-append
 //     --failure-check, --ibm, --ready-event, --exit-listener, --entry-thread
 //     --describe-throwable   create the VM, call main, print DescribeThrowable's text
+//     --forward ARG          once the ready event is signalled, a second thread hands ARG
+//                            (repeatable) to HandleForwardedRequest and prints the reply
 // Arguments are UTF-8; markers the tests look for go to standard output.
 #include <pthread.h>
 
@@ -25,6 +27,7 @@
 #include "jvm/vm_create.h"
 #include "jvm/vm_library.h"
 #include "launcher/launcher.h"
+#include "launcher/single_instance.h"
 #include "platform/text_encoding.h"
 #include "runtime/memory_options.h"
 #include "ui/exception_text.h"
@@ -46,9 +49,30 @@ void Marker(const std::string& line) {
 
 std::atomic<int> readySignals{0};
 
-void OnReady(void*) {
+// A forwarded start, served the way the first instance serves one: on a thread of its own,
+// after the ready event, while main runs.
+struct Forward {
+    Launcher* launcher = nullptr;
+    kestran::launcher::WideList arguments;
+    bool enabled = false;
+    bool started = false;
+    pthread_t thread{};
+};
+
+void* ForwardThreadProc(void* parameter) {
+    auto* forward = static_cast<Forward*>(parameter);
+    bool served = kestran::launcher::HandleForwardedRequest(*forward->launcher, forward->arguments, [](uint32_t value) {
+        Marker("judge: reply " + std::to_string(static_cast<int32_t>(value)));
+    });
+    Marker(std::string("judge: forwarded ") + (served ? "true" : "false"));
+    return nullptr;
+}
+
+void OnReady(void* context) {
     int count = ++readySignals;
     Marker("judge: ready event signalled (" + std::to_string(count) + ")");
+    auto* forward = static_cast<Forward*>(context);
+    if (forward->enabled && !forward->started) forward->started = pthread_create(&forward->thread, nullptr, ForwardThreadProc, forward) == 0;
 }
 
 class PrintingExitListener : public jvm::VmExitListener {
@@ -131,6 +155,8 @@ int Run(Launcher& launcher, const Options& options) {
         if (failed != 0) return Usage("the Java thread cannot be created");
         pthread_join(thread, nullptr);
     }
+    auto* forward = options.readyEvent ? static_cast<Forward*>(static_cast<jvm::PosixReadyEvent*>(launcher.readyEvent)->context) : nullptr;
+    if (forward != nullptr && forward->started) pthread_join(forward->thread, nullptr);
     Marker("judge: java thread ended with " + std::to_string(run.code));
     if (options.readyEvent) Marker("judge: ready signals " + std::to_string(readySignals.load()));
     return static_cast<int>(jvm::ProcessExitCodeOf(run.code));
@@ -143,6 +169,8 @@ int main(int argc, char** argv) {
     PrintingExitListener exitListener;
     jvm::PosixReadyEvent readyEvent;
     readyEvent.signal = OnReady;
+    Forward forward;
+    readyEvent.context = &forward;
     int result = 0;
     {
         Launcher launcher;
@@ -189,6 +217,10 @@ int main(int argc, char** argv) {
             } else if (arg == "--ready-event") {
                 options.readyEvent = true;
                 launcher.readyEvent = &readyEvent;
+            } else if (arg == "--forward") {
+                forward.enabled = options.readyEvent = true;
+                launcher.readyEvent = &readyEvent;
+                forward.arguments.push_back(value());
             } else if (arg == "--exit-listener") {
                 launcher.vmExitListener = &exitListener;
             } else {
@@ -197,6 +229,7 @@ int main(int argc, char** argv) {
         }
         for (; i < argc; ++i) launcher.arguments.push_back(platform::Utf8ToWide(argv[i]));
         if (launcher.mainClass.empty()) return Usage("--main is required");
+        forward.launcher = &launcher;
 
         result = Run(launcher, options);
         // The Launcher's destructor destroys the VM here, waiting for non-daemon Java threads.
