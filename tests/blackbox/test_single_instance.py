@@ -122,11 +122,12 @@ def test_copy_at_another_path_is_another_instance(launch, tmp_path):
 
 def test_ten_later_starts_at_once_each_get_their_own_reply(launch, tmp_path):
     """secondaryMain echoes its first argument as the reply: a list delivered to the wrong
-    caller, or one lost or delivered twice, shows as a wrong exit code or a wrong log."""
+    caller, or one lost or delivered twice, shows as a wrong exit code or a wrong log. They
+    arrive while the first instance is still creating its VM, so all requests wait together."""
     launch.settings(application="Single Instance=yes\n")
-    first = FirstInstance(launch, tmp_path, "secondary:int:echo,thread:15000")
+    first = FirstInstance(launch, tmp_path, "slowcreate:6000,secondary:int:echo,thread:8000")
     try:
-        first.wait_for(WAIT_FOR_MAIN)
+        first.wait_for(WAIT_FOR_CREATE)
         values = [str(100 + i) for i in range(10)]
         with ThreadPoolExecutor(len(values)) as pool:
             results = list(pool.map(lambda value: launch.app.run([value], timeout=60), values))
