@@ -49,12 +49,11 @@ void Marker(const std::string& line) {
 
 std::atomic<int> readySignals{0};
 
-// A forwarded start, served the way the first instance serves one: on a thread of its own,
-// after the ready event, while main runs.
+// A forwarded start, served as the first instance serves one: on a thread of its own, after
+// the ready event, while main runs.
 struct Forward {
     Launcher* launcher = nullptr;
     kestran::launcher::WideList arguments;
-    bool enabled = false;
     bool started = false;
     pthread_t thread{};
 };
@@ -72,7 +71,7 @@ void OnReady(void* context) {
     int count = ++readySignals;
     Marker("judge: ready event signalled (" + std::to_string(count) + ")");
     auto* forward = static_cast<Forward*>(context);
-    if (forward->enabled && !forward->started) forward->started = pthread_create(&forward->thread, nullptr, ForwardThreadProc, forward) == 0;
+    if (!forward->arguments.empty() && !forward->started) forward->started = pthread_create(&forward->thread, nullptr, ForwardThreadProc, forward) == 0;
 }
 
 class PrintingExitListener : public jvm::VmExitListener {
@@ -218,7 +217,7 @@ int main(int argc, char** argv) {
                 options.readyEvent = true;
                 launcher.readyEvent = &readyEvent;
             } else if (arg == "--forward") {
-                forward.enabled = options.readyEvent = true;
+                options.readyEvent = true;
                 launcher.readyEvent = &readyEvent;
                 forward.arguments.push_back(value());
             } else if (arg == "--exit-listener") {

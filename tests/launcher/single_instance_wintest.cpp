@@ -11,76 +11,55 @@
 namespace kestran::launcher {
 namespace {
 
-// The first instance, played inside the test process: the block under this executable's
-// instance name, and a listener that publishes its thread id only after a delay, then answers
-// one request with 42.
-class FakeFirstInstance {
-public:
-    FakeFirstInstance(DWORD processId, DWORD publishDelayMs) {
-        std::wstring modulePath;
-        EXPECT_TRUE(GetModulePath(modulePath));
-        const std::wstring name = InstanceObjectName(modulePath);
-        mapping_.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kInstanceBlockSize, name.c_str()));
-        block_ = static_cast<DWORD*>(MapViewOfFile(mapping_.get(), FILE_MAP_WRITE, 0, 0, 0));
-        block_[1] = processId;
-        block_[2] = RegisterWindowMessageW(name.c_str());
-        if (publishDelayMs == 0) {
-            block_[0] = 1234;  // a listener that is gone
-            return;
-        }
-        listener_ = std::thread([this, publishDelayMs] {
-            MSG message;
-            PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-            Sleep(publishDelayMs);
-            InterlockedExchange(reinterpret_cast<volatile LONG*>(&block_[0]), static_cast<LONG>(GetCurrentThreadId()));
-            while (GetMessageW(&message, nullptr, 0, 0) > 0 && message.message != block_[2]) {
-            }
-            ReadForwardedArguments(reinterpret_cast<const uint8_t*>(block_) + kArgumentAreaOffset, kArgumentAreaSize, received_);
-            PostThreadMessageW(static_cast<DWORD>(message.wParam), block_[2], 42, 0);
-        });
-    }
-    ~FakeFirstInstance() {
-        if (listener_.joinable()) listener_.join();
-        UnmapViewOfFile(block_);
-    }
-    WideList Received() {
-        if (listener_.joinable()) listener_.join();
-        return received_;
-    }
-
-private:
-    WideList received_;
-    platform::UniqueHandle mapping_;
-    DWORD* block_ = nullptr;
-    std::thread listener_;
-};
-
+// A later instance in this process, against a first instance played here too: the block under
+// this executable's name, and (unless it is gone) a listener that publishes its id only after
+// a delay, then answers one request with 42.
 TEST(SingleInstanceWinTest, LaterInstanceReachesOrOutlivesTheFirst) {
     struct Case {
         const char* name;
         DWORD processId;
-        DWORD publishDelayMs;
         uint32_t exitCode;
         WideList received;
     } cases[] = {
-        {"first instance gone", 0x7FFFFFFC, 0, 0, {}},
-        {"listener not yet listening", GetCurrentProcessId(), 300, 42, {L"a", L"b"}},
+        {"first instance gone", 0x7FFFFFFC, 0, {}},
+        {"listener not yet listening", GetCurrentProcessId(), 42, {L"a", L"b"}},
     };
+    std::wstring modulePath;
+    ASSERT_TRUE(GetModulePath(modulePath));
+    const std::wstring name = InstanceObjectName(modulePath);
     for (const Case& c : cases) {
+        platform::UniqueHandle mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kInstanceBlockSize, name.c_str()));
+        auto* block = static_cast<DWORD*>(MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 0));
+        block[0] = c.exitCode == 0 ? 1234 : 0;
+        block[1] = c.processId;
+        block[2] = RegisterWindowMessageW(name.c_str());
         WideList received;
-        uint32_t exitCode = 0xDEAD;
+        std::thread listener([&] {
+            if (c.exitCode == 0) return;
+            MSG message;
+            PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+            Sleep(300);
+            InterlockedExchange(reinterpret_cast<volatile LONG*>(&block[0]), static_cast<LONG>(GetCurrentThreadId()));
+            while (GetMessageW(&message, nullptr, 0, 0) > 0 && message.message != block[2]) {
+            }
+            ReadForwardedArguments(reinterpret_cast<const uint8_t*>(block) + kArgumentAreaOffset, kArgumentAreaSize, received);
+            PostThreadMessageW(static_cast<DWORD>(message.wParam), block[2], 42, 0);
+        });
         {
-            FakeFirstInstance first(c.processId, c.publishDelayMs);
             Launcher launcher;
             launcher.singleInstance = true;
             launcher.arguments = {L"a", L"b"};
-            ASSERT_TRUE(AcquireSingleInstance(launcher)) << c.name;
-            EXPECT_FALSE(launcher.isPrimaryInstance) << c.name;
-            exitCode = WaitForPrimary(launcher);
-            received = first.Received();
+            const bool forwarded = AcquireSingleInstance(launcher);
+            EXPECT_TRUE(forwarded && !launcher.isPrimaryInstance) << c.name;
+            if (forwarded) {
+                EXPECT_EQ(WaitForPrimary(launcher), c.exitCode) << c.name;
+            } else {
+                PostThreadMessageW(block[0], WM_QUIT, 0, 0);  // lets the listener end
+            }
         }
-        EXPECT_EQ(exitCode, c.exitCode) << c.name;
+        listener.join();
         EXPECT_EQ(received, c.received) << c.name;
+        UnmapViewOfFile(block);
     }
 }
 

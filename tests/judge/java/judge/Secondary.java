@@ -1,35 +1,24 @@
 package judge;
 
-import java.util.concurrent.CountDownLatch;
-import java.util.concurrent.TimeUnit;
+/** Forwarded starts: main waits (20 s at most) until secondaryMain has been called. */
+final class SecondaryVoid {
+    static final java.util.concurrent.CountDownLatch called = new java.util.concurrent.CountDownLatch(1);
 
-/** Forwarded starts: main keeps running until secondaryMain has been called (or 20 s pass). */
-final class Secondary {
-    static final CountDownLatch called = new CountDownLatch(1);
-
-    static void waitInMain() throws InterruptedException {
-        System.out.println("main waiting");
-        System.out.println(called.await(20, TimeUnit.SECONDS) ? "main saw secondaryMain" : "main timed out");
+    public static void main(String[] args) throws InterruptedException {
+        System.out.println(called.await(20, java.util.concurrent.TimeUnit.SECONDS) ? "main saw secondaryMain" : "timeout");
     }
 
-    static void record(String form, String[] args) {
-        System.out.println("secondaryMain " + form + " on " + Thread.currentThread().getName() + " ["
-                + String.join("|", args) + "]");
+    public static void secondaryMain(String[] args) {
+        System.out.println("secondaryMain on " + Thread.currentThread().getName() + " [" + String.join("|", args) + "]");
         called.countDown();
     }
 }
 
-final class SecondaryVoid {
-    public static void main(String[] args) throws InterruptedException { Secondary.waitInMain(); }
-
-    public static void secondaryMain(String[] args) { Secondary.record("void", args); }
-}
-
 final class SecondaryInt {
-    public static void main(String[] args) throws InterruptedException { Secondary.waitInMain(); }
+    public static void main(String[] args) throws InterruptedException { SecondaryVoid.main(args); }
 
     public static int secondaryMain(String[] args) {
-        Secondary.record("int", args);
+        SecondaryVoid.secondaryMain(args);
         return 7;
     }
 }
