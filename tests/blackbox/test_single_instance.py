@@ -80,7 +80,7 @@ def test_ten_later_starts_at_once_each_get_their_own_reply(launch, tmp_path):
     """secondaryMain echoes its first argument: a list lost, doubled or delivered to the wrong
     caller shows in the exit codes. All arrive while the first one still creates its VM."""
     launch.settings(application="Single Instance=yes\n")
-    first = FirstInstance(launch, tmp_path, "slowcreate:6000,secondary:int:echo,thread:8000", CREATE)
+    first = FirstInstance(launch, tmp_path, "slowcreate:6000,secondary:int:echo,thread:12000", CREATE)
     try:
         values = [str(100 + i) for i in range(10)]
         with ThreadPoolExecutor(len(values)) as pool:

@@ -51,27 +51,25 @@ std::atomic<int> readySignals{0};
 
 // A forwarded start, served as the first instance serves one: on a thread of its own, after
 // the ready event, while main runs.
-struct Forward {
+struct {
     Launcher* launcher = nullptr;
     kestran::launcher::WideList arguments;
     bool started = false;
     pthread_t thread{};
-};
+} forward;
 
-void* ForwardThreadProc(void* parameter) {
-    auto* forward = static_cast<Forward*>(parameter);
-    bool served = kestran::launcher::HandleForwardedRequest(*forward->launcher, forward->arguments, [](uint32_t value) {
+void* ForwardThreadProc(void*) {
+    bool served = kestran::launcher::HandleForwardedRequest(*forward.launcher, forward.arguments, [](uint32_t value) {
         Marker("judge: reply " + std::to_string(static_cast<int32_t>(value)));
     });
     Marker(std::string("judge: forwarded ") + (served ? "true" : "false"));
     return nullptr;
 }
 
-void OnReady(void* context) {
+void OnReady(void*) {
     int count = ++readySignals;
     Marker("judge: ready event signalled (" + std::to_string(count) + ")");
-    auto* forward = static_cast<Forward*>(context);
-    if (!forward->arguments.empty() && !forward->started) forward->started = pthread_create(&forward->thread, nullptr, ForwardThreadProc, forward) == 0;
+    if (!forward.arguments.empty() && !forward.started) forward.started = pthread_create(&forward.thread, nullptr, ForwardThreadProc, nullptr) == 0;
 }
 
 class PrintingExitListener : public jvm::VmExitListener {
@@ -154,8 +152,7 @@ int Run(Launcher& launcher, const Options& options) {
         if (failed != 0) return Usage("the Java thread cannot be created");
         pthread_join(thread, nullptr);
     }
-    auto* forward = options.readyEvent ? static_cast<Forward*>(static_cast<jvm::PosixReadyEvent*>(launcher.readyEvent)->context) : nullptr;
-    if (forward != nullptr && forward->started) pthread_join(forward->thread, nullptr);
+    if (forward.started) pthread_join(forward.thread, nullptr);
     Marker("judge: java thread ended with " + std::to_string(run.code));
     if (options.readyEvent) Marker("judge: ready signals " + std::to_string(readySignals.load()));
     return static_cast<int>(jvm::ProcessExitCodeOf(run.code));
@@ -168,8 +165,6 @@ int main(int argc, char** argv) {
     PrintingExitListener exitListener;
     jvm::PosixReadyEvent readyEvent;
     readyEvent.signal = OnReady;
-    Forward forward;
-    readyEvent.context = &forward;
     int result = 0;
     {
         Launcher launcher;
