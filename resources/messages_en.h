@@ -31,3 +31,4 @@
 #define KESTRAN_MSG_EN_228 "not enough memory"
 #define KESTRAN_MSG_EN_229 "VM already created"
 #define KESTRAN_MSG_EN_230 "invalid arguments"
+#define KESTRAN_MSG_EN_252 "The arguments are too long to forward to the running application (%d bytes, at most %d)."

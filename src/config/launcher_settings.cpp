@@ -120,6 +120,9 @@ SettingsResult ReadLauncherSettings(launcher::Launcher& launcher, const Settings
     if (Read(layered, kApplicationSection, L"Application Type") == L"service") {
         launcher.serviceMode = true;
         launcher.omitServiceName = !Read(layered, kApplicationSection, L"Omit Service Name").empty();
+    } else {
+        // Asked for here; cleared again when the shared objects cannot be set up.
+        launcher.singleInstance = Read(layered, kApplicationSection, L"Single Instance") == L"yes";
     }
 
     SplitList(Read(layered, kRuntimeSection, L"Preferred versions"), L";", launcher.preferredVersions);

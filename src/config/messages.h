@@ -1,4 +1,4 @@
-// The message table (ids 202-230) and its formatting. On Windows the table is the string
+// The message table (ids 202-230, 252) and its formatting. On Windows the table is the string
 // resource of the executable, in the thread's language; elsewhere a catalogue is installed.
 #pragma once
 
@@ -38,6 +38,7 @@ enum MessageId : unsigned {
     kMsgReasonNoMemory = 228,
     kMsgReasonExists = 229,
     kMsgReasonInvalid = 230,
+    kMsgForwardTooLong = 252,      // the arguments of a later instance do not fit the shared block
 };
 
 class MessageCatalog {

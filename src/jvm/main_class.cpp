@@ -64,24 +64,10 @@ jclass LoadThroughLauncherHelper(const Launcher& launcher, JNIEnv* env) {
 
 // Prints its own error lines; null on failure with no exception left pending.
 jclass LoadThroughFindClass(const Launcher& launcher, JNIEnv* env) {
-    // The VM's own encoder makes the modified UTF-8 that FindClass wants.
-    LocalRef<jstring> name(env, NewJavaString(env, launcher.mainClass));
-    if (!name) {
-        if (env->ExceptionCheck()) env->ExceptionDescribe();
-        config::PrintErrorLine(config::FormatMessageId(config::kMsgMainClassLoadFailed, {launcher.mainClass}));
-        return nullptr;
-    }
-    const char* modifiedUtf8 = env->GetStringUTFChars(name.get(), nullptr);
-    if (modifiedUtf8 == nullptr) {
-        env->ExceptionDescribe();
-        return nullptr;
-    }
-    jclass mainClass = env->FindClass(modifiedUtf8);
-    env->ReleaseStringUTFChars(name.get(), modifiedUtf8);
+    jclass mainClass = FindClassByName(env, launcher.mainClass);
     if (mainClass == nullptr) {
-        env->ExceptionDescribe();
+        if (env->ExceptionCheck()) env->ExceptionDescribe();
         config::PrintErrorLine(config::FormatMessageId(config::kMsgMainClassNotFound, {launcher.mainClass}));
-        return nullptr;
     }
     return mainClass;
 }
@@ -151,6 +137,17 @@ jstring NewJavaString(JNIEnv* env, const std::wstring& text) {
     }
     if (env->ExceptionCheck()) return nullptr;
     return static_cast<jstring>(env->NewObject(stringClass.get(), fromChars, chars.get()));
+}
+
+jclass FindClassByName(JNIEnv* env, const std::wstring& name) {
+    // The VM's own encoder makes the modified UTF-8 that FindClass wants: no code page involved.
+    LocalRef<jstring> text(env, NewJavaString(env, name));
+    if (!text) return nullptr;
+    const char* modifiedUtf8 = env->GetStringUTFChars(text.get(), nullptr);
+    if (modifiedUtf8 == nullptr) return nullptr;
+    jclass found = env->FindClass(modifiedUtf8);
+    env->ReleaseStringUTFChars(text.get(), modifiedUtf8);
+    return found;
 }
 
 jobjectArray NewJavaStringArray(JNIEnv* env, const std::vector<std::wstring>& list) {

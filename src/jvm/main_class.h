@@ -1,4 +1,4 @@
-// Java strings made from wide text, and the main-class invocation behind RunMainClass.
+// Java strings and classes named by wide text, and the main-class invocation behind RunMainClass.
 #pragma once
 
 #include <jni.h>
@@ -15,5 +15,8 @@ jstring NewJavaString(JNIEnv* env, const std::wstring& text);
 // A new local reference to a String[] of the same length and order (an empty list gives an
 // empty array, never null), or null with the Java exception, if any, left pending.
 jobjectArray NewJavaStringArray(JNIEnv* env, const std::vector<std::wstring>& list);
+// A new local reference to the class `name` (internal form, "com/example/Main"), found with
+// FindClass, or null with the Java exception, if any, left pending.
+jclass FindClassByName(JNIEnv* env, const std::wstring& name);
 
 }  // namespace kestran::jvm

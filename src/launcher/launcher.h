@@ -62,6 +62,7 @@ public:
     void* listenerThread = nullptr;      // HANDLE
     bool isPrimaryInstance = false;
     bool singleInstance = false;
+    void* argumentsTakenEvent = nullptr; // HANDLE, auto reset: the listener has copied a request's arguments
 
     std::wstring outputFile;
     std::wstring errorFile;

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "launcher/launcher.h"
+#include "launcher/single_instance.h"
 
 namespace kestran::launcher {
 
@@ -12,19 +13,7 @@ Launcher::~Launcher() {
         javaVm->DestroyJavaVM();
         javaVm = nullptr;
     }
-    if (singleInstance) {
-        if (isPrimaryInstance && listenerThread != nullptr && instanceBlock != nullptr) {
-            const DWORD listenerThreadId = *static_cast<const DWORD*>(instanceBlock);
-            // The quit message is posted again until the listener has gone (a post fails while
-            // its queue is full), with a short wait in between rather than a busy loop.
-            do {
-                PostThreadMessageW(listenerThreadId, WM_QUIT, 0, 0);
-            } while (WaitForSingleObject(listenerThread, 50) == WAIT_TIMEOUT);
-        }
-        if (listenerThread != nullptr) CloseHandle(listenerThread);
-        if (instanceBlock != nullptr) UnmapViewOfFile(instanceBlock);
-        if (instanceMapping != nullptr) CloseHandle(instanceMapping);
-    }
+    if (singleInstance) ReleaseSingleInstance(*this);
     if (readyEvent != nullptr) CloseHandle(readyEvent);
     ForgetCurrentLauncher(this);
 }

@@ -1,15 +1,58 @@
-// Single-instance mode: later starts forward their arguments to the first instance.
+// Single-instance mode: later starts of one executable hand their arguments to the first one,
+// which passes them to the main class's static secondaryMain.
+//
+// The processes meet through kernel objects named after the executable's path and a shared
+// block whose layout is fixed: launchers of other versions read and write the same block.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <string>
 
 #include "launcher/launcher.h"
 
 namespace kestran::launcher {
 
-// Settles this process's role. False ends the launch with -1 (forwarding failed).
+// The shared block: little-endian, 2092 bytes.
+constexpr size_t kInstanceBlockSize = 2092;
+constexpr size_t kListenerThreadIdOffset = 0;  // the first instance's listener thread id
+constexpr size_t kPrimaryProcessIdOffset = 4;  // the first instance's process id
+constexpr size_t kMessageIdOffset = 8;         // the registered message id
+constexpr size_t kArgumentAreaOffset = 12;     // UTF-16 strings, each ended by a zero unit; a zero unit ends the list
+constexpr size_t kArgumentAreaSize = kInstanceBlockSize - kArgumentAreaOffset;
+// A later instance writes (and clears) only this many bytes of the argument area.
+constexpr size_t kArgumentWriteLimit = 1040;
+
+// The executable's path with every backslash made an underscore: C:\Apps\Tool.exe gives
+// C:_Apps_Tool.exe. The mapping has this name, the ready event the name + "_upr_evt".
+std::wstring InstanceObjectName(const std::wstring& modulePath);
+
+// Bytes the list takes in the argument area, its closing zero unit included. An empty list
+// takes 2: the reader then finds one empty string.
+size_t ForwardedArgumentsSize(const WideList& arguments);
+// Clears the first kArgumentWriteLimit bytes of `area` and writes the list there. False, with
+// the area untouched, when the list does not fit.
+bool WriteForwardedArguments(uint8_t* area, const WideList& arguments);
+// The list in an argument area of `size` bytes: strings up to the first empty one; a string
+// still open at the end of the area is dropped.
+void ReadForwardedArguments(const uint8_t* area, size_t size, WideList& out);
+
+// Settles this process's role. In a later instance it forwards the arguments; false (exit -1)
+// when they are too long or cannot be handed over, after an error line.
 bool AcquireSingleInstance(Launcher& launcher);
-// A later instance: waits for the first instance's reply or exit.
+// A later instance: the first instance's reply, or its exit code once it has ended (0 when it
+// is already gone).
 uint32_t WaitForPrimary(Launcher& launcher);
+// The first instance's teardown: ends the listener and releases the block.
+void ReleaseSingleInstance(Launcher& launcher);
+
+// Calls the main class's secondaryMain(String[]) with `arguments` on the calling thread,
+// attached to the VM for the call (and detached after it, unless the runtime is an IBM one).
+// The void form is preferred; `reply` gets 0 just before a void call, the value after an int
+// call, and is not called when no call was made. Reads javaVm once: call it only after the
+// ready event. False when there is no VM, no class or method, or the call threw.
+using ForwardReply = std::function<void(uint32_t value)>;
+bool HandleForwardedRequest(Launcher& launcher, const WideList& arguments, const ForwardReply& reply);
 
 }  // namespace kestran::launcher

@@ -215,7 +215,6 @@ def test_name_without_stamp_is_kept(launch, tmp_path):
 
 # ---- the ready event ----
 
-@pytest.mark.xfail(reason="single-instance mode is still a placeholder", strict=False)
 def test_ready_event_lets_a_second_instance_in_once_main_runs(launch, tmp_path):
     """A later instance is served only after the first one's ready event: here main has returned
     while a non-daemon thread keeps the first instance alive, so the reply comes from

@@ -65,6 +65,8 @@ TEST(LauncherSettings, FlagComparisonRules) {
         {kApp, L"Override WorkingDir", L"true", &launcher::Launcher::overrideWorkingDir, false},
         {kApp, L"Pair Return Code", L"yEs", &launcher::Launcher::pairReturnCode, true},
         {kApp, L"Pair Return Code", L" Yes", &launcher::Launcher::pairReturnCode, false},
+        {kApp, L"Single Instance", L"yes", &launcher::Launcher::singleInstance, true},
+        {kApp, L"Single Instance", L"Yes", &launcher::Launcher::singleInstance, false},
     };
     for (const FlagCase& c : cases) {
         launcher::Launcher l;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "config/messages.h"
 
 using namespace kestran::config;
@@ -58,7 +60,9 @@ TEST(ResourceMessages, EveryIdInEveryLanguageHasTheSamePlaceholders) {
         }
         return found;
     };
-    for (unsigned id = 202; id <= 230; ++id) {
+    std::vector<unsigned> ids = {252};
+    for (unsigned id = 202; id <= 230; ++id) ids.push_back(id);
+    for (unsigned id : ids) {
         std::wstring english;
         {
             ThreadLanguage language(languages[0]);

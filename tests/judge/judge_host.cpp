@@ -10,6 +10,8 @@
 //     --out FILE / --err FILE, --out-append / --err-append
 //     --failure-check, --ibm, --ready-event, --exit-listener, --entry-thread
 //     --describe-throwable   create the VM, call main, print DescribeThrowable's text
+//     --forward ARG          once the ready event is signalled, a second thread hands ARG
+//                            (repeatable) to HandleForwardedRequest and prints the reply
 // Arguments are UTF-8; markers the tests look for go to standard output.
 #include <pthread.h>
 
@@ -25,6 +27,7 @@
 #include "jvm/vm_create.h"
 #include "jvm/vm_library.h"
 #include "launcher/launcher.h"
+#include "launcher/single_instance.h"
 #include "platform/text_encoding.h"
 #include "runtime/memory_options.h"
 #include "ui/exception_text.h"
@@ -46,9 +49,27 @@ void Marker(const std::string& line) {
 
 std::atomic<int> readySignals{0};
 
+// A forwarded start, served as the first instance serves one: on a thread of its own, after
+// the ready event, while main runs.
+struct {
+    Launcher* launcher = nullptr;
+    kestran::launcher::WideList arguments;
+    bool started = false;
+    pthread_t thread{};
+} forward;
+
+void* ForwardThreadProc(void*) {
+    bool served = kestran::launcher::HandleForwardedRequest(*forward.launcher, forward.arguments, [](uint32_t value) {
+        Marker("judge: reply " + std::to_string(static_cast<int32_t>(value)));
+    });
+    Marker(std::string("judge: forwarded ") + (served ? "true" : "false"));
+    return nullptr;
+}
+
 void OnReady(void*) {
     int count = ++readySignals;
     Marker("judge: ready event signalled (" + std::to_string(count) + ")");
+    if (!forward.arguments.empty() && !forward.started) forward.started = pthread_create(&forward.thread, nullptr, ForwardThreadProc, nullptr) == 0;
 }
 
 class PrintingExitListener : public jvm::VmExitListener {
@@ -131,6 +152,7 @@ int Run(Launcher& launcher, const Options& options) {
         if (failed != 0) return Usage("the Java thread cannot be created");
         pthread_join(thread, nullptr);
     }
+    if (forward.started) pthread_join(forward.thread, nullptr);
     Marker("judge: java thread ended with " + std::to_string(run.code));
     if (options.readyEvent) Marker("judge: ready signals " + std::to_string(readySignals.load()));
     return static_cast<int>(jvm::ProcessExitCodeOf(run.code));
@@ -189,6 +211,10 @@ int main(int argc, char** argv) {
             } else if (arg == "--ready-event") {
                 options.readyEvent = true;
                 launcher.readyEvent = &readyEvent;
+            } else if (arg == "--forward") {
+                options.readyEvent = true;
+                launcher.readyEvent = &readyEvent;
+                forward.arguments.push_back(value());
             } else if (arg == "--exit-listener") {
                 launcher.vmExitListener = &exitListener;
             } else {
@@ -197,6 +223,7 @@ int main(int argc, char** argv) {
         }
         for (; i < argc; ++i) launcher.arguments.push_back(platform::Utf8ToWide(argv[i]));
         if (launcher.mainClass.empty()) return Usage("--main is required");
+        forward.launcher = &launcher;
 
         result = Run(launcher, options);
         // The Launcher's destructor destroys the VM here, waiting for non-daemon Java threads.

@@ -236,6 +236,25 @@ def test_ready_event_is_not_signalled_when_the_class_is_missing():
     assert "judge: ready signals 0" in run.out, run
 
 
+# ---- forwarded starts: secondaryMain on another thread, attached while main runs ----
+
+FORWARD_CASES = {  # class: markers in this order; served
+    "void form replies 0 first": ("judge/SecondaryVoid", ["reply 0", "secondaryMain on Thread-", "[a|b c|Grüße]"], True),
+    "int form replies after": ("judge/SecondaryInt", ["secondaryMain on Thread-", "[a|b c|Grüße]", "reply 7"], True),
+    "no secondaryMain": ("judge/Hello", ["hello from main"], False),
+}
+
+
+@pytest.mark.parametrize("case", FORWARD_CASES)
+def test_forwarded_start_reaches_secondary_main(case):
+    main, markers, served = FORWARD_CASES[case]
+    run = judge(main, options=("--forward", "a", "--forward", "b c", "--forward", "Grüße"))
+    # "vm destroyed": the request thread detached, or DestroyJavaVM would wait for it for ever.
+    assert run.code == 0 and ordered(run.out, *markers, "judge: vm destroyed"), run
+    assert (f"judge: forwarded {str(served).lower()}" in run.out) and ("main saw secondaryMain" in run.out) == served, run
+    assert ("judge: reply" in run.out) == served and ("NoSuchMethodError" in run.err) != served, run
+
+
 # ---- output redirection ----
 
 def test_streams_go_to_files_truncated_and_appended_with_folders_created(tmp_path):

@@ -60,6 +60,8 @@ struct Script {
     bool secondaryVoid = false;
     bool secondaryInt = false;
     jint secondaryValue = 0;
+    bool secondaryEcho = false;  // the int form returns its first argument as a number
+    long long createDelayMs = 0;  // JNI_CreateJavaVM takes this long to succeed
     bool hasStop = false;  // the application class has a static stop()V
     std::vector<Step> steps;
 };

@@ -55,6 +55,10 @@ bool ApplyMainToken(Script& script, const std::string& token, std::string& error
         script.steps.push_back({StepKind::WaitStop, std::string(), 0});
     } else if (token == "secondary:void") {
         script.secondaryVoid = true;
+    } else if (token == "secondary:int:echo") {
+        script.secondaryInt = script.secondaryEcho = true;
+    } else if (token.rfind("slowcreate:", 0) == 0 && ParseInteger(token.substr(11), 0, 600000, number)) {
+        script.createDelayMs = number;
     } else if (token.rfind("secondary:int:", 0) == 0 && ParseInteger(token.substr(14), INT32_MIN, INT32_MAX, number)) {
         script.secondaryInt = true;
         script.secondaryValue = static_cast<jint>(number);

@@ -3,6 +3,7 @@
 #include "testjvm.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace testjvm {
 namespace {
@@ -301,6 +302,10 @@ jvalue ApplicationSecondaryMain(ThreadState& thread, Object*, Class*, const jval
     LogLine("secondaryMain " + ArgumentRecords(thread, args[0].l));
     jvalue result{};
     result.i = TheWorld().script.secondaryValue;
+    Object* array = Resolve(thread, args[0].l, "secondaryMain");
+    if (TheWorld().script.secondaryEcho && array && !array->elements.empty() && array->elements[0]) {
+        result.i = std::atoi(Utf8FromUtf16(array->elements[0]->text).c_str());
+    }
     return result;
 }
 

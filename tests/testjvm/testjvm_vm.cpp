@@ -148,6 +148,7 @@ jint CheckOption(const char* text) {
         return result;
     }
 
+    if (world.script.createDelayMs > 0) Sleep(static_cast<DWORD>(world.script.createDelayMs));
     world.created = true;
     world.stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     CreateInitialStreams();
