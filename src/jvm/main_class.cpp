@@ -7,8 +7,10 @@
 #include "jvm/java_thread.h"
 #include "jvm/java_thread_platform.h"
 #include "jvm/local_ref.h"
+#include "platform/console.h"
 #include "platform/text_encoding.h"
 #include "platform/trace.h"
+#include "ui/exception_dialog.h"
 #include "ui/exception_text.h"
 
 namespace kestran::jvm {
@@ -74,6 +76,36 @@ jclass LoadThroughFindClass(const Launcher& launcher, JNIEnv* env) {
 
 enum class MainOutcome { kNotRun, kReturned, kThrew };
 
+// Ends the application the way the program itself would, so shutdown hooks and the launcher's
+// exit hook run. Returns only when System.exit could not be called.
+void CallSystemExit(JNIEnv* env, jint code) {
+    LocalRef<jclass> system(env, env->FindClass("java/lang/System"));
+    jmethodID exitMethod = system ? env->GetStaticMethodID(system.get(), "exit", "(I)V") : nullptr;
+    if (exitMethod != nullptr) env->CallStaticVoidMethod(system.get(), exitMethod, code);
+    if (env->ExceptionCheck()) env->ExceptionDescribe();
+}
+
+// Shows the exception to the user, who decides whether the application goes on. The
+// exception stays pending unless the application is stopped.
+void AskAboutUncaughtException(const Launcher& launcher, JNIEnv* env, const std::wstring& text) {
+    // A service has nobody to ask, whatever its window station says.
+    ui::ExceptionChoice choice = launcher.serviceMode ? ui::ExceptionChoice::kCannotShow : ui::ShowExceptionDialog(text);
+    if (choice == ui::ExceptionChoice::kCannotShow) {
+        // The VM ends lines with its line separator; the console writer adds the CR itself.
+        std::wstring lines = text;
+        for (size_t at = lines.find(L"\r\n"); at != std::wstring::npos; at = lines.find(L"\r\n", at)) lines.erase(at, 1);
+        platform::WriteStandardError(lines);
+        return;
+    }
+    if (choice == ui::ExceptionChoice::kIgnore) {
+        Trace(L"exception dialog: ignore");
+        return;
+    }
+    Trace(L"exception dialog: stop");
+    env->ExceptionDescribe();  // still reported, as the detach would have
+    CallSystemExit(env, 1);
+}
+
 // Everything that holds local references, so that they are all gone before the thread detaches.
 MainOutcome InvokeMain(Launcher& launcher, JNIEnv* env) {
     LocalRef<jclass> mainClass(env, LoadThroughLauncherHelper(launcher, env));
@@ -109,6 +141,7 @@ MainOutcome InvokeMain(Launcher& launcher, JNIEnv* env) {
     if (launcher.failureCheck) {
         std::wstring text = ui::DescribeThrowable(env, uncaught.get());
         Trace(L"main ended by an uncaught exception: " + FirstLine(text));
+        AskAboutUncaughtException(launcher, env, text);
     } else {
         Trace(L"main ended by an uncaught exception");
     }

@@ -26,8 +26,9 @@ bool PrepareLaunch(Launcher& launcher) {
     std::wstring pickedLibraryPath;
     int result = ui::ShowRuntimeNotFoundDialog(message, launcher.jvmType, pickedFolder, pickedLibraryPath);
     if (result == ui::kDialogCannotShow) {
-        // Nobody can answer a dialog here: say it on the console rather than end silently.
-        config::PrintErrorLine(message);
+        // Nobody can answer a dialog here: say it on the console rather than end silently,
+        // with the address that the dialog would have offered as its link.
+        config::PrintErrorLine(message + L" " + ui::kDownloadAddress);
         return false;
     }
     if (result != ui::kDialogOk) return false;

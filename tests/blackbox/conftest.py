@@ -91,6 +91,9 @@ class Wine:
         env["LC_ALL"] = "C.UTF-8"
         env.pop("LANG", None)
         env.pop("LANGUAGE", None)
+        # No display unless a test asks for one: a launch that would open a dialog prints its
+        # text instead of waiting for an answer nobody gives.
+        env.pop("DISPLAY", None)
         if extra:
             for key, value in extra.items():
                 if value is None:
@@ -99,8 +102,8 @@ class Wine:
                     env[key] = value
         return env
 
-    def run(self, command_line: str, env=None, cwd=None, timeout=60, application=None) -> Result:
-        """Runs a Windows command line exactly as written, through the exit-code runner."""
+    def runner_environment(self, command_line: str, env, timeout, application):
+        """The environment of the exit-code runner for one command line, and its exit file."""
         exit_file = self.scratch / f"exit-{uuid.uuid4().hex}.txt"
         full_env = self.base_environment(env)
         if application:
@@ -108,6 +111,11 @@ class Wine:
         full_env["KESTRAN_TEST_COMMAND_LINE"] = command_line
         full_env["KESTRAN_TEST_EXITCODE_FILE"] = win_path(exit_file)
         full_env["KESTRAN_TEST_TIMEOUT_MS"] = str(int(timeout * 1000))
+        return full_env, exit_file
+
+    def run(self, command_line: str, env=None, cwd=None, timeout=60, application=None) -> Result:
+        """Runs a Windows command line exactly as written, through the exit-code runner."""
+        full_env, exit_file = self.runner_environment(command_line, env, timeout, application)
         # Now and then (about once in 2,000 launches here) the Wine loader ends with status 1,
         # no output and no exit code written by the runner, which always writes one when it
         # runs. That is the rig failing, not the launcher, so the run is repeated; anything

@@ -123,7 +123,7 @@ def test_server_only_refuses_a_client_runtime_everywhere(app, tmp_path, registry
     assert chosen(result) is None
     assert result.exit_code == MINUS_ONE
     assert result.stdout_lines == ["Error: The Java Runtime Environment (JRE) was not found. Please  download and "
-                                   "install a JRE with a server JVM (latest version) from: "], result
+                                   "install a JRE with a server JVM (latest version) from: https://adoptium.net/ "], result
 
 
 def test_configured_folder_wins_over_java_home(app, tmp_path, registry):
@@ -165,7 +165,7 @@ def test_java_dll_in_launcher_folder_hides_jre64(app, tmp_path, registry):
     assert result.exit_code == MINUS_ONE
     assert "no Java runtime found" in result.trace()
     assert result.stdout_lines == ["Error: The Java Runtime Environment (JRE) was not found. Please  download and "
-                                   "install a JRE (latest version) from: "], result
+                                   "install a JRE (latest version) from: https://adoptium.net/ "], result
 
 
 def test_registry_wins_over_java_home(app, tmp_path, registry):

@@ -13,9 +13,9 @@ NO_MAIN_CLASS = {
     "fr_FR.UTF-8": "Error: Classe principale non sp\u00e9cifi\u00e9e dans le fichier INI. ",
 }
 JRE_NOT_FOUND = ("Error: The Java Runtime Environment (JRE) was not found. "
-                 "Please  download and install a JRE ({}) from: ")
+                 "Please  download and install a JRE ({}) from: https://adoptium.net/ ")
 JRE_NOT_FOUND_SERVER = ("Error: The Java Runtime Environment (JRE) was not found. "
-                        "Please  download and install a JRE with a server JVM ({}) from: ")
+                        "Please  download and install a JRE with a server JVM ({}) from: https://adoptium.net/ ")
 
 
 def trace_value(result, prefix):

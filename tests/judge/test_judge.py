@@ -158,6 +158,8 @@ def test_failure_check_renders_the_stack_trace_and_keeps_the_exception_for_the_v
     assert "kestran: main ended by an uncaught exception: java.lang.IllegalStateException: judge boom äöü 😀" in run.err, run
     # The exception was put back, so the detach still describes it as main's.
     assert 'Exception in thread "main" java.lang.IllegalStateException' in run.err, run
+    # No dialog here: the rendered text goes to standard error, before the VM's own report.
+    assert run.err.index("\njava.lang.IllegalStateException: judge boom") < run.err.index('Exception in thread "main"'), run
 
 
 def described_text(run):

@@ -1,8 +1,12 @@
 #include "ui/runtime_not_found.h"
 
+#include "../../resources/dialog_ids.h"
+
 namespace kestran::ui {
 
-// Placeholder until the dialog lands: it can never be shown.
+const wchar_t kDownloadAddress[] = L"" KESTRAN_DOWNLOAD_ADDRESS;
+
+// The Linux JNI host has no window system: nobody could answer a dialog there.
 int ShowRuntimeNotFoundDialog(const std::wstring&, int, std::wstring&, std::wstring&) { return kDialogCannotShow; }
 
 }  // namespace kestran::ui

@@ -1,0 +1,149 @@
+// The two dialogs as a person sees them, in each language: the texts fit their controls, and
+// what the dialog shows at run time reaches it. Needs a display (the test rig's Xvfb).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "../../resources/dialog_ids.h"
+#include "config/messages.h"
+#include "ui/exception_dialog.h"
+#include "ui/runtime_not_found.h"
+
+using namespace kestran;
+
+namespace {
+
+struct Seen {
+    bool found = false;
+    std::vector<std::string> clipped;  // "control id: text"
+    std::wstring title;
+    std::function<void(HWND)> inspect;
+};
+Seen* seen = nullptr;
+
+std::wstring TextOf(HWND window) {
+    wchar_t buffer[1024] = {};
+    GetWindowTextW(window, buffer, 1024);
+    return buffer;
+}
+
+std::string Narrow(const std::wstring& text) {
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(size > 0 ? size - 1 : 0, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+// The text's extent in the control's own font: wrapped statics must fit in height, everything
+// else on one line in width (buttons and group boxes keep a margin for their frame).
+BOOL CALLBACK CheckControl(HWND control, LPARAM) {
+    std::wstring text = TextOf(control);
+    wchar_t className[32] = {};
+    GetClassNameW(control, className, 32);
+    if (text.empty() || lstrcmpiW(className, L"Edit") == 0) return TRUE;
+    RECT client{};
+    GetClientRect(control, &client);
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    bool isStatic = lstrcmpiW(className, L"Static") == 0;
+    RECT needed{0, 0, client.right, 0};
+    DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | (isStatic ? DT_WORDBREAK : DT_SINGLELINE));
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    const LONG margin = isStatic ? 0 : 8;
+    if (needed.right + margin > client.right || needed.bottom > client.bottom)
+        seen->clipped.push_back(std::to_string(GetDlgCtrlID(control)) + ": " + Narrow(text));
+    return TRUE;
+}
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (lstrcmpW(className, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+void CALLBACK Inspect(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (dialog == nullptr) return;
+    KillTimer(nullptr, timer);
+    seen->found = true;
+    seen->title = TextOf(dialog);
+    EnumChildWindows(dialog, CheckControl, 0);
+    if (seen->inspect) seen->inspect(dialog);
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+struct Language {
+    LANGID id;
+    const wchar_t* runtimeTitle;
+    const wchar_t* exceptionTitle;
+};
+const Language kLanguages[] = {
+    {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), L"JRE Not Found", L"Java Exception"},
+    {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), L"JRE nicht gefunden", L"Java Fehler"},
+    {MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH), L"JRE non trouvé", L"Exception Java"},
+};
+
+class DialogsTest : public ::testing::Test {
+protected:
+    void SetUp() override { previous_ = GetThreadLocale(); }
+    void TearDown() override {
+        SetThreadLocale(previous_);
+        seen = nullptr;
+    }
+    LCID previous_ = 0;
+};
+
+TEST_F(DialogsTest, RuntimeNotFoundInEachLanguage) {
+    for (const Language& language : kLanguages) {
+        SetThreadLocale(MAKELCID(language.id, SORT_DEFAULT));
+        // The longest message the dialog can get: the server wording with two long versions.
+        std::wstring message = config::FormatMessageId(config::kMsgJreNotFoundServer,
+                                                       {L"version between 1.8.0.301 and 11.0.2.13"});
+        Seen result;
+        result.inspect = [&](HWND dialog) {
+            EXPECT_EQ(TextOf(GetDlgItem(dialog, KESTRAN_IDC_MESSAGE)), message);
+            EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
+            EXPECT_EQ(GetFocus(), GetDlgItem(dialog, KESTRAN_IDC_BROWSE));
+            // The link is ours: it asks for the keys that open it.
+            EXPECT_EQ(SendMessageW(GetDlgItem(dialog, KESTRAN_IDC_DOWNLOAD_LINK), WM_GETDLGCODE, 0, 0) & DLGC_WANTCHARS,
+                      DLGC_WANTCHARS);
+        };
+        seen = &result;
+        SetTimer(nullptr, 0, 50, Inspect);
+        std::wstring folder, library;
+        int code = ui::ShowRuntimeNotFoundDialog(message, 1, folder, library);
+        ASSERT_TRUE(result.found) << "no dialog in language " << language.id;
+        EXPECT_EQ(code, ui::kDialogCancel) << "OK must not end the dialog before a runtime was picked";
+        EXPECT_EQ(result.title, language.runtimeTitle);
+        EXPECT_TRUE(result.clipped.empty()) << language.id << " clipped: " << ::testing::PrintToString(result.clipped);
+    }
+}
+
+TEST_F(DialogsTest, ExceptionDialogInEachLanguage) {
+    for (const Language& language : kLanguages) {
+        SetThreadLocale(MAKELCID(language.id, SORT_DEFAULT));
+        Seen result;
+        result.inspect = [&](HWND dialog) {
+            EXPECT_EQ(TextOf(GetDlgItem(dialog, KESTRAN_IDC_STACK_TRACE)),
+                      L"java.lang.RuntimeException: boom\r\n\tat com.example.Main.main(Main.java)\r\n");
+        };
+        seen = &result;
+        SetTimer(nullptr, 0, 50, Inspect);
+        ui::ExceptionChoice choice = ui::ShowExceptionDialog(L"java.lang.RuntimeException: boom\n\tat com.example.Main.main(Main.java)\n");
+        ASSERT_TRUE(result.found) << "no dialog in language " << language.id;
+        EXPECT_EQ(choice, ui::ExceptionChoice::kIgnore);
+        EXPECT_EQ(result.title, language.exceptionTitle);
+        EXPECT_TRUE(result.clipped.empty()) << language.id << " clipped: " << ::testing::PrintToString(result.clipped);
+    }
+}
+
+}  // namespace
