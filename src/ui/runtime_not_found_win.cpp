@@ -50,7 +50,8 @@ private:
         user.EnableWindow(user.GetDlgItem(dialog, IDOK), FALSE);
         CentreDialog(dialog);
         // The first tab stop is the disabled OK button; browsing is what the user can do first.
-        user.SetFocus(user.GetDlgItem(dialog, KESTRAN_IDC_BROWSE));
+        // Through the dialog manager, so Browse also becomes the button that Enter presses.
+        user.SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(user.GetDlgItem(dialog, KESTRAN_IDC_BROWSE)), TRUE);
         return FALSE;
     }
 

@@ -5,7 +5,9 @@ One screenshot per dialog and language is kept under the build tree (screenshots
 import os
 import shutil
 import subprocess
+import tempfile
 import time
+from pathlib import Path
 
 import pytest
 
@@ -116,8 +118,9 @@ def desktop(wine):
 
 @pytest.fixture
 def no_runtime(app):
+    app.product_code = unique_product_code()
     app.write_ini("[Product Information]\nProduct Name=Kestran Dialog Tests\n"
-                  f"Product Code={unique_product_code()}\n"
+                  f"Product Code={app.product_code}\n"
                   "[Java Runtime Environment]\nMain Class=com.example.Main\nJRE Path=nowhere\n"
                   "[Class Path]\nClass Path=app.jar\n")
     return app
@@ -206,3 +209,55 @@ def test_stop_ends_the_application_at_once(launch):
     log = launch.log_path.read_text(encoding="utf-8").splitlines()
     assert result.exit_code == 1, result
     assert "System.exit 1" in log and "thread-end" not in log, (result, log)
+
+
+# ---- browsing for a runtime ----
+
+def browse_to(session, folder):
+    """Browse, then walk the folder tree from "/" (drive Z:) down to `folder` by keyboard."""
+    dialog = session.window
+    session.keys("Return")  # Browse has the focus
+    session.wait_window("Browse for Folder", timeout=40)
+    session.keys("Down", "Right")  # from Desktop to "/" and open it
+    for part in folder.resolve().parts[1:]:
+        time.sleep(1)  # a large folder takes a moment to list
+        x11("xdotool", "type", "--delay", "60", part)
+        session.keys("Right")
+    session.keys("Return")
+    session.window = dialog
+    time.sleep(0.5)
+
+
+@pytest.fixture
+def folders(tmp_path):
+    """A runtime folder and a folder without one, at a short path below /tmp."""
+    root = Path(tempfile.mkdtemp(prefix="kdlg", dir="/tmp"))
+    shutil.copytree(TESTJVM / "runtime", root / "rt")
+    (root / "empty").mkdir()
+    yield root
+    shutil.rmtree(root, ignore_errors=True)
+
+
+def test_a_folder_without_a_runtime_after_a_good_one_takes_ok_away(no_runtime, folders):
+    session = Session(no_runtime)
+    session.wait_window(RUNTIME_TITLES["en"])
+    browse_to(session, folders / "rt")
+    browse_to(session, folders / "empty")
+    session.keys("Tab", "Tab", "Return")  # past the link: onto OK if enabled, else Cancel
+    result = session.finish()
+    assert (result.exit_code, result.stdout_lines) == (MINUS_ONE, []), result
+
+
+def test_picked_runtime_is_used_and_remembered(no_runtime, folders):
+    (no_runtime.dir / "app.jar").write_bytes(b"PK")
+    session = Session(no_runtime, env={"TESTJVM_MAIN": "return"})
+    session.wait_window(RUNTIME_TITLES["en"])
+    browse_to(session, folders / "rt")
+    session.screenshot("runtime-not-found-picked")
+    session.keys("Tab", "Tab", "Return")
+    result = session.finish()
+    assert (result.exit_code, result.stdout_lines) == (0, []), result
+    user_file = no_runtime.appdata / "Kestran Dialog Tests" / no_runtime.product_code / "Tool.ini"
+    assert f"JRE Path={win_path(folders / 'rt')}\\" in user_file.read_bytes().decode("cp1252"), result
+    again = no_runtime.run(env={"TESTJVM_MAIN": "return"})  # no display: a dialog could not open
+    assert (again.exit_code, again.stdout_lines) == (0, []), again
