@@ -74,7 +74,7 @@ def test_version_range_in_german(app):
     result = app.run(language="de_DE.UTF-8")
     assert result.stdout_lines == [
         "Error: Die Java-Laufzeitumgebung (JRE) wurde nicht gefunden. Bitte downloaden und installieren "
-        "Sie eine JRE (Version zwischen 1.8 und 11.65535) von: "]
+        "Sie eine JRE (Version zwischen 1.8 und 11.65535) von: https://adoptium.net/ "]
 
 
 @pytest.mark.parametrize("length", [255, 256, 257, 300, 100_000])
