@@ -135,6 +135,18 @@ TEST_F(DialogsTest, ExceptionDialogInEachLanguage) {
         result.inspect = [&](HWND dialog) {
             EXPECT_EQ(TextOf(GetDlgItem(dialog, KESTRAN_IDC_STACK_TRACE)),
                       L"java.lang.RuntimeException: boom\r\n\tat com.example.Main.main(Main.java)\r\n");
+            // Made larger, the text box grows and Stop keeps its place at the bottom right.
+            RECT before{}, after{}, box{}, grown{}, frame{};
+            GetWindowRect(GetDlgItem(dialog, IDCANCEL), &before);
+            GetWindowRect(GetDlgItem(dialog, KESTRAN_IDC_STACK_TRACE), &box);
+            GetWindowRect(dialog, &frame);
+            SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left + 100, frame.bottom - frame.top + 80,
+                         SWP_NOMOVE | SWP_NOZORDER);
+            GetWindowRect(GetDlgItem(dialog, IDCANCEL), &after);
+            GetWindowRect(GetDlgItem(dialog, KESTRAN_IDC_STACK_TRACE), &grown);
+            EXPECT_EQ(after.left - before.left, 100);
+            EXPECT_EQ(after.top - before.top, 80);
+            EXPECT_EQ((grown.right - grown.left) - (box.right - box.left), 100);
         };
         seen = &result;
         SetTimer(nullptr, 0, 50, Inspect);
