@@ -31,13 +31,6 @@ std::wstring TextOf(HWND window) {
     return buffer;
 }
 
-std::string Narrow(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(size > 0 ? size - 1 : 0, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), size, nullptr, nullptr);
-    return out;
-}
-
 // The text's extent in the control's own font: wrapped statics must fit in height, everything
 // else on one line in width (buttons and group boxes keep a margin for their frame).
 BOOL CALLBACK CheckControl(HWND control, LPARAM) {
@@ -56,7 +49,7 @@ BOOL CALLBACK CheckControl(HWND control, LPARAM) {
     ReleaseDC(control, dc);
     const LONG margin = isStatic ? 0 : 8;
     if (needed.right + margin > client.right || needed.bottom > client.bottom)
-        seen->clipped.push_back(std::to_string(GetDlgCtrlID(control)) + ": " + Narrow(text));
+        seen->clipped.push_back(std::to_string(GetDlgCtrlID(control)) + ": " + std::string(text.begin(), text.end()));
     return TRUE;
 }
 
@@ -94,12 +87,8 @@ const Language kLanguages[] = {
 
 class DialogsTest : public ::testing::Test {
 protected:
-    void SetUp() override { previous_ = GetThreadLocale(); }
-    void TearDown() override {
-        SetThreadLocale(previous_);
-        seen = nullptr;
-    }
-    LCID previous_ = 0;
+    void TearDown() override { SetThreadLocale(previous_); }
+    LCID previous_ = GetThreadLocale();
 };
 
 TEST_F(DialogsTest, RuntimeNotFoundInEachLanguage) {
