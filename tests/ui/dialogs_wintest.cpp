@@ -20,7 +20,6 @@ namespace {
 struct Seen {
     bool found = false;
     std::vector<std::string> clipped;  // "control id: text"
-    std::wstring title;
     std::function<void(HWND)> inspect;
 };
 Seen* seen = nullptr;
@@ -67,23 +66,15 @@ void CALLBACK Inspect(HWND, UINT, UINT_PTR timer, DWORD) {
     if (dialog == nullptr) return;
     KillTimer(nullptr, timer);
     seen->found = true;
-    seen->title = TextOf(dialog);
     EnumChildWindows(dialog, CheckControl, 0);
     if (seen->inspect) seen->inspect(dialog);
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
-struct Language {
-    LANGID id;
-    const wchar_t* runtimeTitle;
-    const wchar_t* exceptionTitle;
-};
-const Language kLanguages[] = {
-    {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), L"JRE Not Found", L"Java Exception"},
-    {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), L"JRE nicht gefunden", L"Java Fehler"},
-    {MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH), L"JRE non trouvé", L"Exception Java"},
-};
+// The titles are checked where the dialogs are found by them (the black-box dialog tests).
+const LANGID kLanguages[] = {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN),
+                             MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH)};
 
 class DialogsTest : public ::testing::Test {
 protected:
@@ -92,8 +83,8 @@ protected:
 };
 
 TEST_F(DialogsTest, RuntimeNotFoundInEachLanguage) {
-    for (const Language& language : kLanguages) {
-        SetThreadLocale(MAKELCID(language.id, SORT_DEFAULT));
+    for (LANGID language : kLanguages) {
+        SetThreadLocale(MAKELCID(language, SORT_DEFAULT));
         // The longest message the dialog can get: the server wording with two long versions.
         std::wstring message = config::FormatMessageId(config::kMsgJreNotFoundServer,
                                                        {L"version between 1.8.0.301 and 11.0.2.13"});
@@ -110,16 +101,15 @@ TEST_F(DialogsTest, RuntimeNotFoundInEachLanguage) {
         SetTimer(nullptr, 0, 50, Inspect);
         std::wstring folder, library;
         int code = ui::ShowRuntimeNotFoundDialog(message, 1, folder, library);
-        ASSERT_TRUE(result.found) << "no dialog in language " << language.id;
+        ASSERT_TRUE(result.found) << "no dialog in language " << language;
         EXPECT_EQ(code, ui::kDialogCancel) << "OK must not end the dialog before a runtime was picked";
-        EXPECT_EQ(result.title, language.runtimeTitle);
-        EXPECT_TRUE(result.clipped.empty()) << language.id << " clipped: " << ::testing::PrintToString(result.clipped);
+        EXPECT_TRUE(result.clipped.empty()) << language << " clipped: " << ::testing::PrintToString(result.clipped);
     }
 }
 
 TEST_F(DialogsTest, ExceptionDialogInEachLanguage) {
-    for (const Language& language : kLanguages) {
-        SetThreadLocale(MAKELCID(language.id, SORT_DEFAULT));
+    for (LANGID language : kLanguages) {
+        SetThreadLocale(MAKELCID(language, SORT_DEFAULT));
         Seen result;
         result.inspect = [&](HWND dialog) {
             EXPECT_EQ(TextOf(GetDlgItem(dialog, KESTRAN_IDC_STACK_TRACE)),
@@ -140,10 +130,9 @@ TEST_F(DialogsTest, ExceptionDialogInEachLanguage) {
         seen = &result;
         SetTimer(nullptr, 0, 50, Inspect);
         ui::ExceptionChoice choice = ui::ShowExceptionDialog(L"java.lang.RuntimeException: boom\n\tat com.example.Main.main(Main.java)\n");
-        ASSERT_TRUE(result.found) << "no dialog in language " << language.id;
+        ASSERT_TRUE(result.found) << "no dialog in language " << language;
         EXPECT_EQ(choice, ui::ExceptionChoice::kIgnore);
-        EXPECT_EQ(result.title, language.exceptionTitle);
-        EXPECT_TRUE(result.clipped.empty()) << language.id << " clipped: " << ::testing::PrintToString(result.clipped);
+        EXPECT_TRUE(result.clipped.empty()) << language << " clipped: " << ::testing::PrintToString(result.clipped);
     }
 }
 
