@@ -59,6 +59,11 @@ void SplitPathComponents(const std::wstring& path, std::vector<std::wstring>& ou
     }
 }
 
+bool IsUncPath(const std::wstring& path) {
+    if (StartsWith(path, kNetworkPrefix)) return true;
+    return IsNetworkPath(path) && !StartsWith(path, kLocalPrefix);
+}
+
 bool IsAbsolutePath(const std::wstring& path) {
     return path.size() >= 2 && (IsNetworkPath(path) || path[1] == L':');
 }

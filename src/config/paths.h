@@ -17,6 +17,8 @@ std::wstring WithLongPathPrefix(const std::wstring& path);
 std::wstring PlatformPath(const std::wstring& path);
 // The root first ("C:", "\\server", "\\?\C:"), then each component.
 void SplitPathComponents(const std::wstring& path, std::vector<std::wstring>& out);
+// A network path: \\server\share or \\?\UNC\server\share, but not \\?\C:\.
+bool IsUncPath(const std::wstring& path);
 // At least two characters and starts with two backslashes or has ':' second.
 bool IsAbsolutePath(const std::wstring& path);
 // The text before the last backslash (the whole text when there is none).

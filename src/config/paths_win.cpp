@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <shlwapi.h>
 
 #include "config/paths.h"
 #include "platform/growing_buffer.h"
@@ -94,7 +93,7 @@ unsigned long EnsureParentDirectories(const std::wstring& path) {
     // below the current directory and a long one can take the "\\?\" prefix.
     std::wstring filePath = FullPathName(path);
     if (filePath.empty()) return GetLastError();
-    const bool network = PathIsUNCW(filePath.c_str()) != FALSE;
+    const bool network = IsUncPath(filePath);
 
     std::vector<std::wstring> parts;
     SplitPathComponents(filePath, parts);

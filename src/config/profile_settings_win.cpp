@@ -2,13 +2,33 @@
 
 #include <algorithm>
 #include <iterator>
+#include <map>
 
+#include "config/profile_index.h"
 #include "config/settings_store.h"
 #include "platform/handles_win.h"
 #include "platform/text_encoding.h"
 
 namespace kestran::config {
 namespace {
+
+// A NUL-separated name list from `read` (size in, length out, size - 2 when cut), grown until it
+// fits. False when it would not fit within the limit: the list is then not to be trusted.
+template <typename Read>
+bool ReadNameList(Read read, std::wstring& out) {
+    std::wstring buffer(256, L'\0');
+    for (;;) {
+        DWORD size = static_cast<DWORD>(buffer.size());
+        DWORD length = read(buffer.data(), size);
+        if (length != size - 2) {
+            buffer.resize(length < size ? length : size);
+            out = std::move(buffer);
+            return true;
+        }
+        if (size >= (1u << 30)) return false;
+        buffer.assign(static_cast<size_t>(size) * 2, L'\0');
+    }
+}
 
 class ProfileSettings : public SettingsStore {
 public:
@@ -25,6 +45,10 @@ public:
     }
 
     void getValue(const std::wstring& section, const std::wstring& key, std::wstring& out) const override {
+        if (!MayHold(section, key)) {
+            out.clear();
+            return;
+        }
         // No length limit: a result of size - 1 means the value was cut, so grow and ask again.
         std::wstring buffer(256, L'\0');
         for (;;) {
@@ -40,31 +64,64 @@ public:
     }
 
     void sectionNames(std::vector<std::wstring>& out) const override {
-        std::wstring buffer(256, L'\0');
-        DWORD length = 0;
-        for (;;) {
-            DWORD size = static_cast<DWORD>(buffer.size());
-            length = GetPrivateProfileSectionNamesW(buffer.data(), size, path().c_str());
-            if (length != size - 2 || size >= (1u << 30)) break;
-            buffer.assign(static_cast<size_t>(size) * 2, L'\0');
-        }
+        std::wstring buffer;
+        ReadNameList([this](wchar_t* list, DWORD size) { return GetPrivateProfileSectionNamesW(list, size, path().c_str()); },
+                     buffer);
         out.clear();
         std::wstring name;
-        for (DWORD i = 0; i < length + 1 && i < buffer.size(); ++i) {
-            if (buffer[i] == L'\0') {
+        for (wchar_t c : buffer) {
+            if (c == L'\0') {
                 if (!name.empty()) out.push_back(name);
                 name.clear();
             } else {
-                name.push_back(buffer[i]);
+                name.push_back(c);
             }
         }
+        if (!name.empty()) out.push_back(name);
     }
 
     bool setValue(const std::wstring& section, const std::wstring& key, const std::wstring& value) override {
+        index_ = Index{};
         return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), path().c_str()) != 0;
     }
 
-    bool deleteFile() override { return DeleteFileW(path().c_str()) != 0; }
+    bool deleteFile() override {
+        index_ = Index{};
+        return DeleteFileW(path().c_str()) != 0;
+    }
+
+private:
+    // The file's section names and, per section asked for, its key names: three or four calls
+    // instead of two for each of the launcher's keys, most of which a file does not hold.
+    struct Index {
+        bool sectionsRead = false;
+        bool sectionsComplete = false;
+        std::wstring sections;
+        std::map<std::wstring, std::pair<bool, std::wstring>> keys;  // complete, names
+    };
+
+    bool MayHold(const std::wstring& section, const std::wstring& key) const {
+        if (!index_.sectionsRead) {
+            index_.sectionsRead = true;
+            index_.sectionsComplete = ReadNameList(
+                [this](wchar_t* list, DWORD size) { return GetPrivateProfileSectionNamesW(list, size, path().c_str()); },
+                index_.sections);
+        }
+        if (index_.sectionsComplete && !ProfileNamesMayHold(index_.sections, section)) return false;
+        auto found = index_.keys.find(section);
+        if (found == index_.keys.end()) {
+            std::wstring names;
+            bool complete = ReadNameList(
+                [this, &section](wchar_t* list, DWORD size) {
+                    return GetPrivateProfileStringW(section.c_str(), nullptr, L"", list, size, path().c_str());
+                },
+                names);
+            found = index_.keys.emplace(section, std::make_pair(complete, std::move(names))).first;
+        }
+        return !found->second.first || ProfileNamesMayHold(found->second.second, key);
+    }
+
+    mutable Index index_;
 };
 
 }  // namespace

@@ -57,7 +57,7 @@ struct RegistryKeyTraits {
     using Value = HKEY;
     static Value Invalid() { return nullptr; }
     static bool IsValid(Value v) { return v != nullptr; }
-    static void Close(Value v) { RegCloseKey(v); }
+    static void Close(Value v);  // through the registry table (registry_functions_win.h)
 };
 // For libraries the launcher may unload. The VM library is never freed: it stays loaded
 // for the life of the process, so it is not held in one of these.

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/handles_win.h"
+#include "platform/registry_functions_win.h"
 
 namespace kestran::runtime {
 namespace {
@@ -11,14 +12,19 @@ namespace {
 // stop a misbehaving registry from growing the buffers without end.
 constexpr DWORD kNameLimit = 32768;
 constexpr int kValueAttempts = 8;
+// Room for a folder of the classic path length: most values arrive with the first query.
+constexpr DWORD kFirstValueSize = 2 * (MAX_PATH + 1);
 
 REGSAM AccessFor(RegistryView view) {
     return KEY_READ | (view == RegistryView::Wow32 ? KEY_WOW64_32KEY : 0);
 }
 
 bool OpenKey(HKEY root, const std::wstring& keyPath, RegistryView view, platform::UniqueKey& out) {
+    const platform::RegistryFunctions* registry = platform::Registry();
     HKEY key = nullptr;
-    if (RegOpenKeyExW(root, keyPath.c_str(), 0, AccessFor(view), &key) != ERROR_SUCCESS) return false;
+    if (registry == nullptr ||
+        registry->RegOpenKeyExW(root, keyPath.c_str(), 0, AccessFor(view), &key) != ERROR_SUCCESS)
+        return false;
     out.reset(key);
     return true;
 }
@@ -34,7 +40,8 @@ public:
         std::vector<wchar_t> name(256);
         for (DWORD index = 0;;) {
             DWORD length = static_cast<DWORD>(name.size());
-            LONG rc = RegEnumKeyExW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+            LONG rc = platform::Registry()->RegEnumKeyExW(key.get(), index, name.data(), &length, nullptr, nullptr,
+                                                          nullptr, nullptr);
             if (rc == ERROR_MORE_DATA && name.size() < kNameLimit) {
                 name.resize(name.size() * 2);
                 continue;
@@ -53,23 +60,20 @@ public:
         type = RegistryValueType::None;
         platform::UniqueKey key;
         if (!OpenKey(root_, keyPath, view, key)) return false;
-        // Ask for the size, then for the data; the value may change in between, so a value
-        // that grew is asked for again.
+        // One query into a buffer of the usual size; a larger value says how much it needs and
+        // is asked for again (it may also have grown in between).
+        const platform::RegistryFunctions* registry = platform::Registry();
+        DWORD size = kFirstValueSize;
         for (int attempt = 0; attempt < kValueAttempts; ++attempt) {
-            DWORD size = 0;
-            DWORD valueType = REG_NONE;
-            if (RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &valueType, nullptr, &size) != ERROR_SUCCESS)
-                return false;
-            type = static_cast<RegistryValueType>(valueType);
-            if (size == 0) return true;
             data.resize(size);
             DWORD got = size;
-            LONG rc = RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &valueType, data.data(), &got);
-            if (rc == ERROR_MORE_DATA) continue;
-            if (rc != ERROR_SUCCESS) {
-                data.clear();
-                return false;
+            DWORD valueType = REG_NONE;
+            LONG rc = registry->RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &valueType, data.data(), &got);
+            if (rc == ERROR_MORE_DATA && got > size) {
+                size = got;
+                continue;
             }
+            if (rc != ERROR_SUCCESS) break;
             data.resize(got < size ? got : size);
             type = static_cast<RegistryValueType>(valueType);
             return true;

@@ -114,17 +114,29 @@ TEST(PathsTest, SplitHugePath) {
     EXPECT_EQ(out.front(), L"\\\\");
 }
 
-TEST(PathsTest, IsAbsolutePathTable) {
+TEST(PathsTest, AbsoluteAndNetworkPathTable) {
     const struct {
         const wchar_t* path;
-        bool expected;
+        bool absolute;
+        bool network;
     } cases[] = {
-        {L"C:\\a", true}, {L"C:", true},          {L"\\\\server\\share", true}, {L"\\\\", true},
-        {L"\\\\?\\C:\\x", true}, {L"\\java", false}, {L"jre", false},         {L"C", false},
-        {L"", false},     {L"%JAVA_HOME%\\jre", false}, {L"C:relative", true},
+        {L"C:\\a", true, false},
+        {L"C:", true, false},
+        {L"\\\\server\\share", true, true},
+        {L"\\\\", true, true},
+        {L"\\\\?\\C:\\x", true, false},
+        {L"\\\\?\\UNC\\server\\share", true, true},
+        {L"\\\\.\\pipe\\x", true, true},
+        {L"\\java", false, false},
+        {L"jre", false, false},
+        {L"C", false, false},
+        {L"", false, false},
+        {L"%JAVA_HOME%\\jre", false, false},
+        {L"C:relative", true, false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(IsAbsolutePath(c.path), c.expected) << "path \"" << c.path << "\"";
+        EXPECT_EQ(IsAbsolutePath(c.path), c.absolute) << "path \"" << c.path << "\"";
+        EXPECT_EQ(IsUncPath(c.path), c.network) << "path \"" << c.path << "\"";
     }
 }
 
