@@ -5,6 +5,7 @@
 #include "config/paths.h"
 #include "config/version_number.h"
 #include "platform/trace.h"
+#include "runtime/registry_choice.h"
 
 namespace kestran::runtime {
 namespace {
@@ -41,12 +42,6 @@ std::wstring KeyName(RegistryRoot root, const std::wstring& keyPath) {
     return (root == RegistryRoot::CurrentUser ? L"HKCU\\" : L"HKLM\\") + keyPath;
 }
 
-// Installers name Java 8 "8.0.392.8" where the JavaSoft keys say "1.8.0_392"; numbered alike,
-// "Maximum Version=1.8" and "Preferred versions=1.8" mean the same runtimes under every key.
-config::VersionNumber ClassicVersionNumbering(const config::VersionNumber& version) {
-    if (version.part[0] < 2 || version.part[0] > 8) return version;
-    return config::VersionNumber{{1, version.part[0], version.part[1], version.part[2]}};
-}
 
 // A key of the table as the trace names it: rows that differ only below the version subkey
 // stay apart ("...\JDK\*\hotspot\MSI").
@@ -102,19 +97,6 @@ bool ReadFolderValue(const RuntimeKey& key, const RegistryReader& registry, cons
     return true;
 }
 
-// Folder names compare without regard to case, as Windows compares them; only ASCII letters
-// are folded, which is all the installers' folder names need.
-bool SameFolderText(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        wchar_t x = a[i], y = b[i];
-        if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
-        if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 bool HasCandidateFolder(const std::vector<RuntimeCandidate>& candidates, const std::wstring& folder) {
     for (const RuntimeCandidate& c : candidates)
         if (SameFolderText(c.homeFolder, folder)) return true;
@@ -133,6 +115,50 @@ void TraceCandidates(const std::vector<RuntimeCandidate>& candidates, RegistryVi
 }
 
 }  // namespace
+
+config::VersionNumber RegisteredVersion(const RuntimeKey& key, const std::wstring& subkeyName) {
+    config::VersionNumber version;
+    config::ParseVersion(subkeyName, 0, version);  // a name without digits stays 0.0.0.0
+    // Installers name Java 8 "8.0.392.8" where the JavaSoft keys say "1.8.0_392"; numbered
+    // alike, "Maximum Version=1.8" and "Preferred versions=1.8" mean the same runtimes.
+    if (!key.installer || version.part[0] < 2 || version.part[0] > 8) return version;
+    return config::VersionNumber{{1, version.part[0], version.part[1], version.part[2]}};
+}
+
+// Folder names compare without regard to case, as Windows compares them; only ASCII letters
+// are folded, which is all the installers' folder names need.
+bool SameFolderText(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        wchar_t x = a[i], y = b[i];
+        if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
+        if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+bool CheckRegistration(const RuntimeKey& key, RegistryRoot root, RegistryView view, const std::wstring& name,
+                       int32_t mode, const RuntimeSearchHost& host, std::wstring& folder, ProbeResult& probe,
+                       std::wstring& refusal) {
+    std::wstring valueKey = key.path + name;
+    if (*key.valueKey != L'\0') valueKey += L'\\' + std::wstring(key.valueKey);
+    std::wstring home;
+    if (!ReadFolderValue(key, host.Registry(root), valueKey, view, host, home, refusal)) return false;
+    WithTrailingBackslash(home, folder);
+    folder += key.homeSuffix;
+    probe = ProbeRuntimeFolder(folder, mode, host.Files());
+    if (probe.libraryPath.empty() && key.installer && key.kind == RuntimeKind::Jdk) {
+        // Up to Java 8 a JDK keeps its VM in the runtime inside it; later JDKs have none.
+        probe = ProbeRuntimeFolder(folder + kJdkInnerRuntimeFolder, mode, host.Files());
+        if (!probe.libraryPath.empty()) folder += kJdkInnerRuntimeFolder;
+    }
+    if (!probe.libraryPath.empty()) return true;
+    refusal = L"no usable jvm.dll in " + folder +
+              (key.installer && key.kind == RuntimeKind::Jdk ? L" or its jre\\" : L"") + L" (probe mode " +
+              std::to_wstring(mode) + L")";
+    return false;
+}
 
 SelectionSettings SelectionSettingsOf(const launcher::Launcher& launcher) {
     SelectionSettings s;
@@ -157,7 +183,6 @@ void CollectRegistryCandidates(const RuntimeKey& key, RegistryRoot root, Registr
                                std::vector<RuntimeCandidate>& candidates) {
     const bool trace = platform::TraceEnabled();
     const RegistryReader& registry = host.Registry(root);
-    const FileProber& files = host.Files();
     const std::wstring keyPath = key.path;
     std::vector<std::wstring> names;
     if (!registry.ListSubkeys(keyPath, view, names)) {
@@ -170,35 +195,18 @@ void CollectRegistryCandidates(const RuntimeKey& key, RegistryRoot root, Registr
         std::wstring valueKey = keyPath + name;
         if (*key.valueKey != L'\0') valueKey += L'\\' + std::wstring(key.valueKey);
         const std::wstring where = L"registry " + KeyName(root, valueKey) + L" (" + ViewName(view) + L")";
-        config::VersionNumber version;
-        config::ParseVersion(name, 0, version);  // a name without digits stays 0.0.0.0
-        if (key.installer) version = ClassicVersionNumbering(version);
+        const config::VersionNumber version = RegisteredVersion(key, name);
         if (!config::VersionInRange(version, settings.minVersion, settings.maxVersion)) {
             if (trace)
                 TraceLine(where + L": version " + Dotted(version) + L" skipped, outside " +
                           Dotted(settings.minVersion) + L" .. " + Dotted(settings.maxVersion));
             continue;
         }
-        std::wstring home;
-        std::wstring refusal;
-        if (!ReadFolderValue(key, registry, valueKey, view, host, home, refusal)) {
-            if (trace) TraceLine(where + L": version " + Dotted(version) + L" skipped, " + refusal);
-            continue;
-        }
         std::wstring folder;
-        WithTrailingBackslash(home, folder);
-        folder += key.homeSuffix;
-        ProbeResult probe = ProbeRuntimeFolder(folder, mode, files);
-        if (probe.libraryPath.empty() && key.installer && key.kind == RuntimeKind::Jdk) {
-            // Up to Java 8 a JDK keeps its VM in the runtime inside it; later JDKs have none.
-            probe = ProbeRuntimeFolder(folder + kJdkInnerRuntimeFolder, mode, files);
-            if (!probe.libraryPath.empty()) folder += kJdkInnerRuntimeFolder;
-        }
-        if (probe.libraryPath.empty()) {
-            if (trace)
-                TraceLine(where + L": version " + Dotted(version) + L" skipped, no usable jvm.dll in " + folder +
-                          (key.installer && key.kind == RuntimeKind::Jdk ? L" or its jre\\" : L"") +
-                          L" (probe mode " + std::to_wstring(mode) + L")");
+        ProbeResult probe;
+        std::wstring refusal;
+        if (!CheckRegistration(key, root, view, name, mode, host, folder, probe, refusal)) {
+            if (trace) TraceLine(where + L": version " + Dotted(version) + L" skipped, " + refusal);
             continue;
         }
         // Temurin can register one runtime under both its own key and the JavaSoft keys; the
@@ -224,6 +232,13 @@ bool SearchRegistry(const launcher::Launcher& launcher, RegistryView view, const
         return false;
     }
     const SelectionSettings settings = SelectionSettingsOf(launcher);
+    // Without a trace to explain every subkey, only the subkeys the choice reaches are read.
+    if (!trace && CanChooseBeforeProbing(settings)) {
+        RuntimeCandidate chosen;
+        if (!ChooseRegisteredRuntime(settings, view, host, chosen)) return false;
+        homeFolder = chosen.homeFolder;
+        return true;
+    }
     std::vector<RuntimeCandidate> candidates;
     // The JavaSoft-era keys first, so that their runtimes keep their place among equals; each
     // group for every user, then for the current user.

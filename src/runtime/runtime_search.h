@@ -40,6 +40,16 @@ void CollectRegistryCandidates(const RuntimeKey& key, RegistryRoot root, Registr
                                const SelectionSettings& settings, const RuntimeSearchHost& host,
                                std::vector<RuntimeCandidate>& candidates);
 
+// The version a subkey name stands for under `key` (installers' 8.0.x numbered 1.8.0.x).
+config::VersionNumber RegisteredVersion(const RuntimeKey& key, const std::wstring& subkeyName);
+// One version subkey checked as the registry pass checks it: its folder value read, the folder
+// probed with `mode`. False, with the reason as the trace gives it, when it offers no runtime.
+bool CheckRegistration(const RuntimeKey& key, RegistryRoot root, RegistryView view, const std::wstring& name,
+                       int32_t mode, const RuntimeSearchHost& host, std::wstring& folder, ProbeResult& probe,
+                       std::wstring& refusal);
+// Folder texts equal without regard to ASCII case.
+bool SameFolderText(const std::wstring& a, const std::wstring& b);
+
 // One registry pass over the admitted keys; true and the chosen home folder when a runtime
 // was selected. The 32-bit view is read only when a pair program can run its runtimes.
 bool SearchRegistry(const launcher::Launcher& launcher, RegistryView view, const RuntimeSearchHost& host,
