@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <map>
 
 #include "config/profile_index.h"
 #include "config/settings_store.h"
@@ -97,7 +96,12 @@ private:
         bool sectionsRead = false;
         bool sectionsComplete = false;
         std::wstring sections;
-        std::map<std::wstring, std::pair<bool, std::wstring>> keys;  // complete, names
+        struct Keys {
+            std::wstring section;
+            bool complete;
+            std::wstring names;
+        };
+        std::vector<Keys> keys;  // per section asked for: a file has a handful
     };
 
     bool MayHold(const std::wstring& section, const std::wstring& key) const {
@@ -108,17 +112,21 @@ private:
                 index_.sections);
         }
         if (index_.sectionsComplete && !ProfileNamesMayHold(index_.sections, section)) return false;
-        auto found = index_.keys.find(section);
-        if (found == index_.keys.end()) {
-            std::wstring names;
-            bool complete = ReadNameList(
+        const Index::Keys* keys = nullptr;
+        for (const Index::Keys& known : index_.keys) {
+            if (known.section == section) keys = &known;
+        }
+        if (keys == nullptr) {
+            Index::Keys read{section, false, {}};
+            read.complete = ReadNameList(
                 [this, &section](wchar_t* list, DWORD size) {
                     return GetPrivateProfileStringW(section.c_str(), nullptr, L"", list, size, path().c_str());
                 },
-                names);
-            found = index_.keys.emplace(section, std::make_pair(complete, std::move(names))).first;
+                read.names);
+            index_.keys.push_back(std::move(read));
+            keys = &index_.keys.back();
         }
-        return !found->second.first || ProfileNamesMayHold(found->second.second, key);
+        return !keys->complete || ProfileNamesMayHold(keys->names, key);
     }
 
     mutable Index index_;
