@@ -1,7 +1,6 @@
 #!/bin/bash
 # Times the runtime search under Wine, as a launch sees it (no trace): the launcher's time from
-# start to the test runtime's JNI_CreateJavaVM, which is given a script word it does not know so
-# that it says so on standard error at once.
+# start to the test runtime's JNI_CreateJavaVM (bench/to_create.py).
 #   bench/runtime_search.sh [runs]        (default 15 runs per scenario)
 # Scenarios: 200 registry subkeys spread over the seven runtime keys; a configured folder hit.
 # Their difference is the cost of the registry pass.
@@ -34,7 +33,7 @@ trap cleanup EXIT
 mkdir -p "$WORK/registry" "$WORK/configured_app"
 cp "$BUILD/kestran.exe" "$WORK/registry/Tool.exe"
 cp "$BUILD/kestran.exe" "$WORK/configured_app/Tool.exe"
-JVM="$BUILD/tests/testjvm/jvm.dll"
+vm() { ln "$BUILD/tests/testjvm/jvm.dll" "$1" 2>/dev/null || cp "$BUILD/tests/testjvm/jvm.dll" "$1"; }
 
 # Runtime folders: one in ten holds a server VM, the others only bin\java.dll, so most
 # subkeys cost a full probe of the five library locations.
@@ -45,10 +44,10 @@ JVM="$BUILD/tests/testjvm/jvm.dll"
         folder="$WORK/rt/$i"
         mkdir -p "$folder/bin"
         : >"$folder/bin/java.dll"
-        if [ $((i % 10)) = 0 ]; then mkdir -p "$folder/bin/server"; ln "$JVM" "$folder/bin/server/jvm.dll"; fi
+        if [ $((i % 10)) = 0 ]; then mkdir -p "$folder/bin/server"; vm "$folder/bin/server/jvm.dll"; fi
         if [ "$key" = "${KEYS[2]}" ] || [ "$key" = "${KEYS[5]}" ]; then  # "jre\" is appended for these keys
             mkdir -p "$folder/jre/bin/server"
-            ln "$JVM" "$folder/jre/bin/server/jvm.dll"
+            vm "$folder/jre/bin/server/jvm.dll"
         fi
         home="$(winpath "$folder" | sed 's|\\|\\\\|g')"
         echo "[HKEY_LOCAL_MACHINE\\Software\\$key\\1.$((i / 7)).0_$i]"
@@ -60,41 +59,13 @@ clear_registry
 
 mkdir -p "$WORK/configured/bin/server"
 : >"$WORK/configured/bin/java.dll"
-ln "$JVM" "$WORK/configured/bin/server/jvm.dll"
+vm "$WORK/configured/bin/server/jvm.dll"
 
 ini() { printf '[Java Runtime Environment]\r\nMain Class=bench.Main\r\n%s\r\n' "$2" >"$WORK/$1/Tool.ini"; }
 
 ini registry "JRE Path=$(winpath "$WORK/none")
 VM Provider=any"
 ini configured_app "JRE Path=$(winpath "$WORK/configured")"
-python3 - "$RUNS" "$WORK/registry/Tool.exe" "$WORK/configured_app/Tool.exe" <<'PY'
-import os, statistics, subprocess, sys, time
-runs, registry, configured = int(sys.argv[1]), sys.argv[2], sys.argv[3]
-env = {k: v for k, v in os.environ.items() if not k.startswith(("KESTRAN_", "TESTJVM_")) and k != "JAVA_HOME"}
-env["TESTJVM_MAIN"] = "benchmark-mark"
-
-def to_create(exe):
-    start = time.perf_counter()
-    p = subprocess.Popen([os.environ["WINE_LOADER"], exe], env=env, stdout=subprocess.DEVNULL,
-                         stderr=subprocess.PIPE, cwd=os.path.dirname(exe))
-    found = None
-    for raw in p.stderr:
-        if raw.startswith(b"testjvm: "):
-            found = time.perf_counter() - start
-            break
-    p.stderr.read()
-    p.wait()
-    if found is None:
-        sys.exit(f"{exe}: JNI_CreateJavaVM was not reached (exit {p.returncode})")
-    return found
-
-to_create(registry), to_create(configured)  # warm the file cache
-a, b = [], []
-for _ in range(runs):
-    a.append(to_create(registry))
-    b.append(to_create(configured))
-ma, mb = statistics.median(a), statistics.median(b)
-print(f"200 registry subkeys, start to JNI_CreateJavaVM: median {ma * 1000:.1f} ms, min {min(a) * 1000:.1f} ms")
-print(f"configured folder hit, start to JNI_CreateJavaVM: median {mb * 1000:.1f} ms, min {min(b) * 1000:.1f} ms")
-print(f"registry pass: {(ma - mb) * 1000:.1f} ms (difference of the medians, {runs} runs each, alternating)")
-PY
+python3 "$ROOT/bench/to_create.py" "$RUNS" "200 registry subkeys" "$WORK/registry/Tool.exe" ::: \
+    "configured folder hit" "$WORK/configured_app/Tool.exe"
+echo "(the difference is the cost of the registry pass)"

@@ -24,15 +24,16 @@ bool ProfileNameMayMatch(const std::wstring& stored, const std::wstring& wanted)
     return true;
 }
 
-bool ProfileNamesMayHold(const std::wstring& names, const std::wstring& wanted) {
+size_t ProfileNameMatches(const std::wstring& names, const std::wstring& wanted) {
+    size_t matches = 0;
     size_t start = 0;
     while (start < names.size()) {
         size_t end = names.find(L'\0', start);
         if (end == std::wstring::npos) end = names.size();
-        if (end > start && ProfileNameMayMatch(names.substr(start, end - start), wanted)) return true;
+        if (end > start && ProfileNameMayMatch(names.substr(start, end - start), wanted)) ++matches;
         start = end + 1;
     }
-    return false;
+    return matches;
 }
 
 }  // namespace kestran::config

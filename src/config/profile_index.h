@@ -13,7 +13,7 @@ namespace kestran::config {
 // any non-ASCII character is taken as a possible match, since the platform's rules for those
 // differ between systems.
 bool ProfileNameMayMatch(const std::wstring& stored, const std::wstring& wanted);
-// True unless every name of `names` (NUL-separated, as the platform lists them) fails the test.
-bool ProfileNamesMayHold(const std::wstring& names, const std::wstring& wanted);
+// How many names of `names` (NUL-separated, as the platform lists them) pass the test.
+size_t ProfileNameMatches(const std::wstring& names, const std::wstring& wanted);
 
 }  // namespace kestran::config

@@ -111,7 +111,10 @@ private:
                 [this](wchar_t* list, DWORD size) { return GetPrivateProfileSectionNamesW(list, size, path().c_str()); },
                 index_.sections);
         }
-        if (index_.sectionsComplete && !ProfileNamesMayHold(index_.sections, section)) return false;
+        if (!index_.sectionsComplete) return true;
+        // A section written twice: which of them the platform reads a key from is its own affair.
+        const size_t sections = ProfileNameMatches(index_.sections, section);
+        if (sections != 1) return sections > 1;
         const Index::Keys* keys = nullptr;
         for (const Index::Keys& known : index_.keys) {
             if (known.section == section) keys = &known;
@@ -126,7 +129,7 @@ private:
             index_.keys.push_back(std::move(read));
             keys = &index_.keys.back();
         }
-        return !keys->complete || ProfileNamesMayHold(keys->names, key);
+        return !keys->complete || ProfileNameMatches(keys->names, key) != 0;
     }
 
     mutable Index index_;

@@ -1,0 +1,49 @@
+"""Times programs under Wine from their start to the test runtime's JNI_CreateJavaVM.
+
+    python3 bench/to_create.py RUNS LABEL EXE [ARG...] ::: LABEL EXE [ARG...]
+
+The test runtime is given a script word it does not know, so its JNI_CreateJavaVM says so on
+standard error at once: the time to that line is the figure. The two programs run alternately
+(one warm-up run each first); prints each median and minimum, their ratio and their difference.
+"""
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+runs = int(sys.argv[1])
+rest = sys.argv[2:]
+split = rest.index(":::")
+programs = [rest[:split], rest[split + 1:]]
+env = {k: v for k, v in os.environ.items() if not k.startswith(("KESTRAN_", "TESTJVM_")) and k != "JAVA_HOME"}
+env["TESTJVM_MAIN"] = "benchmark-mark"
+
+
+def to_create(command):
+    start = time.perf_counter()
+    p = subprocess.Popen([os.environ["WINE_LOADER"]] + command, env=env, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.PIPE, cwd=os.path.dirname(command[0]))
+    seen = None
+    for raw in p.stderr:
+        if raw.startswith(b"testjvm: "):
+            seen = time.perf_counter() - start
+            break
+    p.stderr.read()
+    p.wait()
+    if seen is None:
+        sys.exit(f"{command[0]}: JNI_CreateJavaVM was not reached (exit {p.returncode})")
+    return seen
+
+
+times = [[], []]
+for program in programs:
+    to_create(program[1:])
+for _ in range(runs):
+    for i, program in enumerate(programs):
+        times[i].append(to_create(program[1:]))
+medians = [statistics.median(t) for t in times]
+for program, median, t in zip(programs, medians, times):
+    print(f"{program[0]}: median {median * 1000:.1f} ms, min {min(t) * 1000:.1f} ms")
+print(f"ratio: {medians[0] / medians[1]:.2f}, difference: {(medians[0] - medians[1]) * 1000:.1f} ms "
+      f"({runs} runs each, alternating)")
