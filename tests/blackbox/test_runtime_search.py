@@ -459,22 +459,3 @@ def test_override_working_dir(app, tmp_path, registry):
     result = app.run(env={"DISPLAY": None}, trace=True, cwd=elsewhere)
     assert f"working directory {win_path(app.dir)}: set" in result.trace()
     assert chosen(result) == lib(rt)
-
-
-@pytest.mark.parametrize("settings", ["", "Preferred versions=11;17\n", "JVM Source=favor_JDK\nMinimum Version=9\n"])
-def test_untraced_registry_pass_loads_what_the_traced_one_chooses(app, tmp_path, registry, settings):
-    # Without a trace the pass reads and probes only the subkeys its choice reaches; the real
-    # registry and folders must lead it to the runtime the full, traced pass chooses.
-    registry.add(1, "21", win_path(make_runtime(tmp_path / "nolib21", vms=())))
-    registry.add(1, "17", raw="hex:43,00,3a,00")  # no terminating NUL
-    registry.add(2, "17.0.1", win_path(make_runtime(tmp_path / "jre17")))
-    registry.add(1, "11.0.2", win_path(make_runtime(tmp_path / "jdk11", vms=("client",))))
-    registry.add(3, "1.8.0_281", win_path(tmp_path / "jdk8"))
-    make_runtime(tmp_path / "jdk8" / "jre")
-    registry.apply()
-    write_ini(app, settings)
-    expected = chosen(launch(app))
-    assert expected is not None
-    result = app.run(env={"DISPLAY": None}, timeout=30)
-    assert result.trace() == []
-    assert result.stdout_lines[0].startswith(f"Error: Failed to load Java VM library: {expected} (errno = "), result

@@ -114,30 +114,26 @@ TEST(PathsTest, SplitHugePath) {
     EXPECT_EQ(out.front(), L"\\\\");
 }
 
-TEST(PathsTest, AbsoluteAndNetworkPathTable) {
+TEST(PathsTest, IsAbsolutePathTable) {
     const struct {
         const wchar_t* path;
-        bool absolute;
-        bool network;
+        bool expected;
     } cases[] = {
-        {L"C:\\a", true, false},
-        {L"C:", true, false},
-        {L"\\\\server\\share", true, true},
-        {L"\\\\", true, true},
-        {L"\\\\?\\C:\\x", true, false},
-        {L"\\\\?\\UNC\\server\\share", true, true},
-        {L"\\\\.\\pipe\\x", true, true},
-        {L"\\java", false, false},
-        {L"jre", false, false},
-        {L"C", false, false},
-        {L"", false, false},
-        {L"%JAVA_HOME%\\jre", false, false},
-        {L"C:relative", true, false},
+        {L"C:\\a", true}, {L"C:", true},          {L"\\\\server\\share", true}, {L"\\\\", true},
+        {L"\\\\?\\C:\\x", true}, {L"\\java", false}, {L"jre", false},         {L"C", false},
+        {L"", false},     {L"%JAVA_HOME%\\jre", false}, {L"C:relative", true},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(IsAbsolutePath(c.path), c.absolute) << "path \"" << c.path << "\"";
-        EXPECT_EQ(IsUncPath(c.path), c.network) << "path \"" << c.path << "\"";
+        EXPECT_EQ(IsAbsolutePath(c.path), c.expected) << "path \"" << c.path << "\"";
     }
+}
+
+// A prefixed network path taken for a local one stops the folder walk at the share.
+TEST(PathsTest, IsUncPathTable) {
+    const std::pair<const wchar_t*, bool> cases[] = {{L"\\\\server\\share", true}, {L"\\\\?\\UNC\\server\\s", true},
+                                                     {L"\\\\?\\C:\\x", false},         {L"C:\\a", false},
+                                                     {L"\\java", false}};
+    for (const auto& c : cases) EXPECT_EQ(IsUncPath(c.first), c.second) << "path \"" << c.first << "\"";
 }
 
 TEST(PathsTest, FolderAndFileNameTable) {

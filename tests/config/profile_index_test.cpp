@@ -13,19 +13,12 @@ TEST(ProfileIndexTest, NamesThatMayMatch) {
         const wchar_t* wanted;
         size_t matches;
     } cases[] = {
-        {L"Main Class\0Class Path"s, L"Class Path", 1},
-        {L"main class"s, L"Main Class", 1},
-        {L"  Main Class\t"s, L"Main Class", 1},
-        {L"Main  Class\0MainClass\0Main Class+"s, L"Main Class", 0},
-        {L"Application\0application"s, L"Application", 2},
-        {L"Java Runtime Environment+"s, L"Java Runtime Environment", 0},
-        {L"Pr\u00e9f\u00e9rences\0Other"s, L"Application", 1},  // non-ASCII: the platform decides
+        {L"main class\0Class Path"s, L"Main Class", 1},     {L"  Main Class\t"s, L"Main Class", 1},
+        {L"Main  Class\0Main Class+"s, L"Main Class", 0},   {L"Application\0application"s, L"Application", 2},
+        {L"Pr\u00e9f\u00e9rences"s, L"Application", 1},  // non-ASCII: the platform decides
         {L""s, L"Application", 0},
-        {L"\0\0"s, L"", 0},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ProfileNameMatches(c.names, c.wanted), c.matches) << "wanted \"" << c.wanted << "\"";
-    }
+    for (const auto& c : cases) EXPECT_EQ(ProfileNameMatches(c.names, c.wanted), c.matches) << "wanted " << c.wanted;
 }
 
 }  // namespace
