@@ -4,18 +4,13 @@
 #   bench/runtime_search.sh [runs]        (default 15 runs per scenario)
 # Scenarios: 200 registry subkeys spread over the seven runtime keys; a configured folder hit.
 # Their difference is the cost of the registry pass.
-# Uses the test run's Wine prefix (tests/tools/wine-env.sh) and the windows build
-# (KESTRAN_BUILD_DIR, default build/windows). Registry keys are removed afterwards.
+# Uses the test run's Wine prefix and the windows build (bench/wine_bench_env.sh).
+# Registry keys are removed afterwards.
 set -euo pipefail
 
-ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-BUILD="${KESTRAN_BUILD_DIR:-$ROOT/build/windows}"
 RUNS="${1:-15}"
-source "$ROOT/tests/tools/wine-env.sh"
-[ -f "$WINEPREFIX/system.reg" ] || wine_env_start
-"$WINESERVER" -p 2>/dev/null || true  # keep a persistent server (already running is fine)
+source "$(dirname "$0")/wine_bench_env.sh"
 
-WORK="$(mktemp -d)"
 KEYS=("JavaSoft\\JDK" "JavaSoft\\JRE" "JavaSoft\\Java Development Kit" "JavaSoft\\Java Runtime Environment"
       "JRockit\\Java Runtime Environment" "JRockit\\Java Development Kit" "IBM\\Java2 Runtime Environment")
 
@@ -26,7 +21,6 @@ clear_registry() {
     } | sed 's/$/\r/' >"$WORK/clear.reg"
     "$WINE_LOADER" reg import "$(winpath "$WORK/clear.reg")" >/dev/null 2>&1 || true
 }
-winpath() { echo "Z:$(realpath "$1" | sed 's|/|\\|g')"; }
 cleanup() { clear_registry; rm -rf "$WORK"; }
 trap cleanup EXIT
 

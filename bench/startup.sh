@@ -4,20 +4,14 @@
 #   bench/startup.sh [runs]        (default 31 runs of each, alternating)
 # The application has the test runtime in "jre64\" and a class path wildcard over 20 jars
 # (bench/to_create.py says how the moment is seen).
-# Uses the test run's Wine prefix (tests/tools/wine-env.sh) and the windows build
-# (KESTRAN_BUILD_DIR, default build/windows). Prints both medians and the ratio (kestran.exe / floor).
+# Uses the test run's Wine prefix and the windows build (bench/wine_bench_env.sh).
+# Prints both medians and the ratio (kestran.exe / floor).
 set -euo pipefail
 
-ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-BUILD="${KESTRAN_BUILD_DIR:-$ROOT/build/windows}"
 RUNS="${1:-31}"
-source "$ROOT/tests/tools/wine-env.sh"
-[ -f "$WINEPREFIX/system.reg" ] || wine_env_start
-"$WINESERVER" -p 2>/dev/null || true  # keep a persistent server (already running is fine)
+source "$(dirname "$0")/wine_bench_env.sh"
 
-WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
-winpath() { echo "Z:$(realpath "$1" | sed 's|/|\\|g')"; }
 
 APP="$WORK/app"
 mkdir -p "$APP/lib"

@@ -7,6 +7,7 @@ standard error at once: the time to that line is the figure. The two programs ru
 (one warm-up run each first); prints each median and minimum, their ratio and their difference.
 """
 import os
+import selectors
 import statistics
 import subprocess
 import sys
@@ -20,17 +21,26 @@ env = {k: v for k, v in os.environ.items() if not k.startswith(("KESTRAN_", "TES
 env["TESTJVM_MAIN"] = "benchmark-mark"
 
 
-def to_create(command):
+def to_create(command, limit=60):
     start = time.perf_counter()
     p = subprocess.Popen([os.environ["WINE_LOADER"]] + command, env=env, stdout=subprocess.DEVNULL,
                          stderr=subprocess.PIPE, cwd=os.path.dirname(command[0]))
-    seen = None
-    for raw in p.stderr:
-        if raw.startswith(b"testjvm: "):
-            seen = time.perf_counter() - start
+    # Wine's own service processes may inherit the pipe and keep it open after the program
+    # ends, so the output is read only until the line shows up, with a deadline.
+    watch = selectors.DefaultSelector()
+    watch.register(p.stderr, selectors.EVENT_READ)
+    seen, output = None, b""
+    while seen is None and time.perf_counter() - start < limit:
+        if not watch.select(timeout=0.5):
+            continue
+        chunk = os.read(p.stderr.fileno(), 4096)
+        if not chunk:
             break
-    p.stderr.read()
-    p.wait()
+        output += chunk
+        if b"testjvm: " in output:
+            seen = time.perf_counter() - start
+    p.wait(timeout=limit)
+    p.stderr.close()
     if seen is None:
         sys.exit(f"{command[0]}: JNI_CreateJavaVM was not reached (exit {p.returncode})")
     return seen
