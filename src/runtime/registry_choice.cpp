@@ -38,21 +38,14 @@ bool ChooseRegisteredRuntime(const SelectionSettings& settings, RegistryView vie
                              RuntimeCandidate& chosen) {
     std::vector<Registered> entries;  // in discovery order, as a full pass meets them
     std::vector<std::wstring> names;
-    const std::pair<const RuntimeKey*, const RuntimeKey*> groups[] = {
-        {kRuntimeKeys, kRuntimeKeys + kRuntimeKeyCount},
-        {kInstallerRuntimeKeys, kInstallerRuntimeKeys + kInstallerRuntimeKeyCount},
-    };
-    for (const auto& group : groups) {
-        for (RegistryRoot root : {RegistryRoot::LocalMachine, RegistryRoot::CurrentUser}) {
-            for (const RuntimeKey* key = group.first; key != group.second; ++key) {
-                if (!IsKeyAdmitted(settings, *key) || !host.Registry(root).ListSubkeys(key->path, view, names)) continue;
-                const bool favoured = IsCandidateFavoured(settings, *key);
-                for (std::wstring& name : names) {
-                    config::VersionNumber version = RegisteredVersion(*key, name);
-                    if (!config::VersionInRange(version, settings.minVersion, settings.maxVersion)) continue;
-                    entries.push_back(Registered{RuntimeCandidate{version, {}, false, favoured}, key, root, std::move(name)});
-                }
-            }
+    for (const RegistryPlace& place : RegistryPlacesInOrder()) {
+        const RuntimeKey* key = place.key;
+        if (!IsKeyAdmitted(settings, *key) || !host.Registry(place.root).ListSubkeys(key->path, view, names)) continue;
+        const bool favoured = IsCandidateFavoured(settings, *key);
+        for (std::wstring& name : names) {
+            config::VersionNumber version = RegisteredVersion(*key, name);
+            if (!config::VersionInRange(version, settings.minVersion, settings.maxVersion)) continue;
+            entries.push_back(Registered{RuntimeCandidate{version, {}, false, favoured}, key, place.root, std::move(name)});
         }
     }
     // The ranking looks at versions and keys only here, so sorting before the checks and

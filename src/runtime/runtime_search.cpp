@@ -138,6 +138,22 @@ bool SameFolderText(const std::wstring& a, const std::wstring& b) {
     return true;
 }
 
+std::vector<RegistryPlace> RegistryPlacesInOrder() {
+    // The JavaSoft-era keys first, so that their runtimes keep their place among equals; each
+    // group for every user, then for the current user.
+    const std::pair<const RuntimeKey*, const RuntimeKey*> groups[] = {
+        {kRuntimeKeys, kRuntimeKeys + kRuntimeKeyCount},
+        {kInstallerRuntimeKeys, kInstallerRuntimeKeys + kInstallerRuntimeKeyCount},
+    };
+    std::vector<RegistryPlace> places;
+    for (const auto& group : groups) {
+        for (RegistryRoot root : {RegistryRoot::LocalMachine, RegistryRoot::CurrentUser}) {
+            for (const RuntimeKey* key = group.first; key != group.second; ++key) places.push_back({key, root});
+        }
+    }
+    return places;
+}
+
 bool CheckRegistration(const RuntimeKey& key, RegistryRoot root, RegistryView view, const std::wstring& name,
                        int32_t mode, const RuntimeSearchHost& host, std::wstring& folder, ProbeResult& probe,
                        std::wstring& refusal) {
@@ -240,24 +256,14 @@ bool SearchRegistry(const launcher::Launcher& launcher, RegistryView view, const
         return true;
     }
     std::vector<RuntimeCandidate> candidates;
-    // The JavaSoft-era keys first, so that their runtimes keep their place among equals; each
-    // group for every user, then for the current user.
-    const std::pair<const RuntimeKey*, const RuntimeKey*> groups[] = {
-        {kRuntimeKeys, kRuntimeKeys + kRuntimeKeyCount},
-        {kInstallerRuntimeKeys, kInstallerRuntimeKeys + kInstallerRuntimeKeyCount},
-    };
-    for (const auto& group : groups) {
-        for (RegistryRoot root : {RegistryRoot::LocalMachine, RegistryRoot::CurrentUser}) {
-            for (const RuntimeKey* key = group.first; key != group.second; ++key) {
-                if (!IsKeyAdmitted(settings, *key)) {
-                    if (trace)
-                        TraceLine(L"registry " + KeyLabel(root, *key) + L" (" + ViewName(view) +
-                                  L"): not searched under the JVM Source and VM Provider settings");
-                    continue;
-                }
-                CollectRegistryCandidates(*key, root, view, settings, host, candidates);
-            }
+    for (const RegistryPlace& place : RegistryPlacesInOrder()) {
+        if (!IsKeyAdmitted(settings, *place.key)) {
+            if (trace)
+                TraceLine(L"registry " + KeyLabel(place.root, *place.key) + L" (" + ViewName(view) +
+                          L"): not searched under the JVM Source and VM Provider settings");
+            continue;
         }
+        CollectRegistryCandidates(*place.key, place.root, view, settings, host, candidates);
     }
     RuntimeCandidate chosen;
     const std::wstring* matchedPreferred = nullptr;

@@ -40,6 +40,13 @@ void CollectRegistryCandidates(const RuntimeKey& key, RegistryRoot root, Registr
                                const SelectionSettings& settings, const RuntimeSearchHost& host,
                                std::vector<RuntimeCandidate>& candidates);
 
+// A key of the registry pass below one root.
+struct RegistryPlace {
+    const RuntimeKey* key;
+    RegistryRoot root;
+};
+// Every key of the registry pass in search order.
+std::vector<RegistryPlace> RegistryPlacesInOrder();
 // The version a subkey name stands for under `key` (installers' 8.0.x numbered 1.8.0.x).
 config::VersionNumber RegisteredVersion(const RuntimeKey& key, const std::wstring& subkeyName);
 // One version subkey checked as the registry pass checks it: its folder value read, the folder
