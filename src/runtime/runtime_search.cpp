@@ -208,9 +208,12 @@ void CollectRegistryCandidates(const RuntimeKey& key, RegistryRoot root, Registr
     const int32_t mode = ProbeModeForKey(settings, key);
     const bool favoured = IsCandidateFavoured(settings, key);
     for (const std::wstring& name : names) {
-        std::wstring valueKey = keyPath + name;
-        if (*key.valueKey != L'\0') valueKey += L'\\' + std::wstring(key.valueKey);
-        const std::wstring where = L"registry " + KeyName(root, valueKey) + L" (" + ViewName(view) + L")";
+        std::wstring where;  // the trace's name of the subkey, made only for the trace
+        if (trace) {
+            std::wstring valueKey = keyPath + name;
+            if (*key.valueKey != L'\0') valueKey += L'\\' + std::wstring(key.valueKey);
+            where = L"registry " + KeyName(root, valueKey) + L" (" + ViewName(view) + L")";
+        }
         const config::VersionNumber version = RegisteredVersion(key, name);
         if (!config::VersionInRange(version, settings.minVersion, settings.maxVersion)) {
             if (trace)
