@@ -31,4 +31,5 @@
 #define KESTRAN_MSG_DE_228 "nicht genügend Arbeitsspeicher"
 #define KESTRAN_MSG_DE_229 "VM bereits erzeugt"
 #define KESTRAN_MSG_DE_230 "ungültige Argumente"
+#define KESTRAN_MSG_DE_248 "Dieses Programm ist als Windows-Dienst eingerichtet und muss vom Dienststeuerungs-Manager gestartet werden."
 #define KESTRAN_MSG_DE_252 "Die Argumente sind zu lang, um sie an die laufende Anwendung weiterzugeben (%d Bytes, höchstens %d)."

@@ -31,4 +31,5 @@
 #define KESTRAN_MSG_EN_228 "not enough memory"
 #define KESTRAN_MSG_EN_229 "VM already created"
 #define KESTRAN_MSG_EN_230 "invalid arguments"
+#define KESTRAN_MSG_EN_248 "This program is configured to run as a Windows service and must be started by the service control manager."
 #define KESTRAN_MSG_EN_252 "The arguments are too long to forward to the running application (%d bytes, at most %d)."

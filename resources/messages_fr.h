@@ -31,4 +31,5 @@
 #define KESTRAN_MSG_FR_228 "pas assez de mémoire"
 #define KESTRAN_MSG_FR_229 "VM déjà créée"
 #define KESTRAN_MSG_FR_230 "arguments invalides"
+#define KESTRAN_MSG_FR_248 "Ce programme est configuré pour s'exécuter en tant que service Windows et doit être démarré par le gestionnaire de contrôle des services."
 #define KESTRAN_MSG_FR_252 "Les arguments sont trop longs pour être transmis à l'application en cours d'exécution (%d octets, au plus %d)."

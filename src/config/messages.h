@@ -1,5 +1,5 @@
-// The message table (ids 202-230, 252) and its formatting. On Windows the table is the string
-// resource of the executable, in the thread's language; elsewhere a catalogue is installed.
+// The message table (ids 202-230, 248, 252) and its formatting. On Windows the table is the
+// string resource of the executable, in the thread's language; elsewhere a catalogue is installed.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +38,7 @@ enum MessageId : unsigned {
     kMsgReasonNoMemory = 228,
     kMsgReasonExists = 229,
     kMsgReasonInvalid = 230,
+    kMsgServiceManagerOnly = 248,  // started from a console while set up as a service
     kMsgForwardTooLong = 252,      // the arguments of a later instance do not fit the shared block
 };
 

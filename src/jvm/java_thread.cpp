@@ -32,8 +32,10 @@ uint32_t JavaThreadMain(launcher::Launcher& launcher) {
             code = mainThrew ? kJavaThreadUncaughtException : kJavaThreadMainReturned;
             // A service reports "stopped" only after the VM is gone, so it is destroyed here
             // rather than in the teardown; this waits for the program's non-daemon threads.
-            if (launcher.serviceMode && launcher.javaVm != nullptr) {
-                launcher.javaVm->DestroyJavaVM();
+            // A stop request that arrives meanwhile still attaches and reaches the program.
+            JavaVM* vm = launcher.javaVm.load();
+            if (launcher.serviceMode && vm != nullptr) {
+                vm->DestroyJavaVM();
                 launcher.javaVm = nullptr;
             }
         }

@@ -67,15 +67,17 @@ bool CreateVm(launcher::Launcher& launcher) {
     args.ignoreUnrecognized = JNI_FALSE;
     if (platform::TraceEnabled()) TraceOptionArray(options);
 
-    jint result = createJavaVm(&launcher.javaVm, reinterpret_cast<void**>(&launcher.jniEnv), &args);
+    JavaVM* vm = nullptr;
+    jint result = createJavaVm(&vm, reinterpret_cast<void**>(&launcher.jniEnv), &args);
     if (result == JNI_OK) {
+        // Published only once the VM is complete: other threads attach to it from here on.
+        launcher.javaVm.store(vm);
         if (platform::TraceEnabled()) platform::Trace(L"VM created");
         return true;
     }
 
     // A failed creation may have written to the out-parameters; the destructor must not
     // destroy a VM that does not exist.
-    launcher.javaVm = nullptr;
     launcher.jniEnv = nullptr;
     if (platform::TraceEnabled()) platform::Trace(L"VM creation failed with " + std::to_wstring(result));
     unsigned reasonId = CreateVmReasonId(result);

@@ -1,10 +1,12 @@
 // The one central object of a launch. Built on the entry thread's stack by the entry point,
 // it holds every setting, the chosen VM library, the VM handles and the run flags. Other
 // threads find it through CurrentLauncher(). No member is locked: each is written before the
-// threads that read it exist, except javaVm, which they read only after the ready event or a
-// service stop request.
+// threads that read it exist, except javaVm, which other threads (a service stop request, a
+// forwarded start) read while the Java thread may destroy the VM: it is published and cleared
+// atomically.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,7 +33,7 @@ public:
     jvm::VmExitListener* vmExitListener = nullptr;
     int32_t jvmType = 0;                 // 1: only a server VM will do; 2: server favoured
     std::wstring vmLibraryPath;          // full path of the chosen jvm.dll
-    JavaVM* javaVm = nullptr;
+    std::atomic<JavaVM*> javaVm{nullptr};
     JNIEnv* jniEnv = nullptr;            // valid on the Java thread only
     std::wstring mainClass;              // with "/" instead of "."
     config::VersionNumber minVersion;

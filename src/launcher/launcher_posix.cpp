@@ -5,8 +5,8 @@ namespace kestran::launcher {
 void ForgetCurrentLauncher(Launcher* launcher);
 
 Launcher::~Launcher() {
-    if (javaVm != nullptr) {
-        javaVm->DestroyJavaVM();
+    if (JavaVM* vm = javaVm.load()) {
+        vm->DestroyJavaVM();
         javaVm = nullptr;
     }
     ForgetCurrentLauncher(this);

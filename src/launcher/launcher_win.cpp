@@ -8,9 +8,9 @@ namespace kestran::launcher {
 void ForgetCurrentLauncher(Launcher* launcher);
 
 Launcher::~Launcher() {
-    if (javaVm != nullptr) {
+    if (JavaVM* vm = javaVm.load()) {
         // Returns once the Java program's last non-daemon thread has ended.
-        javaVm->DestroyJavaVM();
+        vm->DestroyJavaVM();
         javaVm = nullptr;
     }
     if (singleInstance) ReleaseSingleInstance(*this);

@@ -22,6 +22,12 @@ bool PrepareLaunch(Launcher& launcher) {
     unsigned messageId = launcher.jvmType == 1 ? config::kMsgJreNotFoundServer : config::kMsgJreNotFound;
     std::wstring message = config::FormatMessageId(messageId, {range});
 
+    if (launcher.serviceMode) {
+        // A service has no interactive desktop: a dialog would wait for ever for an answer.
+        config::PrintErrorLine(message);
+        return false;
+    }
+
     std::wstring pickedFolder;
     std::wstring pickedLibraryPath;
     int result = ui::ShowRuntimeNotFoundDialog(message, launcher.jvmType, pickedFolder, pickedLibraryPath);

@@ -10,7 +10,9 @@ namespace kestran::launcher {
 // Builds the idle service objects (every mode) and tears them down again.
 void CreateServiceObjects();
 void DestroyServiceObjects();
-// Runs the dispatcher; 0 when it ended normally, else its GetLastError (1063 from a console).
+// Runs the dispatcher, whose service thread runs the launch with the service's start
+// parameters. 0 when it ended normally, else its GetLastError (1063 when the process was not
+// started by the service control manager, after a line saying so).
 uint32_t RunServiceDispatcher(Launcher& launcher);
 
 }  // namespace kestran::launcher

@@ -14,7 +14,18 @@ def test_service_started_from_a_console_finds_its_runtime_then_exits_with_1063(l
     assert result.exit_code == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT
     assert any(line.startswith("chosen ") for line in result.trace())
     assert launch.log == []  # no VM was created
-    assert result.stdout_lines == []
+    assert result.stdout_lines == ["Error: This program is configured to run as a Windows service and must be "
+                                   "started by the service control manager. "]
+
+
+def test_service_without_a_runtime_prints_the_error_and_opens_no_window(app):
+    # A dialog would wait for ever on a desktop that a service does not have: the run would time out.
+    app.write_ini("[Java Runtime Environment]\nMain Class=com.example.Main\nMinimum Version=11\n"
+                  "[Application]\nApplication Type=service\n")
+    result = app.run(timeout=20)
+    assert result.exit_code == ERROR_EXIT, result
+    assert result.stdout_lines == ["Error: The Java Runtime Environment (JRE) was not found. Please  download and "
+                                   "install a JRE (minimum version 11.0) from: "], result
 
 
 def test_service_type_is_compared_exactly(launch):

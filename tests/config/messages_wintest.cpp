@@ -43,6 +43,11 @@ TEST(ResourceMessages, TableInThreeLanguages) {
         {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), 207,
          L"The Java Runtime Environment (JRE) was not found. Please  download and install a JRE (%s) from:"},
         {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), 230, L"invalid arguments"},
+        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), 248,
+         L"Dieses Programm ist als Windows-Dienst eingerichtet und muss vom Dienststeuerungs-Manager gestartet werden."},
+        {MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH), 248,
+         L"Ce programme est configur\u00e9 pour s'ex\u00e9cuter en tant que service Windows et doit \u00eatre "
+         L"d\u00e9marr\u00e9 par le gestionnaire de contr\u00f4le des services."},
     };
     for (const Case& c : cases) {
         ThreadLanguage language(c.language);

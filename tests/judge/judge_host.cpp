@@ -8,7 +8,8 @@
 //     --class-path PATH      shorthand for --option -Djava.class.path=PATH
 //     --no-launcher-helper   drop JVM_FindClassFromBootLoader, forcing FindClass
 //     --out FILE / --err FILE, --out-append / --err-append
-//     --failure-check, --ibm, --ready-event, --exit-listener, --entry-thread
+//     --failure-check, --ibm, --ready-event, --exit-listener, --entry-thread, --service
+//     --request-stop         once main has started, RequestJavaStop on a thread of its own
 //     --describe-throwable   create the VM, call main, print DescribeThrowable's text
 //     --forward ARG          once the ready event is signalled, a second thread hands ARG
 //                            (repeatable) to HandleForwardedRequest and prints the reply
@@ -26,6 +27,7 @@
 #include "jvm/main_class.h"
 #include "jvm/vm_create.h"
 #include "jvm/vm_library.h"
+#include "launcher/java_stop.h"
 #include "launcher/launcher.h"
 #include "launcher/single_instance.h"
 #include "platform/text_encoding.h"
@@ -48,6 +50,14 @@ void Marker(const std::string& line) {
 }
 
 std::atomic<int> readySignals{0};
+bool requestStop = false;
+
+void* StopThreadProc(void*) {
+    Launcher* launcher = kestran::launcher::CurrentLauncher();
+    bool delivered = launcher != nullptr && kestran::launcher::RequestJavaStop(*launcher);
+    Marker(std::string("judge: stop request ") + (delivered ? "delivered" : "failed"));
+    return nullptr;
+}
 
 // A forwarded start, served as the first instance serves one: on a thread of its own, after
 // the ready event, while main runs.
@@ -70,6 +80,8 @@ void OnReady(void*) {
     int count = ++readySignals;
     Marker("judge: ready event signalled (" + std::to_string(count) + ")");
     if (!forward.arguments.empty() && !forward.started) forward.started = pthread_create(&forward.thread, nullptr, ForwardThreadProc, nullptr) == 0;
+    pthread_t stopThread;
+    if (requestStop && pthread_create(&stopThread, nullptr, StopThreadProc, nullptr) == 0) pthread_detach(stopThread);
 }
 
 class PrintingExitListener : public jvm::VmExitListener {
@@ -112,7 +124,7 @@ uint32_t DescribeMainException(Launcher& launcher) {
         Marker("judge: described end");
         env->ExceptionClear();
     }
-    launcher.javaVm->DetachCurrentThread();
+    launcher.javaVm.load()->DetachCurrentThread();
     launcher.jniEnv = nullptr;
     return jvm::kJavaThreadMainReturned;
 }
@@ -215,6 +227,9 @@ int main(int argc, char** argv) {
                 options.readyEvent = true;
                 launcher.readyEvent = &readyEvent;
                 forward.arguments.push_back(value());
+            } else if (arg == "--request-stop") {
+                requestStop = true;
+                launcher.readyEvent = &readyEvent;
             } else if (arg == "--exit-listener") {
                 launcher.vmExitListener = &exitListener;
             } else {

@@ -324,3 +324,19 @@ def test_thread_stack_size_follows_xss(xss, expect_ok):
     else:
         assert run.code == 1, run
         assert "java.lang.StackOverflowError" in run.err, run
+
+
+
+# ---- a stop request from a thread of its own, once main has started ----
+
+@pytest.mark.parametrize("main, arguments, markers", [
+    # stop() on a newly attached thread; main ends and the run with it.
+    ("judge/Dienst\U0001D538", [], ["stop called on Thread-", "main returned", "judge: java thread ended with 0"]),
+    # No stop(): System.exit(0) through the exit hook, although a worker would have run a minute.
+    ("judge/Worker", ["60000"], ["judge: exit hook 0"]),
+], ids=["stop()", "System.exit(0)"])
+def test_stop_request_reaches_the_program(main, arguments, markers):
+    run = judge(main, *arguments, options=("--request-stop", "--service", "--exit-listener"))
+    assert run.code == 0 and ordered(run.out, *markers), run
+    assert "worker finished" not in run.out, run
+    assert ("java.lang.NoSuchMethodError" in run.err) == (main == "judge/Worker"), run

@@ -122,6 +122,8 @@ jint CheckOption(const char* text) {
                 " extraInfo=" + (option.extraInfo ? "yes" : "no"));
     }
 
+    // Slow whatever the answer: a launch may have to wait for a creation that then fails.
+    if (world.script.createDelayMs > 0) Sleep(static_cast<DWORD>(world.script.createDelayMs));
     jint result = JNI_OK;
     if (!scriptError.empty()) {
         WriteStdHandle(STD_ERROR_HANDLE, "testjvm: " + scriptError + "\r\n");
@@ -148,7 +150,6 @@ jint CheckOption(const char* text) {
         return result;
     }
 
-    if (world.script.createDelayMs > 0) Sleep(static_cast<DWORD>(world.script.createDelayMs));
     world.created = true;
     world.stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     CreateInitialStreams();

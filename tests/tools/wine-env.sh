@@ -35,6 +35,12 @@ wine_env_start() {
         mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
         cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
         "$WINE_LOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+        # The service manager of a first boot keeps its start-up lock for minutes (auto-start
+        # services time out one by one), so a test service could not start: boot once more.
+        "$WINESERVER" -k 2>/dev/null || true
+        "$WINESERVER" -w 2>/dev/null || true
+        "$WINESERVER" -p 2>/dev/null || true
+        "$WINE_LOADER" wineboot >/dev/null 2>&1
     else
         "$WINE_LOADER" wineboot >/dev/null 2>&1
     fi

@@ -1,0 +1,68 @@
+#include "launcher/java_stop.h"
+
+#include "jvm/local_ref.h"
+#include "jvm/main_class.h"
+#include "platform/trace.h"
+
+namespace kestran::launcher {
+namespace {
+
+// False with nothing left pending when an exception was thrown, after the VM described it.
+bool DescribeIfThrown(JNIEnv* env) {
+    if (!env->ExceptionCheck()) return true;
+    env->ExceptionDescribe();
+    return false;
+}
+
+// Holds every local reference, so that they are gone before the thread detaches.
+bool CallStopOrExit(const Launcher& launcher, JNIEnv* env) {
+    // The name goes through the VM's own encoder: a main class with a non-ASCII name must be
+    // found here exactly as it was for main.
+    jvm::LocalRef<jclass> mainClass(env, jvm::FindClassByName(env, launcher.mainClass));
+    if (!mainClass) {
+        DescribeIfThrown(env);
+        return false;
+    }
+    jmethodID stop = env->GetStaticMethodID(mainClass.get(), "stop", "()V");
+    if (stop != nullptr) {
+        platform::Trace(L"stop request: calling " + launcher.mainClass + L".stop()");
+        env->CallStaticVoidMethodA(mainClass.get(), stop, nullptr);
+        return DescribeIfThrown(env);
+    }
+    // The NoSuchMethodError of the lookup is printed and cleared before System.exit runs.
+    DescribeIfThrown(env);
+    platform::Trace(L"stop request: no stop() in " + launcher.mainClass + L", calling System.exit(0)");
+    return CallSystemExit(env, 0);
+}
+
+}  // namespace
+
+bool CallSystemExit(JNIEnv* env, jint code) {
+    jvm::LocalRef<jclass> system(env, env->FindClass("java/lang/System"));
+    if (!system) {
+        DescribeIfThrown(env);
+        return false;
+    }
+    jmethodID exit = env->GetStaticMethodID(system.get(), "exit", "(I)V");
+    if (exit == nullptr) {
+        DescribeIfThrown(env);
+        return false;
+    }
+    env->CallStaticVoidMethod(system.get(), exit, code);
+    return DescribeIfThrown(env);
+}
+
+bool RequestJavaStop(Launcher& launcher) {
+    // IBM runtimes keep their launcher threads attached (the Java thread never detaches either).
+    const bool detach = !launcher.ibmRuntimeOnly();
+    JavaVM* vm = launcher.javaVm.load();
+    if (vm == nullptr) return false;
+    JNIEnv* env = nullptr;
+    // A VM destroyed since it was read answers with an error: the library is never unloaded.
+    if (vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK) return false;
+    bool result = CallStopOrExit(launcher, env);
+    if (detach) vm->DetachCurrentThread();
+    return result;
+}
+
+}  // namespace kestran::launcher
