@@ -22,15 +22,12 @@ bool PrepareLaunch(Launcher& launcher) {
     unsigned messageId = launcher.jvmType == 1 ? config::kMsgJreNotFoundServer : config::kMsgJreNotFound;
     std::wstring message = config::FormatMessageId(messageId, {range});
 
-    if (launcher.serviceMode) {
-        // A service has no interactive desktop: a dialog would wait for ever for an answer.
-        config::PrintErrorLine(message);
-        return false;
-    }
-
     std::wstring pickedFolder;
     std::wstring pickedLibraryPath;
-    int result = ui::ShowRuntimeNotFoundDialog(message, launcher.jvmType, pickedFolder, pickedLibraryPath);
+    // A service has no interactive desktop: a dialog would wait for ever for an answer.
+    int result = launcher.serviceMode
+                     ? ui::kDialogCannotShow
+                     : ui::ShowRuntimeNotFoundDialog(message, launcher.jvmType, pickedFolder, pickedLibraryPath);
     if (result == ui::kDialogCannotShow) {
         // Nobody can answer a dialog here: say it on the console rather than end silently,
         // with the address that the dialog would have offered as its link.

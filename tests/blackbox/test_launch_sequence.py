@@ -1,6 +1,8 @@
 """The launch sequence around the run: service mode started from a console, the order of
 the steps, and the exit code of each outcome."""
 
+import os
+
 ERROR_EXIT = 0xFFFFFFFF
 ERROR_FAILED_SERVICE_CONTROLLER_CONNECT = 1063
 
@@ -19,13 +21,14 @@ def test_service_started_from_a_console_finds_its_runtime_then_exits_with_1063(l
 
 
 def test_service_without_a_runtime_prints_the_error_and_opens_no_window(app):
-    # A dialog would wait for ever on a desktop that a service does not have: the run would time out.
+    # With a display, a dialog would open and wait for an answer: the run would time out.
     app.write_ini("[Java Runtime Environment]\nMain Class=com.example.Main\nMinimum Version=11\n"
                   "[Application]\nApplication Type=service\n")
-    result = app.run(timeout=20)
+    result = app.run(timeout=20, env={"DISPLAY": os.environ.get("DISPLAY") or ":" + os.environ.get(
+        "KESTRAN_XVFB_DISPLAY", "97")})
     assert result.exit_code == ERROR_EXIT, result
     assert result.stdout_lines == ["Error: The Java Runtime Environment (JRE) was not found. Please  download and "
-                                   "install a JRE (minimum version 11.0) from: "], result
+                                   "install a JRE (minimum version 11.0) from: https://adoptium.net/ "], result
 
 
 def test_service_type_is_compared_exactly(launch):
