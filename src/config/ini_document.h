@@ -1,5 +1,6 @@
-// An INI text held in memory (the base settings document). Names and keys match exactly;
-// the first match wins; duplicates are kept as separate records.
+// An INI text held in memory (the base settings document). It reads as the settings file
+// does: lines end at "\r\n" or "\n", names and keys match without regard to ASCII case,
+// a comment may follow a section header. The first match wins; duplicates stay separate.
 #pragma once
 
 #include <string>
@@ -19,7 +20,7 @@ struct IniSection {
 
 class IniDocument {
 public:
-    // Replaces the content. Lines end at "\r\n" only; a leading U+FEFF is dropped.
+    // Replaces the content. A leading U+FEFF is dropped.
     void parse(const std::wstring& text);
     // Leaves `out` untouched when the section or the key is missing.
     void getValue(const std::wstring& section, const std::wstring& key, std::wstring& out) const;
@@ -32,5 +33,13 @@ public:
 private:
     std::vector<IniSection> sections_;
 };
+
+// Section and key names are compared this way: the profile functions ignore ASCII case only.
+bool EqualsAsciiNoCase(const std::wstring& a, const std::wstring& b);
+
+// In a block of "key=value" lines, each ended by NUL (a section as the profile functions
+// give it), the trimmed value of the first line whose trimmed key matches `key`; false and
+// `out` untouched when none does.
+bool FindKeyInSectionBlock(const std::wstring& block, const std::wstring& key, std::wstring& out);
 
 }  // namespace kestran::config

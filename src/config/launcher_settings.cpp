@@ -200,7 +200,9 @@ bool LoadLauncherSettings(launcher::Launcher& launcher) {
 void WriteBackJrePath(const launcher::Launcher& launcher, const std::wstring& settingsFile,
                       const std::wstring& pickedFolder) {
     std::vector<std::wstring> targets;
-    if (launcher.serviceMode) {
+    // Without a per-user file (no product names, no APPDATA) the pick is remembered where the
+    // next start reads it: in the settings file, as for a service.
+    if (launcher.serviceMode || launcher::UserSettingsFilePath(launcher, false).empty()) {
         targets.push_back(settingsFile);
         std::wstring pairSettings;
         if (!launcher.pairProduct.empty() && ReplaceExtension(launcher.pairProduct, L"ini", pairSettings)) {

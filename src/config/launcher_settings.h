@@ -31,8 +31,9 @@ int ParseJvmType(const std::wstring& value);
 std::wstring ResolveJrePath(const std::wstring& value, const std::wstring& moduleFolder);
 bool IsYesAnyCase(const std::wstring& value);
 
-// Writes "JRE Path" after the runtime dialog: in service mode to the settings file (and the
-// pair's); otherwise to the per-user file (and the pair's per-user file). Failures ignored.
+// Writes "JRE Path" after the runtime dialog: in service mode, and when there is no per-user
+// file, to the settings file (and the pair's); otherwise to the per-user file (and the pair's
+// per-user file). Failures ignored.
 void WriteBackJrePath(const launcher::Launcher& launcher, const std::wstring& settingsFile,
                       const std::wstring& pickedFolder);
 

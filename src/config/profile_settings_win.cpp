@@ -62,6 +62,22 @@ public:
         }
     }
 
+    void getRawValue(const std::wstring& section, const std::wstring& key, std::wstring& out) const override {
+        // GetPrivateProfileStringW strips one pair of quotes around the whole value, which
+        // breaks a list whose first and last items are quoted; the section lines are raw.
+        std::wstring block(1024, L'\0');
+        DWORD length = 0;
+        for (;;) {
+            DWORD size = static_cast<DWORD>(block.size());
+            length = GetPrivateProfileSectionW(section.c_str(), block.data(), size, path().c_str());
+            if (length != size - 2 || size >= (1u << 30)) break;
+            block.assign(static_cast<size_t>(size) * 2, L'\0');
+        }
+        block.resize(length);
+        out.clear();
+        FindKeyInSectionBlock(block, key, out);
+    }
+
     void sectionNames(std::vector<std::wstring>& out) const override {
         std::wstring buffer;
         ReadNameList([this](wchar_t* list, DWORD size) { return GetPrivateProfileSectionNamesW(list, size, path().c_str()); },

@@ -21,6 +21,11 @@ public:
     virtual unsigned long readHead(unsigned char (&buffer)[4]) const = 0;
     // `out` always receives a string; empty for a missing file, section or key.
     virtual void getValue(const std::wstring& section, const std::wstring& key, std::wstring& out) const = 0;
+    // The value as written in the file, quotes included: for list and argument keys, whose
+    // items carry quotes of their own. Stores that never strip quotes give getValue's answer.
+    virtual void getRawValue(const std::wstring& section, const std::wstring& key, std::wstring& out) const {
+        getValue(section, key, out);
+    }
     // Names of all sections in file order, empty names skipped.
     virtual void sectionNames(std::vector<std::wstring>& out) const = 0;
     virtual bool setValue(const std::wstring& section, const std::wstring& key, const std::wstring& value) = 0;
@@ -43,6 +48,7 @@ public:
 
     unsigned long readHead(unsigned char (&buffer)[4]) const override { return file_->readHead(buffer); }
     void getValue(const std::wstring& section, const std::wstring& key, std::wstring& out) const override;
+    void getRawValue(const std::wstring& section, const std::wstring& key, std::wstring& out) const override;
     void sectionNames(std::vector<std::wstring>& out) const override { file_->sectionNames(out); }
     bool setValue(const std::wstring& section, const std::wstring& key, const std::wstring& value) override {
         return file_->setValue(section, key, value);
@@ -50,6 +56,9 @@ public:
     bool deleteFile() override { return file_->deleteFile(); }
 
 private:
+    using FileRead = void (SettingsStore::*)(const std::wstring&, const std::wstring&, std::wstring&) const;
+    void combine(const std::wstring& section, const std::wstring& key, FileRead read, std::wstring& out) const;
+
     std::unique_ptr<SettingsStore> file_;
     IniDocument base_;
 };

@@ -10,7 +10,8 @@ namespace kestran::launcher {
 
 // Sets the working directory to the launcher's folder; never fails the launch.
 void ApplyWorkingDirectory();
-// %APPDATA%\<Product Name without \?"|><:/*>\<Product Code>\<exe base name>.ini
+// %APPDATA%\<Product Name without \?"|><:/*>\<Product Code>\<exe base name>.ini; empty
+// without APPDATA, and when both names are empty.
 std::wstring UserSettingsFilePathFor(const std::wstring& exePath, const std::wstring& productName,
                                      const std::wstring& productCode, bool createDirectories);
 // The launcher's own per-user settings file; empty when the module path is unreadable.

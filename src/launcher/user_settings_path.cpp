@@ -17,6 +17,9 @@ std::wstring UserSettingsFilePathFor(const std::wstring& exePath, const std::wst
     for (wchar_t c : productName) {
         if (std::wstring(L"\\?\"|><:/*").find(c) == std::wstring::npos) productFolder.push_back(c);
     }
+    // Without either name the file would be "%APPDATA%\\<exe>.ini" in the root of APPDATA, a
+    // name any other program may use: there is no per-user file then.
+    if (productFolder.empty() && productCode.empty()) return {};
     path += L"\\" + productFolder;
     if (createDirectories) config::CreateFolder(path);
     path += L"\\" + productCode;

@@ -25,6 +25,16 @@ uint64_t SaturatingAppendDigit(uint64_t number, wchar_t digit) {
 
 bool StartsWith(const std::wstring& text, const wchar_t* prefix) { return text.rfind(prefix, 0) == 0; }
 
+// More digits than this name no size anyone means; they would only saturate.
+constexpr size_t kMaxDigits = 15;
+
+bool AllDigits(const std::wstring& text, size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) {
+        if (!IsDigit(text[i])) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool IsMemoryPercentOption(const std::wstring& token) {
@@ -54,6 +64,28 @@ NumberList ParseNumberList(const std::wstring& text) {
     return result;
 }
 
+bool IsWellFormedMemoryPercent(const std::wstring& token) {
+    if (!IsMemoryPercentOption(token)) return false;
+    size_t end = token.size() - 1;
+    if (end > 4 && token[end - 1] == L'%') --end;  // -Xmx50%P reads as -Xmx50P
+    size_t fields = 0;
+    bool anyDigit = false;
+    std::vector<uint64_t> numbers;
+    for (size_t from = 4; from <= end; ++fields) {
+        size_t colon = token.find(L':', from);
+        size_t to = colon == std::wstring::npos || colon > end ? end : colon;
+        if (fields == 3 || to - from > kMaxDigits || !AllDigits(token, from, to)) return false;
+        anyDigit = anyDigit || to > from;
+        uint64_t number = 0;
+        for (size_t i = from; i < to; ++i) number = number * 10 + static_cast<uint64_t>(token[i] - L'0');
+        numbers.push_back(number);
+        from = to + 1;
+    }
+    if (!anyDigit) return false;
+    // A floor above the ceiling is a contradiction, not a size.
+    return !(numbers.size() == 3 && numbers[2] != 0 && numbers[1] > numbers[2]);
+}
+
 uint64_t MemoryPercentKilobytes(const std::wstring& token, const MemoryStatus& memory) {
     NumberList list = ParseNumberList(token);
     uint64_t percentage = list.numbers.size() > 0 ? list.numbers[0] : 0;
@@ -75,28 +107,29 @@ uint64_t MemoryPercentKilobytes(const std::wstring& token, const MemoryStatus& m
 }
 
 std::wstring ResolveMemoryPercent(const std::wstring& token, const MemoryStatus& memory) {
+    // The VM explains a malformed size in its own words; an invented one it would accept.
+    if (!IsWellFormedMemoryPercent(token)) return token;
     size_t prefixLength = ParseNumberList(token).prefixLength;
     return token.substr(0, prefixLength) + std::to_wstring(MemoryPercentKilobytes(token, memory)) + L"K";
 }
 
 uint64_t ParseStackSize(const std::wstring& token) {
-    std::wstring value = token.size() > 4 ? token.substr(4) : std::wstring();
-    NumberList list = ParseNumberList(value);
-    if (list.prefixLength != 0 || list.numbers.size() != 1) return 0;
-
-    uint64_t number = list.numbers[0];
-    wchar_t last = value.back();
+    // Digits and at most one unit letter; anything else (-Xss1x, -Xss1.5m) the VM judges,
+    // and the Java thread gets the VM's default stack meanwhile.
+    if (token.size() <= 4) return 0;
+    size_t end = token.size();
     uint64_t multiplier = 1;
-    if (IsDigit(last)) {
-        number = SaturatingAppendDigit(number, last);
-    } else if (last == L'K' || last == L'k') {
-        multiplier = 1024;
-    } else if (last == L'M' || last == L'm') {
-        multiplier = 1048576;
-    } else if (last == L'G' || last == L'g') {
-        multiplier = 1073741824;
+    switch (token.back()) {
+        case L'K': case L'k': multiplier = 1024; --end; break;
+        case L'M': case L'm': multiplier = 1048576; --end; break;
+        case L'G': case L'g': multiplier = 1073741824; --end; break;
+        default: break;
     }
-    return SaturatingMultiply(number, multiplier);
+    if (end == 4 || end - 4 > kMaxDigits || !AllDigits(token, 4, end)) return 0;
+    uint64_t number = 0;
+    for (size_t i = 4; i < end; ++i) number = SaturatingAppendDigit(number, token[i]);
+    uint64_t bytes = SaturatingMultiply(number, multiplier);
+    return bytes == kMax ? 0 : bytes;
 }
 
 }  // namespace kestran::runtime

@@ -28,14 +28,20 @@ struct NumberList {
 // last character; other characters are skipped. Numbers saturate at UINT64_MAX.
 NumberList ParseNumberList(const std::wstring& text);
 
-// The option rewritten as prefix + size in kilobytes + "K". The size is written as an
+// A percentage option as it is meant: "-Xms"/"-Xmx"/"-Xss", then up to three ':'-separated
+// numbers of at most 15 digits (percentage, minimum MB, maximum MB; at least one digit), an
+// optional '%', the unit; a minimum above a non-zero maximum is not well formed.
+bool IsWellFormedMemoryPercent(const std::wstring& token);
+
+// The option rewritten as prefix + size in kilobytes + "K"; a token that is not well formed
+// is given back unchanged. The size is written as an
 // unsigned decimal whatever its magnitude (never negative or wrapped).
 std::wstring ResolveMemoryPercent(const std::wstring& token, const MemoryStatus& memory);
 // The percentage size in kilobytes, before it is written.
 uint64_t MemoryPercentKilobytes(const std::wstring& token, const MemoryStatus& memory);
 
-// Bytes of a token beginning with "-Xss": a decimal number with an optional K/M/G suffix
-// (any case); 0 for any other form. Saturates at UINT64_MAX.
+// Bytes of a token beginning with "-Xss": a decimal number of at most 15 digits with an
+// optional K/M/G suffix (any case); 0 for any other form and for a size beyond 64 bits.
 uint64_t ParseStackSize(const std::wstring& token);
 
 }  // namespace kestran::runtime

@@ -35,7 +35,7 @@ private:
 
 std::wstring BuildClassPath(const config::SettingsStore& settings, OptionSources& sources, ModulePathOnce& module) {
     std::wstring value;
-    settings.getValue(L"Class Path", L"Class Path", value);
+    settings.getRawValue(L"Class Path", L"Class Path", value);
     std::vector<std::wstring> items;
     config::SplitList(value, L";", items);
 
@@ -44,6 +44,8 @@ std::wstring BuildClassPath(const config::SettingsStore& settings, OptionSources
     };
     std::wstring classPath;
     for (std::wstring& item : items) {
+        // An item may be quoted for its spaces, as it would be on a command line.
+        StripQuotes(item);
         sources.ExpandEnvironment(item);
         if (!ClassPathItemNeedsSearch(item)) {
             classPath.append(item).append(1, L';');
@@ -93,28 +95,31 @@ bool AssembleVmOptionsFrom(launcher::Launcher& launcher, const config::SettingsS
         if (module.Get(modulePath)) classPath = modulePath + L";" + classPath;
     }
 
+    // Without a class path the VM still gets everything else the settings say: its own
+    // default class path may be all the application needs, and a "-Djava.class.path=" among
+    // the parameters must not be lost.
     if (classPath.empty()) {
         config::PrintErrorLine(config::FormatMessageId(config::kMsgNoClassPath));
-        return false;
+    } else {
+        // Each item was expanded on its own: expanding the whole option again would turn a
+        // file name or a variable's value that holds %NAME% into something else.
+        AppendNarrowOption(launcher, L"-Djava.class.path=" + classPath);
     }
 
-    std::vector<std::wstring> options;
-    options.push_back(L"-Djava.class.path=" + classPath);
-
     std::wstring parameters;
-    settings.getValue(L"Java Runtime Environment", L"Virtual Machine Parameters", parameters);
+    settings.getRawValue(L"Java Runtime Environment", L"Virtual Machine Parameters", parameters);
     if (!parameters.empty()) {
         MemoryStatus memory = sources.Memory();
+        std::vector<std::wstring> options;
         for (std::wstring& token : SplitVmParameters(parameters)) {
             AddVmParameter(std::move(token), memory, launcher.threadStackSize, options);
         }
-    }
-
-    // Expanded only now, so that %NAME% inside an option takes no part in the percentage
-    // arithmetic above.
-    for (std::wstring& option : options) {
-        sources.ExpandEnvironment(option);
-        AppendNarrowOption(launcher, option);
+        // Expanded only now, so that %NAME% inside an option takes no part in the percentage
+        // arithmetic above.
+        for (std::wstring& option : options) {
+            sources.ExpandEnvironment(option);
+            AppendNarrowOption(launcher, option);
+        }
     }
 
     std::wstring value;
@@ -128,7 +133,7 @@ bool AssembleVmOptionsFrom(launcher::Launcher& launcher, const config::SettingsS
     settings.getValue(L"Application", L"Error Append", value);
     launcher.errorAppend = value == L"yes";
 
-    settings.getValue(L"Application", L"Cmd", launcher.cmdText);
+    settings.getRawValue(L"Application", L"Cmd", launcher.cmdText);
     if (!launcher.cmdText.empty()) {
         std::wstring cmd = launcher.cmdText;
         sources.ExpandEnvironment(cmd);
@@ -138,7 +143,7 @@ bool AssembleVmOptionsFrom(launcher::Launcher& launcher, const config::SettingsS
             if (!argument.empty()) launcher.arguments.push_back(std::move(argument));
         }
     }
-    return true;
+    return !classPath.empty();
 }
 
 bool AssembleVmOptions(launcher::Launcher& launcher) {

@@ -11,8 +11,9 @@
 
 namespace kestran::runtime {
 
-// Appends to vmOptions and arguments; false (after message 209) when the class path is empty,
-// false without a message when there is no settings file.
+// Appends to vmOptions and arguments; false when the class path is empty (after message 209,
+// with every other option still assembled), false without a message when there is no
+// settings file.
 bool AssembleVmOptions(launcher::Launcher& launcher);
 
 // What the assembly needs from the platform; a fake stands in for it in tests.

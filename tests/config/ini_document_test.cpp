@@ -37,10 +37,12 @@ TEST(IniDocumentTest, ParseAndLookupTable) {
         {L"plain entry", L"[A]\r\nk=v", L"A", L"k", L"v"},
         {L"missing key", L"[A]\r\nk=v", L"A", L"j", kMissing},
         {L"missing section", L"[A]\r\nk=v", L"B", L"k", kMissing},
-        {L"names are case-sensitive", L"[A]\r\nk=v", L"a", L"k", kMissing},
-        {L"keys are case-sensitive", L"[A]\r\nk=v", L"A", L"K", kMissing},
-        {L"bare line feed does not end a line", L"[A]\r\nx=1\ny=2", L"A", L"x", L"1\ny=2"},
-        {L"bare line feed after header hides it", L"[A]\nk=v", L"A", L"k", kMissing},
+        {L"names ignore ASCII case", L"[Java Runtime]\r\nk=v", L"java RUNTIME", L"k", L"v"},
+        {L"keys ignore ASCII case", L"[A]\r\nmain class=v", L"A", L"Main Class", L"v"},
+        {L"other case differences count", L"[\x00C4]\r\nk=v", L"\x00E4", L"k", kMissing},
+        {L"bare line feed ends a line", L"[A]\r\nx=1\ny=2", L"A", L"y", L"2"},
+        {L"line feed only", L"[A]\nk=v\n", L"A", L"k", L"v"},
+        {L"comment after a header", L"[A] ; note]\r\n[B]\t;x\r\nk=v", L"B", L"k", L"v"},
         {L"header keeps inner spaces", L"[ A ]\r\nk=v", L" A ", L"k", L"v"},
         {L"spaced header is not A", L"[ A ]\r\nk=v", L"A", L"k", kMissing},
         {L"keys under a second [A] are never found", L"[A]\r\nk=1\r\n[A]\r\nj=2", L"A", L"j", kMissing},
@@ -85,10 +87,10 @@ TEST(IniDocumentTest, SectionNamesInFileOrderWithDuplicates) {
     EXPECT_TRUE(names.empty());
 }
 
-TEST(IniDocumentTest, TextWithoutCarriageReturnsHasNoSections) {
+TEST(IniDocumentTest, TextWithoutCarriageReturnsHasItsSections) {
     IniDocument doc;
     doc.parse(L"[A]\nk=v\n[B]\nj=w\n");
-    EXPECT_TRUE(doc.sections().empty());
+    EXPECT_EQ(SectionNames(doc), (Names{L"A", L"B"}));
 }
 
 TEST(IniDocumentTest, EntriesKeepOrderAndDuplicates) {

@@ -84,3 +84,20 @@ TEST(LayeredSettingsOnAFile, PlusSectionExtendsTheValue) {
 }
 
 }  // namespace
+
+// List keys carry quotes of their own: the platform's stripping of one pair around the whole
+// value must not reach them, while single values keep it.
+TEST(ProfileSettings, RawValuesKeepTheirQuotes) {
+    std::wstring path = WriteFile(L"quoted.ini",
+                                  "[A]\r\nMain Class=\"com.example.Main\"\r\n"
+                                  "cmd = \"first arg\" \"second arg\" \r\n"
+                                  "CP=\"C:\\a b\\x.jar\";\"C:\\c d\\y.jar\"\r\n");
+    std::wstring raw;
+    OpenProfileSettings(path)->getRawValue(L"a", L"CMD", raw);
+    EXPECT_EQ(raw, L"\"first arg\" \"second arg\"");
+    OpenProfileSettings(path)->getRawValue(L"A", L"CP", raw);
+    EXPECT_EQ(raw, L"\"C:\\a b\\x.jar\";\"C:\\c d\\y.jar\"");
+    OpenProfileSettings(path)->getRawValue(L"A", L"Missing", raw);
+    EXPECT_EQ(raw, L"");
+    EXPECT_EQ(Value(path, L"A", L"Main Class"), L"com.example.Main");
+}

@@ -38,15 +38,18 @@ TEST(WriteBackJrePath, PerUserFilesOfTheLauncherAndItsPair) {
     EXPECT_EQ(ReadJrePath(pair), L"D:\\Picked\\jre");
 }
 
-TEST(WriteBackJrePath, ServiceModeWritesTheSettingsFiles) {
-    launcher::Launcher launcher;
-    launcher.serviceMode = true;
-    std::wstring folder = Temp(L"kestran-service-");
-    CreateDirectoryW(folder.c_str(), nullptr);
-    launcher.pairProduct = folder + L"\\Tool32.exe";
-    config::WriteBackJrePath(launcher, folder + L"\\Tool.ini", L"E:\\jre");
-    EXPECT_EQ(ReadJrePath(folder + L"\\Tool.ini"), L"E:\\jre");
-    EXPECT_EQ(ReadJrePath(folder + L"\\Tool32.ini"), L"E:\\jre");
+// A service, and a launcher without product names (it has no per-user file).
+TEST(WriteBackJrePath, ServiceModeOrNoPerUserFileWritesTheSettingsFiles) {
+    for (bool service : {true, false}) {
+        launcher::Launcher launcher;
+        launcher.serviceMode = service;
+        std::wstring folder = Temp(service ? L"kestran-service-" : L"kestran-nameless-");
+        CreateDirectoryW(folder.c_str(), nullptr);
+        launcher.pairProduct = folder + L"\\Tool32.exe";
+        config::WriteBackJrePath(launcher, folder + L"\\Tool.ini", L"E:\\jre");
+        EXPECT_EQ(ReadJrePath(folder + L"\\Tool.ini"), L"E:\\jre") << service;
+        EXPECT_EQ(ReadJrePath(folder + L"\\Tool32.ini"), L"E:\\jre") << service;
+    }
 }
 
 }  // namespace

@@ -12,6 +12,8 @@ TEST(UserSettingsFilePath, LayoutFromAppDataProductAndExeName) {
               L"C:\\Users\\u\\AppData\\Roaming\\MyApp\\7\\Tool.ini");
     EXPECT_EQ(UserSettingsFilePathFor(L"C:\\Apps\\my.tool.exe", L"a\\?\"|><:/*b", L"", false),
               L"C:\\Users\\u\\AppData\\Roaming\\ab\\\\my.tool.ini");
+    EXPECT_EQ(UserSettingsFilePathFor(L"C:\\Apps\\Tool.exe", L"", L"", false), L"");  // not APPDATA\Tool.ini
+    EXPECT_EQ(UserSettingsFilePathFor(L"C:\\Apps\\Tool.exe", L":*", L"", false), L"");
 }
 
 TEST(UserSettingsFilePath, NoPerUserFileWithoutAppData) {

@@ -74,10 +74,13 @@ public:
 
     bool moduleKnown = true;
     int modulePathCalls = 0;
-    std::map<std::wstring, std::wstring> environment = {{L"APPDATA", L"C:\\Users\\u\\AppData"}, {L"LOGS", L"D:\\logs"}};
+    std::map<std::wstring, std::wstring> environment = {{L"APPDATA", L"C:\\Users\\u\\AppData"}, {L"LOGS", L"D:\\logs"}, {L"PCTOS", L"%OS%"},
+                                                           {L"OS", L"Windows_NT"}, {L"TEMP", L"T"}};
     std::map<std::wstring, Wide> disk = {
         {L"C:\\app\\lib\\*.jar", {L"a.jar"}},
         {L"C:\\app\\app.jar", {L"app.jar"}},
+        {L"C:\\app\\%OS%.jar", {L"%OS%.jar"}},
+        {L"C:\\app\\jars\\*.jar", {L"%TEMP%.jar"}},
     };
 };
 
@@ -114,6 +117,9 @@ TEST(VmOptions, BuildsTheClassPathItemByItem) {
          "-Djava.class.path=C:\\app\\app.jar;C:\\gone\\nothing.jar;"},  // absolute: disk not asked
         {L"%UNSET%\\z.jar", L"", "-Djava.class.path="},                   // relative after expansion, not on disk
         {L"C:\\a.jar;C:\\a.jar", L"Yes please", "-Djava.class.path=C:\\a.jar;C:\\a.jar;"},
+        {L"\"C:\\a b\\x.jar\";\"C:\\c d\\y.jar\"", L"", "-Djava.class.path=C:\\a b\\x.jar;C:\\c d\\y.jar;"},
+        {L"%PCTOS%.jar;jars\\*.jar", L"",  // a value or a file name holding %...% is not expanded again
+         "-Djava.class.path=C:\\app\\%OS%.jar;C:\\app\\jars\\%TEMP%.jar;"},
     };
     for (const Case& c : cases) {
         FakeSources sources;
@@ -131,20 +137,21 @@ TEST(VmOptions, BuildsTheClassPathItemByItem) {
     }
 }
 
-TEST(VmOptions, EmptyClassPathPrints209AndReadsNothingElse) {
+TEST(VmOptions, EmptyClassPathPrints209AndAssemblesTheRest) {
     FakeSources sources;
     Assembly run;
     run.launcher.vmOptions.push_back("-Djava.library.path=L");
     run.launcher.arguments.push_back(L"first");
-    FakeSettings settings({{kParameters, L"-Xss2m"}, {kCmd, L"extra"}, {{L"Application", L"Output File"}, L"o.txt"}});
+    FakeSettings settings({{kParameters, L"-Djava.class.path=C:\\x.jar -Xss2m"},
+                           {kCmd, L"extra"},
+                           {{L"Application", L"Output File"}, L"o.txt"}});
     testing::internal::CaptureStdout();
     EXPECT_FALSE(AssembleVmOptionsFrom(run.launcher, settings, sources));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Java Class Path was not specified in INI file. \n");
-    EXPECT_EQ(run.launcher.vmOptions, Narrow{"-Djava.library.path=L"});
-    EXPECT_EQ(run.launcher.arguments, Wide{L"first"});
-    EXPECT_EQ(run.launcher.threadStackSize, 0u);
-    EXPECT_TRUE(run.launcher.outputFile.empty());
-    EXPECT_EQ(settings.read, (Wide{L"Class Path", L"Embedded Jar"}));
+    EXPECT_EQ(run.launcher.vmOptions, (Narrow{"-Djava.library.path=L", "-Djava.class.path=C:\\x.jar", "-Xss2m"}));
+    EXPECT_EQ(run.launcher.arguments, (Wide{L"first", L"extra"}));
+    EXPECT_EQ(run.launcher.threadStackSize, 2097152u);
+    EXPECT_EQ(run.launcher.outputFile, L"o.txt");
 }
 
 TEST(VmOptions, UnreadableModulePathSkipsRelativeItemsAndIsAskedOnce) {
@@ -180,7 +187,7 @@ TEST(VmOptions, EnvironmentIsExpandedAfterThePipeline) {
     sources.environment[L"SIZE"] = L"2m";
     Assembly run;
     Assemble(run, {{kClassPath, L"C:\\x.jar"}, {kParameters, L"-Xmx%PCT%P -Xss%SIZE%"}}, sources);
-    EXPECT_EQ(run.launcher.vmOptions, (Narrow{"-Djava.class.path=C:\\x.jar;", "-Xmx50P0K", "-Xss2m"}));
+    EXPECT_EQ(run.launcher.vmOptions, (Narrow{"-Djava.class.path=C:\\x.jar;", "-Xmx50P", "-Xss2m"}));
     EXPECT_EQ(run.launcher.threadStackSize, 0u);
 }
 
@@ -221,8 +228,8 @@ TEST(VmOptions, HugeSettingsDoNotBreakTheAssembly) {
     Assemble(run, {{kClassPath, classPath}, {kParameters, parameters}}, sources);
     EXPECT_TRUE(run.result);
     ASSERT_EQ(run.launcher.vmOptions.size(), 4u);
-    EXPECT_EQ(run.launcher.vmOptions[2], "-Xmx18446744073709551615K");
-    EXPECT_EQ(run.launcher.threadStackSize, UINT64_MAX);
+    EXPECT_EQ(run.launcher.vmOptions[2], "-Xmx99999999999999999999999999P");
+    EXPECT_EQ(run.launcher.threadStackSize, 0u);
 }
 
 }  // namespace
