@@ -163,7 +163,7 @@ bool LoadLauncherSettings(launcher::Launcher& launcher) {
     std::wstring settingsFile;
     if (!launcher::GetModulePath(modulePath)) return false;
     if (!ReplaceExtension(modulePath, L"ini", settingsFile)) {
-        platform::Trace(L"no settings file path (the launcher's path has no '.')");
+        PrintErrorLine(FormatMessageId(kMsgNoDotInPath, {modulePath}));
         return false;
     }
     if (platform::TraceEnabled()) {
@@ -184,6 +184,14 @@ bool LoadLauncherSettings(launcher::Launcher& launcher) {
 
     auto layered = OpenLayeredSettings(settingsFile);
     if (ReadLauncherSettings(launcher, *layered, userSettings.get(), FolderOf(modulePath)) == SettingsResult::NoMainClass) {
+        // Most often the settings file itself is missing; say that first, naming it.
+        FileSearch search;
+        FoundFile found;
+        if (!search.First(settingsFile, found)) {
+            PrintErrorLine(FormatMessageId(kMsgSettingsFileMissing, {settingsFile}));
+        } else if (found.isDirectory) {
+            PrintErrorLine(FormatMessageId(kMsgSettingsFileIsFolder, {settingsFile}));
+        }
         std::wstring text;
         Messages().LoadMessage(kMsgNoMainClass, text);
         PrintErrorLine(text);

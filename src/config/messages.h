@@ -1,5 +1,5 @@
-// The message table (ids 202-230, 248, 252) and its formatting. On Windows the table is the
-// string resource of the executable, in the thread's language; elsewhere a catalogue is installed.
+// The message table (ids 202-230, 240-246, 248, 252) and its formatting. On Windows the table is
+// the string resource of the executable, in the thread's language; elsewhere a catalogue is installed.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +38,14 @@ enum MessageId : unsigned {
     kMsgReasonNoMemory = 228,
     kMsgReasonExists = 229,
     kMsgReasonInvalid = 230,
+    // Explanations printed on a line of their own after the line of a failure.
+    kMsgNoDotInPath = 240,
+    kMsgSettingsFileMissing = 241,
+    kMsgSettingsFileIsFolder = 242,
+    kMsgMissingExport = 243,
+    kMsgRuntimeIs32Bit = 244,
+    kMsgNoSecondHandOver = 245,
+    kMsgPairIsSelf = 246,
     kMsgServiceManagerOnly = 248,  // started from a console while set up as a service
     kMsgForwardTooLong = 252,      // the arguments of a later instance do not fit the shared block
 };

@@ -29,6 +29,8 @@ std::wstring FileNameOf(const std::wstring& path);
 bool ReplaceExtension(const std::wstring& path, const std::wstring& extension, std::wstring& out);
 
 // Platform operations (Win32 on Windows).
+// The full path of `path` against the current directory; `path` itself when that fails.
+std::wstring FullPath(const std::wstring& path);
 struct FoundFile {
     std::wstring name;    // the match's file name
     std::wstring folder;  // full path of the folder that holds it

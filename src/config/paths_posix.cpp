@@ -15,6 +15,7 @@ namespace fs = std::filesystem;
 namespace kestran::config {
 
 std::wstring PlatformPath(const std::wstring& path) { return path; }
+std::wstring FullPath(const std::wstring& path) { return path; }
 
 struct FileSearch::State {
     std::vector<FoundFile> matches;

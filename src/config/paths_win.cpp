@@ -30,6 +30,11 @@ std::wstring PlatformPath(const std::wstring& path) {
     return WithLongPathPrefix(full.empty() ? path : full);
 }
 
+std::wstring FullPath(const std::wstring& path) {
+    std::wstring full = path.empty() ? std::wstring() : FullPathName(path);
+    return full.empty() ? path : full;
+}
+
 struct FileSearch::State {
     platform::UniqueFindHandle handle;
     std::wstring folder;

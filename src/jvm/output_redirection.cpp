@@ -1,5 +1,8 @@
 #include "jvm/output_redirection.h"
 
+#include <algorithm>
+#include <cwctype>
+
 #include "config/paths.h"
 #include "jvm/date_stamp.h"
 #include "jvm/local_ref.h"
@@ -11,9 +14,15 @@ namespace {
 
 bool HasStamp(const std::wstring& name) { return !name.empty() && name.find(L'%') != std::wstring::npos; }
 
-void RedirectOne(JNIEnv* env, const std::wstring& fileName, bool append, const char* setterName,
+bool SameFileName(const std::wstring& a, const std::wstring& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+               return x == y || std::towlower(static_cast<wint_t>(x)) == std::towlower(static_cast<wint_t>(y));
+           });
+}
+
+void RedirectOne(JNIEnv* env, const std::wstring& fileName, bool append, SystemStreams streams,
                  const wchar_t* streamName) {
-    bool redirected = RedirectSystemStream(env, fileName, append, setterName);
+    bool redirected = RedirectSystemStream(env, fileName, append, streams);
     if (!redirected && env->ExceptionCheck()) env->ExceptionDescribe();
     if (platform::TraceEnabled()) {
         platform::Trace(std::wstring(streamName) + (redirected ? L" redirected to " : L" not redirected to ") +
@@ -32,11 +41,17 @@ void RedirectStandardStreams(launcher::Launcher& launcher) {
         if (HasStamp(launcher.outputFile)) ExpandDateTimeStamp(launcher.outputFile, now);
         if (HasStamp(launcher.errorFile)) ExpandDateTimeStamp(launcher.errorFile, now);
     }
-    if (!launcher.outputFile.empty()) RedirectOne(env, launcher.outputFile, launcher.outputAppend, "setOut", L"System.out");
-    if (!launcher.errorFile.empty()) RedirectOne(env, launcher.errorFile, launcher.errorAppend, "setErr", L"System.err");
+    // One file for both streams is opened once: a second open would truncate what the first
+    // stream writes, or interleave two buffers at different file positions.
+    if (!launcher.outputFile.empty() && SameFileName(launcher.outputFile, launcher.errorFile)) {
+        RedirectOne(env, launcher.outputFile, launcher.outputAppend, SystemStreams::Both, L"System.out and System.err");
+        return;
+    }
+    if (!launcher.outputFile.empty()) RedirectOne(env, launcher.outputFile, launcher.outputAppend, SystemStreams::Out, L"System.out");
+    if (!launcher.errorFile.empty()) RedirectOne(env, launcher.errorFile, launcher.errorAppend, SystemStreams::Err, L"System.err");
 }
 
-bool RedirectSystemStream(JNIEnv* env, const std::wstring& fileName, bool append, const char* setterName) {
+bool RedirectSystemStream(JNIEnv* env, const std::wstring& fileName, bool append, SystemStreams streams) {
     // A folder that cannot be made shows up as the FileOutputStream's own exception below.
     config::EnsureParentDirectories(fileName);
     LocalRef<jstring> name(env, NewJavaString(env, fileName));
@@ -47,12 +62,19 @@ bool RedirectSystemStream(JNIEnv* env, const std::wstring& fileName, bool append
     if (!printStream) return false;
     LocalRef<jclass> systemClass(env, env->FindClass("java/lang/System"));
     if (!systemClass) return false;
-    jmethodID setter = env->GetStaticMethodID(systemClass.get(), setterName, "(Ljava/io/PrintStream;)V");
-    if (setter == nullptr) return false;
-    env->CallStaticVoidMethod(systemClass.get(), setter, printStream.get());
-    if (env->ExceptionCheck()) {
-        env->ExceptionDescribe();
-        return false;
+    const struct {
+        const char* name;
+        bool wanted;
+    } setters[] = {{"setOut", streams != SystemStreams::Err}, {"setErr", streams != SystemStreams::Out}};
+    for (const auto& entry : setters) {
+        if (!entry.wanted) continue;
+        jmethodID setter = env->GetStaticMethodID(systemClass.get(), entry.name, "(Ljava/io/PrintStream;)V");
+        if (setter == nullptr) return false;
+        env->CallStaticVoidMethod(systemClass.get(), setter, printStream.get());
+        if (env->ExceptionCheck()) {
+            env->ExceptionDescribe();
+            return false;
+        }
     }
     return true;
 }

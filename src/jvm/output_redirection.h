@@ -11,14 +11,17 @@ namespace kestran::jvm {
 
 // Right after the VM exists, on its creating thread: expands the date/time stamps of
 // outputFile and errorFile (one local time for both; the expanded names replace the members),
-// then redirects System.out and System.err. Failures leave the stream as it was, after the VM
+// then redirects System.out and System.err (through one stream when both name the same file,
+// opened as "Output Append" says). Failures leave the stream as it was, after the VM
 // has described the Java exception; they never fail the launch.
 void RedirectStandardStreams(launcher::Launcher& launcher);
 
-// Creates the missing folders of `fileName`, opens it (appending or truncating) and calls
-// java.lang.System's `setterName` ("setOut" or "setErr") with a PrintStream over it. True when
-// the setter ran without an exception; on false an exception may be left pending.
-bool RedirectSystemStream(JNIEnv* env, const std::wstring& fileName, bool append, const char* setterName);
+enum class SystemStreams { Out, Err, Both };
+
+// Creates the missing folders of `fileName`, opens it (appending or truncating) and hands one
+// PrintStream over it to java.lang.System's setOut, setErr or both. True when the setters ran
+// without an exception; on false an exception may be left pending.
+bool RedirectSystemStream(JNIEnv* env, const std::wstring& fileName, bool append, SystemStreams streams);
 
 // new java.io.FileOutputStream(name, append) as a local reference, or null (exception pending).
 jobject NewFileOutputStream(JNIEnv* env, jstring name, bool append);

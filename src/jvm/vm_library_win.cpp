@@ -2,6 +2,8 @@
 
 #include "config/messages.h"
 #include "jvm/vm_library.h"
+#include "launcher/pe_header.h"
+#include "launcher/pe_image_view_win.h"
 #include "platform/trace.h"
 
 namespace kestran::jvm {
@@ -46,6 +48,12 @@ bool LoadVmLibrary(launcher::Launcher& launcher, const std::wstring& libraryPath
     if (module == nullptr) {
         DWORD error = GetLastError();
         config::PrintErrorLine(config::FormatMessageId(config::kMsgVmLibraryLoadFailed, {libraryPath, error}));
+        if (error == ERROR_BAD_EXE_FORMAT) {
+            const launcher::PeImageView image(libraryPath);
+            if (image.valid() && image.machine() == launcher::kMachineI386) {
+                config::PrintErrorLine(config::FormatMessageId(config::kMsgRuntimeIs32Bit, {libraryPath}));
+            }
+        }
         return false;
     }
 
@@ -54,13 +62,16 @@ bool LoadVmLibrary(launcher::Launcher& launcher, const std::wstring& libraryPath
     if (entries.createJavaVm == nullptr) {
         DWORD error = GetLastError();
         config::PrintPlatformError(config::kMsgNoCreateJavaVm, error);
+        config::PrintErrorLine(config::FormatMessageId(config::kMsgMissingExport, {L"JNI_CreateJavaVM"}));
         return false;
     }
     entries.getDefaultJavaVmInitArgs =
         ProcAs<GetDefaultJavaVmInitArgsFn>(GetProcAddress(module, "JNI_GetDefaultJavaVMInitArgs"));
     if (entries.getDefaultJavaVmInitArgs == nullptr) {
         DWORD error = GetLastError();
+        // 212 names CreateJavaVM whichever export is missing; the next line names the right one.
         config::PrintPlatformError(config::kMsgNoCreateJavaVm, error);
+        config::PrintErrorLine(config::FormatMessageId(config::kMsgMissingExport, {L"JNI_GetDefaultJavaVMInitArgs"}));
         return false;
     }
     entries.findClassFromBootLoader =

@@ -79,6 +79,7 @@ public:
     uint64_t threadStackSize = 0;        // bytes; 0 = the executable's default
     void* readyEvent = nullptr;          // HANDLE, manual reset
     bool handOverToPair = false;
+    bool startedByHandOver = false;      // this process is the pair program of a hand-over
 
     jvm::VmEntryPoints vmEntryPoints;    // JNI_CreateJavaVM, JNI_GetDefaultJavaVMInitArgs, JVM_FindClassFromBootLoader
 

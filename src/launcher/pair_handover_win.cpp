@@ -5,12 +5,42 @@
 #include <vector>
 
 #include "config/messages.h"
+#include "config/paths.h"
+#include "launcher/launch_steps.h"
+#include "platform/environment.h"
 #include "platform/handles_win.h"
 #include "platform/trace.h"
 
 namespace kestran::launcher {
+namespace {
+
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    const std::wstring fullA = config::FullPath(a);
+    const std::wstring fullB = config::FullPath(b);
+    return fullA.size() == fullB.size() &&
+           CompareStringOrdinal(fullA.c_str(), static_cast<int>(fullA.size()), fullB.c_str(),
+                                static_cast<int>(fullB.size()), TRUE) == CSTR_EQUAL;
+}
+
+// A pair program that hands over again starts the next one, and so on without end: two
+// launchers naming each other, or one naming itself, would fill the machine with processes.
+bool HandOverAllowed(const Launcher& launcher) {
+    if (launcher.startedByHandOver) {
+        config::PrintErrorLine(config::FormatMessageId(config::kMsgNoSecondHandOver, {launcher.pairProduct}));
+        return false;
+    }
+    std::wstring ownPath;
+    if (GetModulePath(ownPath) && SameFile(ownPath, launcher.pairProduct)) {
+        config::PrintErrorLine(config::FormatMessageId(config::kMsgPairIsSelf, {launcher.pairProduct}));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 uint32_t HandOverToPair(Launcher& launcher) {
+    if (!HandOverAllowed(launcher)) return 0xFFFFFFFFu;
     // CreateProcessW may write into its command-line argument, so both texts are copies.
     std::vector<wchar_t> application(launcher.pairProduct.begin(), launcher.pairProduct.end());
     application.push_back(L'\0');
@@ -19,6 +49,8 @@ uint32_t HandOverToPair(Launcher& launcher) {
     std::vector<wchar_t> commandLine(commandText.begin(), commandText.end());
     commandLine.push_back(L'\0');
 
+    // Inherited by the pair program only: this process ends or just waits from here on.
+    platform::SetEnvironmentText(kHandOverMark, L"1");
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};

@@ -1,6 +1,7 @@
 #include "config/launcher_settings.h"
 #include "config/messages.h"
 #include "launcher/launch_steps.h"
+#include "launcher/pair_handover.h"
 #include "launcher/process_environment.h"
 #include "launcher/single_instance.h"
 #include "platform/trace.h"
@@ -10,6 +11,7 @@
 namespace kestran::launcher {
 
 bool PrepareLaunch(Launcher& launcher) {
+    launcher.startedByHandOver = TakeHandOverMark();
     ParseCommandLine(launcher, launcher.arguments);
     if (!config::LoadLauncherSettings(launcher)) return false;
     if (!AcquireSingleInstance(launcher)) return false;

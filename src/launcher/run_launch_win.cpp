@@ -38,8 +38,10 @@ uint32_t RunLaunch(Launcher& launcher) {
     platform::Trace(L"Java thread stack size " + std::to_wstring(launcher.threadStackSize) +
                     (launcher.threadStackSize == 0 ? L" (the executable's default)" : L""));
 
+    // The size is what to reserve: as a commit size, -Xss512m would take 512 MiB of memory
+    // up front instead of address space that the stack grows into.
     platform::UniqueHandle thread(CreateThread(nullptr, static_cast<SIZE_T>(launcher.threadStackSize), JavaThreadProc,
-                                               &launcher, 0, nullptr));
+                                               &launcher, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     if (thread) {
         WaitForSingleObject(thread.get(), INFINITE);
         DWORD exitCode = 0xFFFFFFFFu;

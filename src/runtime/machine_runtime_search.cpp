@@ -19,6 +19,7 @@ public:
     std::wstring ExpandEnvironment(const std::wstring& text) const override {
         return config::ExpandedEnvironment(text);
     }
+    std::wstring FullPath(const std::wstring& path) const override { return config::FullPath(path); }
     void CheckVmLibraryMachine(launcher::Launcher& launcher) const override {
         launcher::CheckVmLibraryMachine(launcher);
     }

@@ -332,6 +332,11 @@ bool FindJavaRuntime(launcher::Launcher& launcher, const RuntimeSearchHost& host
 
     if (!found) {
         std::wstring expanded = host.ExpandEnvironment(kJavaHomeVariable);
+        // A relative JAVA_HOME is taken against the current directory now: probed relative but
+        // loaded by a relative name, jvm.dll would be looked for along the DLL search path.
+        if (!expanded.empty() && expanded != kJavaHomeVariable && !config::IsAbsolutePath(expanded)) {
+            expanded = host.FullPath(expanded);
+        }
         if (expanded == kJavaHomeVariable) {
             if (trace) TraceLine(L"JAVA_HOME: not set");
         } else if (!WithTrailingBackslash(expanded, folder)) {

@@ -26,6 +26,8 @@ public:
     virtual bool LauncherFolder(std::wstring& out) const = 0;
     // The text with environment variables expanded; empty when expansion fails.
     virtual std::wstring ExpandEnvironment(const std::wstring& text) const = 0;
+    // The full path of `path` against the current directory.
+    virtual std::wstring FullPath(const std::wstring& path) const = 0;
     // Decides handOverToPair from the machine type of vmLibraryPath.
     virtual void CheckVmLibraryMachine(launcher::Launcher& launcher) const = 0;
 };

@@ -42,10 +42,11 @@ def test_missing_main_class_is_reported_in_the_system_language(app, language):
     b"[Application]\r\nMain Class=com.example.Main\r\n",  # in the wrong section
 ], ids=["missing", "empty", "binary", "utf16-no-keys", "plus-section-only", "blank", "wrong-section"])
 def test_unusable_settings_give_the_main_class_error(app, content):
+    missing = [] if content is not None else [f"Error: The settings file {app.win(app.ini)} was not found. "]
     if content is not None:
         app.write_ini(content)
     result = app.run()
-    assert result.stdout_lines == [NO_MAIN_CLASS[None]]
+    assert result.stdout_lines == missing + [NO_MAIN_CLASS[None]]
     assert result.exit_code == ERROR_EXIT
 
 
@@ -133,8 +134,8 @@ def test_launcher_path_without_a_dot_has_no_settings_file(make_app, tmp_path):
         pytest.skip("the temporary folder holds a dot")
     result = app.run(trace=True)
     assert result.exit_code == ERROR_EXIT
-    assert result.stdout_lines == []
-    assert "no settings file path" in result.stderr
+    assert result.stdout_lines == [f"Error: The launcher's path {app.win(app.exe)} holds no '.', "
+                                   "so no settings file can be named after it. "]
 
 
 def stamp_base_settings(app, text: str, tmp_path):

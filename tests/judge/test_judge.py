@@ -271,6 +271,13 @@ def test_streams_go_to_files_truncated_and_appended_with_folders_created(tmp_pat
     assert err_file.read_text() == "earlier line\nto err\nto err\n"
 
 
+@pytest.mark.parametrize("error_name", ["both.log", "BOTH.LOG"])
+def test_one_file_for_both_streams_keeps_both(tmp_path, error_name):
+    run = judge("judge/Streams", options=("--out", str(tmp_path / "both.log"), "--err", str(tmp_path / error_name)))
+    assert run.code == 0, run
+    assert (tmp_path / "both.log").read_text() == "to out\nto err\n"
+
+
 def test_output_file_that_cannot_be_opened_leaves_the_stream_unchanged(tmp_path):
     err_file = tmp_path / "err.log"
     run = judge("judge/Streams", options=("--out", str(tmp_path), "--err", str(err_file)), trace=True)

@@ -86,6 +86,7 @@ public:
     std::wstring ExpandEnvironment(const std::wstring& text) const override {
         return text == L"%JAVA_HOME%" ? javaHome : text;
     }
+    std::wstring FullPath(const std::wstring& path) const override { return L"C:\\cwd\\" + path; }
     void CheckVmLibraryMachine(launcher::Launcher& launcher) const override {
         ++machineChecks;
         launcher.handOverToPair = !launcher.pairProduct.empty() && x86Libraries.count(launcher.vmLibraryPath) != 0;

@@ -201,14 +201,18 @@ TEST_F(SearchTest, JavaHomeIsTheLastPlace) {
         {"no trailing backslash", L"C:\\home", true, true},
         {"trailing backslash", L"C:\\home\\", true, true},
         {"no bin\\java.dll", L"C:\\home", false, false},
+        {"relative: made full before probing", L"jre", true, true},
     };
     for (const JavaHomeCase& c : cases) {
         host.files.paths.clear();
         host.files.AddRuntime(L"C:\\home\\", {L"hotspot"}, c.javaDll);
+        host.files.AddRuntime(L"jre\\", {L"hotspot"}, c.javaDll);
+        host.files.AddRuntime(L"C:\\cwd\\jre\\", {L"hotspot"}, c.javaDll);
         host.javaHome = c.expansion;
         host.machineChecks = 0;
         EXPECT_EQ(Find(), c.found) << c.name;
-        EXPECT_EQ(launcher.vmLibraryPath, c.found ? L"C:\\home\\bin\\hotspot\\jvm.dll" : L"") << c.name;
+        const std::wstring home = c.expansion == L"jre" ? L"C:\\cwd\\jre" : L"C:\\home";
+        EXPECT_EQ(launcher.vmLibraryPath, c.found ? home + L"\\bin\\hotspot\\jvm.dll" : L"") << c.name;
         EXPECT_EQ(host.machineChecks, c.found ? 1 : 0) << c.name;
     }
 }
