@@ -1,25 +1,21 @@
-// Binary input: PE headers, UTF-8 and UTF-16 conversions, registry string data.
-#include <string>
-#include <vector>
+// Binary input: PE headers, the UTF-8 and UTF-16 conversions, registry string data.
+#include <cstdlib>
 
-#include "fuzz_input.h"
 #include "launcher/pe_header.h"
+#include "platform/text_encoding.h"
 #include "runtime/registry_reader.h"
 
 using namespace kestran;
+#define FUZZ_CHECK(condition) if (!(condition)) std::abort()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t ntOffset = 0;
     if (launcher::LocateNtHeaders(data, size, ntOffset) == launcher::PeHeaderStatus::Ok) {
         FUZZ_CHECK(ntOffset + 24 <= size);  // signature and file header inside the buffer
     }
-    uint16_t machine = 0;
-    launcher::ReadImageMachine(data, size, machine);
-
-    const std::wstring wide = FuzzText(data, size);
+    const std::wstring wide = platform::Utf8ToWide(std::string(reinterpret_cast<const char*>(data), size));
     FUZZ_CHECK(platform::Utf8ToWide(platform::WideToUtf8(wide)) == wide);
     FUZZ_CHECK(platform::Utf16ToWide(platform::WideToUtf16(wide)) == wide);
-
     std::wstring decoded;
     runtime::DecodeRegistryText(std::vector<uint8_t>(data, data + size), decoded);
     FUZZ_CHECK(decoded.size() <= size / 2);
