@@ -17,18 +17,9 @@ step() { echo; echo "=== $*"; }
 step "native unit tests"
 "$HOST_BUILD/tests/kestran_unit_tests" --gtest_brief=1 --gtest_output="xml:$RESULTS/host-unit.xml" || failures=$((failures + 1))
 
-SANITIZE_BUILD="$REPO/build/sanitize"
-step "native unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-if [ -x "$SANITIZE_BUILD/tests/kestran_unit_tests" ]; then
-    # The reports go to their own file: the same cases also count in the plain run above.
-    "$SANITIZE_BUILD/tests/kestran_unit_tests" --gtest_brief=1 --gtest_output="xml:$RESULTS/sanitize-unit.xml" ||
-        failures=$((failures + 1))
-    step "fuzz targets, ${KESTRAN_FUZZ_SECONDS:-10} s each"
-    bash "$REPO/tests/fuzz/run.sh" "${KESTRAN_FUZZ_SECONDS:-10}" || failures=$((failures + 1))
-else
-    echo "not built (cmake --preset sanitize && cmake --build build/sanitize): skipped"
-    [ -n "${CI:-}" ] && failures=$((failures + 1))
-fi
+step "native unit tests under AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzz targets"
+"$REPO/build/sanitize/tests/kestran_unit_tests" --gtest_brief=1 || failures=$((failures + 1))
+bash "$REPO/tests/fuzz/run.sh" "${KESTRAN_FUZZ_SECONDS:-10}" || failures=$((failures + 1))
 
 step "real JDK judge"
 KESTRAN_HOST_BUILD="$HOST_BUILD" timeout 900 /usr/bin/python3 -m pytest -q -p no:cacheprovider "$REPO/tests/judge" \
