@@ -34,19 +34,23 @@ def test_missing_main_class_is_reported_in_the_system_language(app, language):
 
 @pytest.mark.parametrize("content", [
     None,                                   # no settings file at all
+    "folder",                               # a folder of that name
     b"",                                    # empty
     bytes(range(256)) * 64,                 # binary
     b"\xff\xfe" + "[Java Runtime Environment]\r\n".encode("utf-16-le"),  # UTF-16 without keys
     b"[Application+]\r\nCmd=x\r\n",        # only an append section
     b"[Java Runtime Environment]\r\nMain Class=   \r\n",  # present but blank
     b"[Application]\r\nMain Class=com.example.Main\r\n",  # in the wrong section
-], ids=["missing", "empty", "binary", "utf16-no-keys", "plus-section-only", "blank", "wrong-section"])
+], ids=["missing", "folder", "empty", "binary", "utf16-no-keys", "plus-section-only", "blank", "wrong-section"])
 def test_unusable_settings_give_the_main_class_error(app, content):
-    missing = [] if content is not None else [f"Error: The settings file {app.win(app.ini)} was not found. "]
-    if content is not None:
+    why = {None: "was not found", "folder": "is a folder, not a file"}.get(content)
+    explained = [f"Error: The settings file {app.win(app.ini)} {why}. "] if why else []
+    if content == "folder":
+        app.ini.mkdir()
+    elif content is not None:
         app.write_ini(content)
     result = app.run()
-    assert result.stdout_lines == missing + [NO_MAIN_CLASS[None]]
+    assert result.stdout_lines == explained + [NO_MAIN_CLASS[None]]
     assert result.exit_code == ERROR_EXIT
 
 
