@@ -16,5 +16,5 @@ for name in text bytes; do
         failed=$((failed + 1)) && grep -v '^#' "$SCRATCH/log" | tail -40
     fi
 done
-echo "$passed passed, $failed failed"
+echo "fuzz: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
