@@ -43,6 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::wstring> options;
     for (std::wstring& token : runtime::SplitVmParameters(text)) {
         FUZZ_CHECK(!token.empty() && token.front() != L' ');
+        std::wstring stripped = token;
+        runtime::StripQuotes(stripped);
+        FUZZ_CHECK(stripped.size() <= token.size());
         std::wstring resolved = runtime::ResolveMemoryPercent(token, memory);
         // Rewritten only when well formed; anything else reaches the VM as written.
         FUZZ_CHECK(runtime::IsWellFormedMemoryPercent(token) ? resolved.back() == L'K' : resolved == token);
