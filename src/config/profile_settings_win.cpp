@@ -63,6 +63,8 @@ public:
     }
 
     void getRawValue(const std::wstring& section, const std::wstring& key, std::wstring& out) const override {
+        out.clear();
+        if (!MayHold(section, key)) return;
         // GetPrivateProfileStringW strips one pair of quotes around the whole value, which
         // breaks a list whose first and last items are quoted; the section lines are raw.
         std::wstring block(1024, L'\0');
@@ -74,7 +76,6 @@ public:
             block.assign(static_cast<size_t>(size) * 2, L'\0');
         }
         block.resize(length);
-        out.clear();
         FindKeyInSectionBlock(block, key, out);
     }
 
