@@ -1,5 +1,6 @@
-// The message table (ids 202-230, 240-246, 248, 252) and its formatting. On Windows the table is
-// the string resource of the executable, in the thread's language; elsewhere a catalogue is installed.
+// The message table (ids 202-230, 240-246, 248, 252) and its formatting. On Windows the table
+// is the string resource of the executable, in the thread's language; elsewhere a catalogue is
+// installed.
 #pragma once
 
 #include <cstdint>
