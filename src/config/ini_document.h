@@ -35,6 +35,7 @@ private:
 };
 
 // Section and key names are compared this way: the profile functions ignore ASCII case only.
+// Folder names from the registry too: the installers' names need no more than ASCII folding.
 bool EqualsAsciiNoCase(const std::wstring& a, const std::wstring& b);
 
 // In a block of "key=value" lines, each ended by NUL (a section as the profile functions

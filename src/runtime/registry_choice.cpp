@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "config/ini_document.h"
 #include "config/version_number.h"
 
 namespace kestran::runtime {
@@ -64,7 +65,7 @@ bool ChooseRegisteredRuntime(const SelectionSettings& settings, RegistryView vie
         if (!Check(entry, settings, view, host)) return false;
         for (size_t earlier = 0; entry.key->installer && earlier < at; ++earlier) {
             if (Check(entries[earlier], settings, view, host) &&
-                SameFolderText(entries[earlier].candidate.homeFolder, entry.candidate.homeFolder))
+                config::EqualsAsciiNoCase(entries[earlier].candidate.homeFolder, entry.candidate.homeFolder))
                 return false;
         }
         chosen = entry.candidate;

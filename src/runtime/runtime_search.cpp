@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "config/ini_document.h"
 #include "config/paths.h"
 #include "config/version_number.h"
 #include "platform/trace.h"
@@ -99,7 +100,7 @@ bool ReadFolderValue(const RuntimeKey& key, const RegistryReader& registry, cons
 
 bool HasCandidateFolder(const std::vector<RuntimeCandidate>& candidates, const std::wstring& folder) {
     for (const RuntimeCandidate& c : candidates)
-        if (SameFolderText(c.homeFolder, folder)) return true;
+        if (config::EqualsAsciiNoCase(c.homeFolder, folder)) return true;
     return false;
 }
 
@@ -123,19 +124,6 @@ config::VersionNumber RegisteredVersion(const RuntimeKey& key, const std::wstrin
     // alike, "Maximum Version=1.8" and "Preferred versions=1.8" mean the same runtimes.
     if (!key.installer || version.part[0] < 2 || version.part[0] > 8) return version;
     return config::VersionNumber{{1, version.part[0], version.part[1], version.part[2]}};
-}
-
-// Folder names compare without regard to case, as Windows compares them; only ASCII letters
-// are folded, which is all the installers' folder names need.
-bool SameFolderText(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        wchar_t x = a[i], y = b[i];
-        if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
-        if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
-        if (x != y) return false;
-    }
-    return true;
 }
 
 std::vector<RegistryPlace> RegistryPlacesInOrder() {

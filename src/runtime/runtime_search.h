@@ -56,8 +56,6 @@ config::VersionNumber RegisteredVersion(const RuntimeKey& key, const std::wstrin
 bool CheckRegistration(const RuntimeKey& key, RegistryRoot root, RegistryView view, const std::wstring& name,
                        int32_t mode, const RuntimeSearchHost& host, std::wstring& folder, ProbeResult& probe,
                        std::wstring& refusal);
-// Folder texts equal without regard to ASCII case.
-bool SameFolderText(const std::wstring& a, const std::wstring& b);
 
 // One registry pass over the admitted keys; true and the chosen home folder when a runtime
 // was selected. The 32-bit view is read only when a pair program can run its runtimes.
