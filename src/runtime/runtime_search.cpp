@@ -43,6 +43,12 @@ std::wstring KeyName(RegistryRoot root, const std::wstring& keyPath) {
     return (root == RegistryRoot::CurrentUser ? L"HKCU\\" : L"HKLM\\") + keyPath;
 }
 
+// The key holding the folder value of version subkey `name`.
+std::wstring FolderValueKey(const RuntimeKey& key, const std::wstring& name) {
+    std::wstring valueKey = key.path + name;
+    if (*key.valueKey != L'\0') valueKey += L'\\' + std::wstring(key.valueKey);
+    return valueKey;
+}
 
 // A key of the table as the trace names it: rows that differ only below the version subkey
 // stay apart ("...\JDK\*\hotspot\MSI").
@@ -145,10 +151,8 @@ std::vector<RegistryPlace> RegistryPlacesInOrder() {
 bool CheckRegistration(const RuntimeKey& key, RegistryRoot root, RegistryView view, const std::wstring& name,
                        int32_t mode, const RuntimeSearchHost& host, std::wstring& folder, ProbeResult& probe,
                        std::wstring& refusal) {
-    std::wstring valueKey = key.path + name;
-    if (*key.valueKey != L'\0') valueKey += L'\\' + std::wstring(key.valueKey);
     std::wstring home;
-    if (!ReadFolderValue(key, host.Registry(root), valueKey, view, host, home, refusal)) return false;
+    if (!ReadFolderValue(key, host.Registry(root), FolderValueKey(key, name), view, host, home, refusal)) return false;
     WithTrailingBackslash(home, folder);
     folder += key.homeSuffix;
     probe = ProbeRuntimeFolder(folder, mode, host.Files());
@@ -197,11 +201,7 @@ void CollectRegistryCandidates(const RuntimeKey& key, RegistryRoot root, Registr
     const bool favoured = IsCandidateFavoured(settings, key);
     for (const std::wstring& name : names) {
         std::wstring where;  // the trace's name of the subkey, made only for the trace
-        if (trace) {
-            std::wstring valueKey = keyPath + name;
-            if (*key.valueKey != L'\0') valueKey += L'\\' + std::wstring(key.valueKey);
-            where = L"registry " + KeyName(root, valueKey) + L" (" + ViewName(view) + L")";
-        }
+        if (trace) where = L"registry " + KeyName(root, FolderValueKey(key, name)) + L" (" + ViewName(view) + L")";
         const config::VersionNumber version = RegisteredVersion(key, name);
         if (!config::VersionInRange(version, settings.minVersion, settings.maxVersion)) {
             if (trace)
