@@ -1,6 +1,8 @@
 """Hostile input that once ended in a runaway process or lost settings."""
 import re
 
+import pytest
+
 from conftest import win_path
 from test_runtime_search import PE32, make_runtime
 
@@ -12,21 +14,17 @@ def pair_settings(app, runtime, pair):
                   f"[Application]\nPair Product={win_path(pair)}\nPair Return Code=Yes\n")
 
 
-def test_a_hand_over_never_loops(make_app, tmp_path):
+@pytest.mark.parametrize("loop", ["itself", "each other"])
+def test_a_hand_over_never_loops(make_app, tmp_path, loop):
     jre32 = make_runtime(tmp_path / "jre32", library=PE32)
-    own = make_app("self")
-    pair_settings(own, jre32, own.exe)
-    result = own.run(env={"DISPLAY": None}, timeout=30)
-    assert result.exit_code == MINUS_ONE, result
-    assert result.stdout_lines == [f"Error: The setting Pair Product names this launcher itself: {own.win(own.exe)}. "]
-
-    first, second = make_app("first"), make_app("second", exe="Other.exe")
+    first = make_app("first")
+    second = first if loop == "itself" else make_app("second", exe="Other.exe")
     pair_settings(first, jre32, second.exe)
     pair_settings(second, jre32, first.exe)
     result = first.run(env={"DISPLAY": None}, timeout=30)
-    assert result.exit_code == MINUS_ONE, result
-    assert result.stdout_lines == ["Error: This launcher was started by a hand-over and does not hand over again "
-                                   f"to {first.win(first.exe)}. "]
+    error = (f"The setting Pair Product names this launcher itself: {first.win(first.exe)}. " if loop == "itself" else
+             f"This launcher was started by a hand-over and does not hand over again to {first.win(first.exe)}. ")
+    assert (result.exit_code, result.stdout_lines) == (MINUS_ONE, ["Error: " + error]), result
 
 
 def test_quoted_list_values_keep_their_items(app, launch):

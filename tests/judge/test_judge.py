@@ -333,7 +333,6 @@ def test_thread_stack_size_follows_xss(xss, expect_ok):
         assert "java.lang.StackOverflowError" in run.err, run
 
 
-
 # ---- a stop request from a thread of its own, once main has started ----
 
 @pytest.mark.parametrize("main, arguments, markers", [
