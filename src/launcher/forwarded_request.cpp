@@ -3,6 +3,7 @@
 
 #include "jvm/local_ref.h"
 #include "jvm/main_class.h"
+#include "launcher/attached_call.h"
 #include "launcher/single_instance.h"
 #include "platform/trace.h"
 
@@ -59,15 +60,8 @@ bool CallSecondaryMain(JNIEnv* env, const Launcher& launcher, const WideList& ar
 }  // namespace
 
 bool HandleForwardedRequest(Launcher& launcher, const WideList& arguments, const ForwardReply& reply) {
-    // One load: the VM handle is published before the ready event and only read after it.
-    JavaVM* vm = launcher.javaVm;
-    if (vm == nullptr) return false;
-    JNIEnv* env = nullptr;
-    if (vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK) return false;
-    bool result = CallSecondaryMain(env, launcher, arguments, reply);
-    // An IBM runtime keeps threads that ran Java code attached, as the main thread does.
-    if (!launcher.ibmRuntimeOnly()) vm->DetachCurrentThread();
-    return result;
+    // The VM handle is published before the ready event and only read after it.
+    return CallOnAttachedThread(launcher, [&](JNIEnv* env) { return CallSecondaryMain(env, launcher, arguments, reply); });
 }
 
 }  // namespace kestran::launcher

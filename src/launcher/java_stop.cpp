@@ -2,6 +2,7 @@
 
 #include "jvm/local_ref.h"
 #include "jvm/main_class.h"
+#include "launcher/attached_call.h"
 #include "platform/trace.h"
 
 namespace kestran::launcher {
@@ -53,16 +54,7 @@ bool CallSystemExit(JNIEnv* env, jint code) {
 }
 
 bool RequestJavaStop(Launcher& launcher) {
-    // IBM runtimes keep their launcher threads attached (the Java thread never detaches either).
-    const bool detach = !launcher.ibmRuntimeOnly();
-    JavaVM* vm = launcher.javaVm.load();
-    if (vm == nullptr) return false;
-    JNIEnv* env = nullptr;
-    // A VM destroyed since it was read answers with an error: the library is never unloaded.
-    if (vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK) return false;
-    bool result = CallStopOrExit(launcher, env);
-    if (detach) vm->DetachCurrentThread();
-    return result;
+    return CallOnAttachedThread(launcher, [&launcher](JNIEnv* env) { return CallStopOrExit(launcher, env); });
 }
 
 }  // namespace kestran::launcher
