@@ -1,10 +1,11 @@
 """Times programs under Wine from their start to the test runtime's JNI_CreateJavaVM.
 
-    python3 bench/to_create.py RUNS LABEL EXE [ARG...] ::: LABEL EXE [ARG...]
+    python3 bench/to_create.py RUNS LABEL EXE [ARG...] ::: LABEL EXE [ARG...] [::: ...]
 
 The test runtime is given a script word it does not know, so its JNI_CreateJavaVM says so on
-standard error at once: the time to that line is the figure. The two programs run alternately
-(one warm-up run each first); prints each median and minimum, their ratio and their difference.
+standard error at once: the time to that line is the figure. The programs run in turn (one
+warm-up run each first); prints each median and minimum, then the first program's ratio to and
+difference from each of the others.
 """
 import os
 import selectors
@@ -14,9 +15,12 @@ import sys
 import time
 
 runs = int(sys.argv[1])
-rest = sys.argv[2:]
-split = rest.index(":::")
-programs = [rest[:split], rest[split + 1:]]
+programs = [[]]
+for word in sys.argv[2:]:
+    if word == ":::":
+        programs.append([])
+    else:
+        programs[-1].append(word)
 env = {k: v for k, v in os.environ.items() if not k.startswith(("KESTRAN_", "TESTJVM_")) and k != "JAVA_HOME"}
 env["TESTJVM_MAIN"] = "benchmark-mark"
 
@@ -46,7 +50,7 @@ def to_create(command, limit=60):
     return seen
 
 
-times = [[], []]
+times = [[] for _ in programs]
 for program in programs:
     to_create(program[1:])
 for _ in range(runs):
@@ -55,5 +59,6 @@ for _ in range(runs):
 medians = [statistics.median(t) for t in times]
 for program, median, t in zip(programs, medians, times):
     print(f"{program[0]}: median {median * 1000:.1f} ms, min {min(t) * 1000:.1f} ms")
-print(f"ratio: {medians[0] / medians[1]:.2f}, difference: {(medians[0] - medians[1]) * 1000:.1f} ms "
-      f"({runs} runs each, alternating)")
+for program, median in zip(programs[1:], medians[1:]):
+    print(f"against {program[0]}: ratio {medians[0] / median:.2f}, difference {(medians[0] - median) * 1000:.1f} ms "
+          f"({runs} runs each, in turn)")

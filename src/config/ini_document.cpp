@@ -13,15 +13,6 @@ namespace {
 
 bool IsControlOrSpace(wchar_t c) { return static_cast<unsigned long>(c) <= 32; }
 
-std::wstring TrimSpace(const std::wstring& text, size_t begin, size_t end) {
-    while (begin < end && std::iswspace(static_cast<wint_t>(text[begin]))) {
-        ++begin;
-    }
-    while (end > begin && std::iswspace(static_cast<wint_t>(text[end - 1]))) {
-        --end;
-    }
-    return text.substr(begin, end - begin);
-}
 
 // Out of memory, the document is not left with records silently dropped: it would launch the
 // application with settings other than those written. The launch ends instead.
@@ -99,6 +90,16 @@ void ParseInto(const std::wstring& text, std::vector<IniSection>& sections) {
 }
 
 }  // namespace
+
+std::wstring TrimSpace(const std::wstring& text, size_t begin, size_t end) {
+    while (begin < end && std::iswspace(static_cast<wint_t>(text[begin]))) {
+        ++begin;
+    }
+    while (end > begin && std::iswspace(static_cast<wint_t>(text[end - 1]))) {
+        --end;
+    }
+    return text.substr(begin, end - begin);
+}
 
 bool EqualsAsciiNoCase(const std::wstring& a, const std::wstring& b) {
     if (a.size() != b.size()) return false;

@@ -38,6 +38,9 @@ private:
 // Folder names from the registry too: the installers' names need no more than ASCII folding.
 bool EqualsAsciiNoCase(const std::wstring& a, const std::wstring& b);
 
+// text[begin, end) without the white space around it.
+std::wstring TrimSpace(const std::wstring& text, size_t begin, size_t end);
+
 // In a block of "key=value" lines, each ended by NUL (a section as the profile functions
 // give it), the trimmed value of the first line whose trimmed key matches `key`; false and
 // `out` untouched when none does.

@@ -171,8 +171,8 @@ bool LoadLauncherSettings(launcher::Launcher& launcher) {
     }
 
     // Product Code and Name come first: they name the per-user settings file.
-    auto productFile = OpenProfileSettings(settingsFile);
-    ReadProductInformation(launcher, *productFile);
+    auto layered = OpenLayeredSettings(settingsFile);
+    ReadProductInformation(launcher, layered->file());
     std::unique_ptr<SettingsStore> userSettings;
     std::wstring userPath =
         launcher::UserSettingsFilePathFor(modulePath, launcher.productName, launcher.productCode, false);
@@ -182,7 +182,6 @@ bool LoadLauncherSettings(launcher::Launcher& launcher) {
     }
     platform::Trace(L"per-user settings file " + userPath + (userSettings ? L"" : L" (not found)"));
 
-    auto layered = OpenLayeredSettings(settingsFile);
     if (ReadLauncherSettings(launcher, *layered, userSettings.get(), FolderOf(modulePath)) == SettingsResult::NoMainClass) {
         // Most often the settings file itself is missing; say that first, naming it.
         FileSearch search;
@@ -202,6 +201,7 @@ bool LoadLauncherSettings(launcher::Launcher& launcher) {
                         (launcher.serviceMode ? L", service mode" : L""));
         platform::Trace(L"version range " + FormatVersion(launcher.minVersion) + L" to " + FormatVersion(launcher.maxVersion));
     }
+    launcher.settings = std::move(layered);
     return true;
 }
 

@@ -34,7 +34,7 @@ void LayeredSettings::combine(const std::wstring& section, const std::wstring& k
     out += appended;
 }
 
-std::unique_ptr<SettingsStore> OpenLayeredSettings(const std::wstring& path) {
+std::unique_ptr<LayeredSettings> OpenLayeredSettings(const std::wstring& path) {
     return std::make_unique<LayeredSettings>(OpenProfileSettings(path), BaseSettingsText());
 }
 

@@ -44,9 +44,18 @@ public:
     }
 
     void getValue(const std::wstring& section, const std::wstring& key, std::wstring& out) const override {
-        if (!MayHold(section, key)) {
-            out.clear();
-            return;
+        std::wstring raw;
+        switch (Find(section, key, raw)) {
+            case Lookup::Absent: out.clear(); return;
+            case Lookup::Found:
+                // The platform strips quotes and blanks around a value; one without either reads
+                // the same from the section's lines.
+                if (IsPlainValue(raw)) {
+                    out = std::move(raw);
+                    return;
+                }
+                break;
+            case Lookup::AskPlatform: break;
         }
         // No length limit: a result of size - 1 means the value was cut, so grow and ask again.
         std::wstring buffer(256, L'\0');
@@ -64,19 +73,9 @@ public:
 
     void getRawValue(const std::wstring& section, const std::wstring& key, std::wstring& out) const override {
         out.clear();
-        if (!MayHold(section, key)) return;
         // GetPrivateProfileStringW strips one pair of quotes around the whole value, which
         // breaks a list whose first and last items are quoted; the section lines are raw.
-        std::wstring block(1024, L'\0');
-        DWORD length = 0;
-        for (;;) {
-            DWORD size = static_cast<DWORD>(block.size());
-            length = GetPrivateProfileSectionW(section.c_str(), block.data(), size, path().c_str());
-            if (length != size - 2 || size >= (1u << 30)) break;
-            block.assign(static_cast<size_t>(size) * 2, L'\0');
-        }
-        block.resize(length);
-        FindKeyInSectionBlock(block, key, out);
+        if (Find(section, key, out) == Lookup::AskPlatform) FindKeyInSectionBlock(SectionLines(section).lines, key, out);
     }
 
     void sectionNames(std::vector<std::wstring>& out) const override {
@@ -107,46 +106,78 @@ public:
     }
 
 private:
-    // The file's section names and, per section asked for, its key names: three or four calls
-    // instead of two for each of the launcher's keys, most of which a file does not hold.
+    // The file's section names and the lines of each section asked for: one call per section
+    // instead of two for each of the launcher's keys, most of which a file does not hold. Each
+    // private-profile call reopens the file.
+    struct SectionBlock {
+        std::wstring section;  // as asked for
+        bool complete;
+        std::wstring lines;    // as GetPrivateProfileSectionW gives them
+    };
     struct Index {
         bool sectionsRead = false;
         bool sectionsComplete = false;
         std::wstring sections;
-        struct Keys {
-            std::wstring section;
-            bool complete;
-            std::wstring names;
-        };
-        std::vector<Keys> keys;  // per section asked for: a file has a handful
+        std::vector<SectionBlock> blocks;  // a file has a handful of sections
     };
+    enum class Lookup { Absent, Found, AskPlatform };
 
-    bool MayHold(const std::wstring& section, const std::wstring& key) const {
+    static bool IsPlainValue(const std::wstring& value) {
+        if (value.empty()) return true;
+        return value.front() > L' ' && value.back() > L' ' && value.front() != L'"' && value.front() != L'\'';
+    }
+
+    const SectionBlock& SectionLines(const std::wstring& section) const {
+        for (const SectionBlock& known : index_.blocks) {
+            if (known.section == section) return known;
+        }
+        SectionBlock read{section, false, {}};
+        std::wstring lines(1024, L'\0');
+        for (;;) {
+            DWORD size = static_cast<DWORD>(lines.size());
+            DWORD length = GetPrivateProfileSectionW(section.c_str(), lines.data(), size, path().c_str());
+            if (length != size - 2) {
+                lines.resize(length);
+                read.complete = true;
+                break;
+            }
+            if (size >= (1u << 30)) break;
+            lines.assign(static_cast<size_t>(size) * 2, L'\0');
+        }
+        read.lines = std::move(lines);
+        index_.blocks.push_back(std::move(read));
+        return index_.blocks.back();
+    }
+
+    // The key's trimmed raw value from the section's lines, when they answer for the platform:
+    // not when the section is written twice (which one the platform reads is its own affair),
+    // nor for a stored name that may match by the platform's rules rather than ASCII ones, nor
+    // for a key written without '='.
+    Lookup Find(const std::wstring& section, const std::wstring& key, std::wstring& raw) const {
         if (!index_.sectionsRead) {
             index_.sectionsRead = true;
             index_.sectionsComplete = ReadNameList(
                 [this](wchar_t* list, DWORD size) { return GetPrivateProfileSectionNamesW(list, size, path().c_str()); },
                 index_.sections);
         }
-        if (!index_.sectionsComplete) return true;
-        // A section written twice: which of them the platform reads a key from is its own affair.
+        if (!index_.sectionsComplete) return Lookup::AskPlatform;
         const size_t sections = ProfileNameMatches(index_.sections, section);
-        if (sections != 1) return sections > 1;
-        const Index::Keys* keys = nullptr;
-        for (const Index::Keys& known : index_.keys) {
-            if (known.section == section) keys = &known;
+        if (sections == 0) return Lookup::Absent;
+        const SectionBlock& block = SectionLines(section);
+        if (sections > 1 || !block.complete) return Lookup::AskPlatform;
+        const std::wstring& lines = block.lines;
+        for (size_t begin = 0; begin < lines.size() && lines[begin] != L'\0';) {
+            size_t end = lines.find(L'\0', begin);
+            if (end == std::wstring::npos) end = lines.size();
+            const size_t equals = std::min(lines.find(L'=', begin), end);
+            if (ProfileNameMayMatch(lines.substr(begin, equals - begin), key)) {
+                if (equals == end || !EqualsAsciiNoCase(TrimSpace(lines, begin, equals), key)) return Lookup::AskPlatform;
+                raw = TrimSpace(lines, equals + 1, end);
+                return Lookup::Found;
+            }
+            begin = end + 1;
         }
-        if (keys == nullptr) {
-            Index::Keys read{section, false, {}};
-            read.complete = ReadNameList(
-                [this, &section](wchar_t* list, DWORD size) {
-                    return GetPrivateProfileStringW(section.c_str(), nullptr, L"", list, size, path().c_str());
-                },
-                read.names);
-            index_.keys.push_back(std::move(read));
-            keys = &index_.keys.back();
-        }
-        return !keys->complete || ProfileNameMatches(keys->names, key) != 0;
+        return Lookup::Absent;
     }
 
     mutable Index index_;

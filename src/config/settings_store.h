@@ -54,6 +54,8 @@ public:
         return file_->setValue(section, key, value);
     }
     bool deleteFile() override { return file_->deleteFile(); }
+    // The file alone, without the base document.
+    const SettingsStore& file() const { return *file_; }
 
 private:
     using FileRead = void (SettingsStore::*)(const std::wstring&, const std::wstring&, std::wstring&) const;
@@ -64,7 +66,7 @@ private:
 };
 
 // LayeredSettings on `path` with the launcher's base settings text.
-std::unique_ptr<SettingsStore> OpenLayeredSettings(const std::wstring& path);
+std::unique_ptr<LayeredSettings> OpenLayeredSettings(const std::wstring& path);
 
 // The base settings text baked into the executable (an optional resource); empty when absent.
 std::wstring BaseSettingsText();

@@ -8,12 +8,16 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "config/version_number.h"
 #include "jvm/vm_entry_points.h"
 
+namespace kestran::config {
+class SettingsStore;
+}
 namespace kestran::jvm {
 class VmExitListener;
 }
@@ -80,6 +84,9 @@ public:
     void* readyEvent = nullptr;          // HANDLE, manual reset
     bool handOverToPair = false;
     bool startedByHandOver = false;      // this process is the pair program of a hand-over
+
+    // The settings file as read at start, kept so that it is read once (null after a write).
+    std::shared_ptr<config::SettingsStore> settings;
 
     jvm::VmEntryPoints vmEntryPoints;    // JNI_CreateJavaVM, JNI_GetDefaultJavaVMInitArgs, JVM_FindClassFromBootLoader
 

@@ -42,6 +42,7 @@ bool PrepareLaunch(Launcher& launcher) {
     CheckVmLibraryMachine(launcher);
     std::wstring settingsFile;
     if (config::SettingsFilePath(settingsFile)) config::WriteBackJrePath(launcher, settingsFile, pickedFolder);
+    launcher.settings.reset();  // the settings file may have just been written
     return true;
 }
 

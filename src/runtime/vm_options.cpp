@@ -147,10 +147,13 @@ bool AssembleVmOptionsFrom(launcher::Launcher& launcher, const config::SettingsS
 }
 
 bool AssembleVmOptions(launcher::Launcher& launcher) {
-    std::wstring settingsFile;
-    if (!config::SettingsFilePath(settingsFile)) return false;
-    std::unique_ptr<config::SettingsStore> settings = config::OpenLayeredSettings(settingsFile);
-    return AssembleVmOptionsFrom(launcher, *settings, PlatformOptionSources());
+    // The settings as read at start; read again after the runtime dialog wrote to them.
+    if (!launcher.settings) {
+        std::wstring settingsFile;
+        if (!config::SettingsFilePath(settingsFile)) return false;
+        launcher.settings = config::OpenLayeredSettings(settingsFile);
+    }
+    return AssembleVmOptionsFrom(launcher, *launcher.settings, PlatformOptionSources());
 }
 
 }  // namespace kestran::runtime
