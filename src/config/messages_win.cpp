@@ -31,12 +31,12 @@ public:
     }
 };
 
+// Not a local static: see platform/trace.cpp.
+const ResourceMessageCatalog resourceCatalog;
+
 }  // namespace
 
-const MessageCatalog& DefaultMessageCatalog() {
-    static const ResourceMessageCatalog catalog;
-    return catalog;
-}
+const MessageCatalog& DefaultMessageCatalog() { return resourceCatalog; }
 
 std::string ToAnsi(const std::wstring& text) {
     if (text.empty()) return {};

@@ -11,12 +11,12 @@ public:
     bool Exists(const std::wstring& path) const override { return config::FindFile(path); }
 };
 
+// Not a local static: see PlatformOptionSources.
+const DiskProber diskProber;
+
 }  // namespace
 
-const FileProber& DiskFileProber() {
-    static const DiskProber prober;
-    return prober;
-}
+const FileProber& DiskFileProber() { return diskProber; }
 
 ProbeResult ProbeRuntimeFolder(const std::wstring& folder, int32_t mode, const FileProber& files) {
     ProbeResult result;

@@ -21,11 +21,12 @@ public:
     MemoryStatus Memory() override { return QueryMemoryStatus(); }
 };
 
+// At namespace scope rather than a local static, whose guard would set up the threading
+// runtime on the first use (see platform/trace.cpp).
+ProcessOptionSources processSources;
+
 }  // namespace
 
-OptionSources& PlatformOptionSources() {
-    static ProcessOptionSources sources;
-    return sources;
-}
+OptionSources& PlatformOptionSources() { return processSources; }
 
 }  // namespace kestran::runtime
