@@ -47,14 +47,8 @@ public:
         std::wstring raw;
         switch (Find(section, key, raw)) {
             case Lookup::Absent: out.clear(); return;
+            case Lookup::Plain: out = std::move(raw); return;
             case Lookup::Found:
-                // The platform strips quotes and blanks around a value; one without either reads
-                // the same from the section's lines.
-                if (IsPlainValue(raw)) {
-                    out = std::move(raw);
-                    return;
-                }
-                break;
             case Lookup::AskPlatform: break;
         }
         // No length limit: a result of size - 1 means the value was cut, so grow and ask again.
@@ -120,11 +114,16 @@ private:
         std::wstring sections;
         std::vector<SectionBlock> blocks;  // a file has a handful of sections
     };
-    enum class Lookup { Absent, Found, AskPlatform };
+    // Plain: the value as the platform would give it too. Found: the raw value, which the
+    // platform gives without its quotes or blanks.
+    enum class Lookup { Absent, Plain, Found, AskPlatform };
 
-    static bool IsPlainValue(const std::wstring& value) {
-        if (value.empty()) return true;
-        return value.front() > L' ' && value.back() > L' ' && value.front() != L'"' && value.front() != L'\'';
+    // The platform trims blanks and strips a pair of quotes around a value; a value without
+    // either at its ends (in the strictest sense: printable ASCII there) is read as it stands.
+    static bool IsPlainValue(const std::wstring& text, size_t begin, size_t end) {
+        auto printable = [](wchar_t c) { return c > L' ' && c < 0x7F; };
+        if (begin == end) return true;
+        return printable(text[begin]) && printable(text[end - 1]) && text[begin] != L'"' && text[begin] != L'\'';
     }
 
     const SectionBlock& SectionLines(const std::wstring& section) const {
@@ -173,7 +172,7 @@ private:
             if (ProfileNameMayMatch(lines.substr(begin, equals - begin), key)) {
                 if (equals == end || !EqualsAsciiNoCase(TrimSpace(lines, begin, equals), key)) return Lookup::AskPlatform;
                 raw = TrimSpace(lines, equals + 1, end);
-                return Lookup::Found;
+                return IsPlainValue(lines, equals + 1, end) ? Lookup::Plain : Lookup::Found;
             }
             begin = end + 1;
         }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "config/paths.h"
@@ -74,6 +75,24 @@ TEST(ProfileSettings, WritesAndReadsBack) {
     EXPECT_EQ(head[0], '[');
     EXPECT_TRUE(store->deleteFile());
     EXPECT_NE(store->readHead(head), 0u);
+}
+
+// A store answers most lookups from the section's lines; each answer must be the platform's own.
+TEST(ProfileSettings, ValuesReadAsThePlatformReadsThem) {
+    const wchar_t* const files[] = {
+        L"[A]\r\nK\r\nK=second\r\n",            // a key without '=' comes first
+        L"[A]\r\nK=first\r\nk=second\r\n",      // written twice
+        L"[A]\r\nK='single'\r\n",                // quotes the platform strips
+        L"[A]\r\nK=ideographic space\x3000\r\n",  // a blank the platform keeps
+    };
+    for (size_t i = 0; i < std::size(files); ++i) {
+        std::string utf16 = "\xFF\xFE";
+        for (const wchar_t* c = files[i]; *c != L'\0'; ++c) utf16 += {static_cast<char>(*c & 0xFF), static_cast<char>(*c >> 8)};
+        std::wstring path = WriteFile(L"platform.ini", utf16);
+        wchar_t expected[256] = {};
+        GetPrivateProfileStringW(L"A", L"K", L"", expected, 256, path.c_str());
+        EXPECT_EQ(Value(path, L"A", L"K"), expected) << "file " << i;
+    }
 }
 
 TEST(LayeredSettingsOnAFile, PlusSectionExtendsTheValue) {
