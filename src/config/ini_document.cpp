@@ -13,7 +13,6 @@ namespace {
 
 bool IsControlOrSpace(wchar_t c) { return static_cast<unsigned long>(c) <= 32; }
 
-
 // Out of memory, the document is not left with records silently dropped: it would launch the
 // application with settings other than those written. The launch ends instead.
 [[noreturn]] void OutOfMemory() {

@@ -11,7 +11,7 @@ public:
     bool Exists(const std::wstring& path) const override { return config::FindFile(path); }
 };
 
-// Not a local static: see PlatformOptionSources.
+// Not a local static: see platform/trace.cpp.
 const DiskProber diskProber;
 
 }  // namespace

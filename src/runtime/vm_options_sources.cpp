@@ -21,8 +21,7 @@ public:
     MemoryStatus Memory() override { return QueryMemoryStatus(); }
 };
 
-// At namespace scope rather than a local static, whose guard would set up the threading
-// runtime on the first use (see platform/trace.cpp).
+// Not a local static: see platform/trace.cpp.
 ProcessOptionSources processSources;
 
 }  // namespace
