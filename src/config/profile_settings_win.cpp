@@ -73,12 +73,9 @@ public:
     }
 
     void sectionNames(std::vector<std::wstring>& out) const override {
-        std::wstring buffer;
-        ReadNameList([this](wchar_t* list, DWORD size) { return GetPrivateProfileSectionNamesW(list, size, path().c_str()); },
-                     buffer);
         out.clear();
         std::wstring name;
-        for (wchar_t c : buffer) {
+        for (wchar_t c : SectionNameList()) {
             if (c == L'\0') {
                 if (!name.empty()) out.push_back(name);
                 name.clear();
@@ -126,6 +123,17 @@ private:
         return printable(text[begin]) && printable(text[end - 1]) && text[begin] != L'"' && text[begin] != L'\'';
     }
 
+    // The file's section names, NUL-separated, read once.
+    const std::wstring& SectionNameList() const {
+        if (!index_.sectionsRead) {
+            index_.sectionsRead = true;
+            index_.sectionsComplete = ReadNameList(
+                [this](wchar_t* list, DWORD size) { return GetPrivateProfileSectionNamesW(list, size, path().c_str()); },
+                index_.sections);
+        }
+        return index_.sections;
+    }
+
     const SectionBlock& SectionLines(const std::wstring& section) const {
         for (const SectionBlock& known : index_.blocks) {
             if (known.section == section) return known;
@@ -153,14 +161,8 @@ private:
     // nor for a stored name that may match by the platform's rules rather than ASCII ones, nor
     // for a key written without '='.
     Lookup Find(const std::wstring& section, const std::wstring& key, std::wstring& raw) const {
-        if (!index_.sectionsRead) {
-            index_.sectionsRead = true;
-            index_.sectionsComplete = ReadNameList(
-                [this](wchar_t* list, DWORD size) { return GetPrivateProfileSectionNamesW(list, size, path().c_str()); },
-                index_.sections);
-        }
+        const size_t sections = ProfileNameMatches(SectionNameList(), section);
         if (!index_.sectionsComplete) return Lookup::AskPlatform;
-        const size_t sections = ProfileNameMatches(index_.sections, section);
         if (sections == 0) return Lookup::Absent;
         const SectionBlock& block = SectionLines(section);
         if (sections > 1 || !block.complete) return Lookup::AskPlatform;
