@@ -8,6 +8,7 @@
 #include "config/split.h"
 #include "launcher/launch_steps.h"
 #include "launcher/process_environment.h"
+#include "platform/error_report.h"
 #include "platform/trace.h"
 
 namespace kestran::config {
@@ -119,6 +120,8 @@ SettingsResult ReadLauncherSettings(launcher::Launcher& launcher, const Settings
 
     if (Read(layered, kApplicationSection, L"Application Type") == L"service") {
         launcher.serviceMode = true;
+        // Lines from here on (a runtime not found) also go to the event log.
+        platform::ReportAsService(L"");
         launcher.omitServiceName = !Read(layered, kApplicationSection, L"Omit Service Name").empty();
     } else {
         // Asked for here; cleared again when the shared objects cannot be set up.

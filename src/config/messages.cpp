@@ -3,7 +3,7 @@
 #include <atomic>
 
 #include "config/general_error.h"
-#include "platform/console.h"
+#include "platform/error_report.h"
 
 namespace kestran::config {
 
@@ -64,7 +64,7 @@ std::wstring FormatMessageId(unsigned id, const std::vector<MessageArg>& args) {
     return FormatMessageId(Messages(), id, args);
 }
 
-void PrintErrorLine(const std::wstring& text) { platform::WriteStandardOutput(L"Error: " + text + L" \n"); }
+void PrintErrorLine(const std::wstring& text) { platform::ReportErrorLine(L"Error: " + text + L" \n"); }
 
 void PrintError(const std::wstring& format, const MessageArg& argument) {
     PrintErrorLine(FormatText(format, {argument}));

@@ -7,7 +7,7 @@
 #include "jvm/java_thread.h"
 #include "jvm/java_thread_platform.h"
 #include "jvm/local_ref.h"
-#include "platform/console.h"
+#include "platform/error_report.h"
 #include "platform/text_encoding.h"
 #include "platform/trace.h"
 #include "ui/exception_dialog.h"
@@ -91,10 +91,11 @@ void AskAboutUncaughtException(const Launcher& launcher, JNIEnv* env, const std:
     // A service has nobody to ask, whatever its window station says.
     ui::ExceptionChoice choice = launcher.serviceMode ? ui::ExceptionChoice::kCannotShow : ui::ShowExceptionDialog(text);
     if (choice == ui::ExceptionChoice::kCannotShow) {
-        // The VM ends lines with its line separator; the console writer adds the CR itself.
-        std::wstring lines = text;
-        for (size_t at = lines.find(L"\r\n"); at != std::wstring::npos; at = lines.find(L"\r\n", at)) lines.erase(at, 1);
-        platform::WriteStandardError(lines);
+        // The exception stays pending, so the detach has the VM describe it on standard error
+        // (through the program's own uncaught-exception handler); written here as well, the
+        // stack trace would appear twice. Only where nobody reads standard error (the event
+        // log of a service) does the text go on from here.
+        platform::ReportUnseenText(text);
         return;
     }
     if (choice == ui::ExceptionChoice::kIgnore) {

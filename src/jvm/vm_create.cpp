@@ -1,8 +1,12 @@
 #include "jvm/vm_create.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <string>
 
 #include "config/messages.h"
+#include "launcher/failure_report.h"
+#include "platform/error_report.h"
 #include "platform/trace.h"
 
 namespace kestran::jvm {
@@ -26,17 +30,37 @@ void JNICALL VmExitHook(jint code) {
 void JNICALL VmAbortHook() {
     launcher::Launcher* current = launcher::CurrentLauncher();
     if (current != nullptr && current->vmExitListener != nullptr) current->vmExitListener->OnVmAbort();
+    // The VM ends the process once this returns ("Error occurred during initialization of
+    // VM"): what it printed is shown now or never.
+    launcher::ShowLaunchFailure(current, true, true);
 }
 
-std::vector<JavaVMOption> BuildVmOptionArray(const launcher::NarrowList& options) {
+jint JNICALL VmPrintHook(FILE*, const char* format, va_list arguments) {
+    if (format == nullptr) return 0;
+    // The stream is the VM's, of its own C runtime: only its text is used here.
+    va_list measure;
+    va_copy(measure, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (length <= 0) return length;
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, arguments);
+    text.resize(static_cast<size_t>(length));
+    // The VM prints in the platform's code page, as it would have on its own.
+    platform::ReportVmMessage(config::FromAnsi(text));
+    return length;
+}
+
+std::vector<JavaVMOption> BuildVmOptionArray(const launcher::NarrowList& options, bool printHook) {
     std::vector<JavaVMOption> array;
-    array.reserve(options.size() + 2);
+    array.reserve(options.size() + 3);
     // jni.h declares optionString non-const; the VM only reads it.
     for (const std::string& option : options) {
         array.push_back(JavaVMOption{const_cast<char*>(option.c_str()), nullptr});
     }
     array.push_back(JavaVMOption{const_cast<char*>("abort"), reinterpret_cast<void*>(&VmAbortHook)});
     array.push_back(JavaVMOption{const_cast<char*>("exit"), reinterpret_cast<void*>(&VmExitHook)});
+    if (printHook) array.push_back(JavaVMOption{const_cast<char*>("vfprintf"), reinterpret_cast<void*>(&VmPrintHook)});
     return array;
 }
 
@@ -59,7 +83,8 @@ bool CreateVm(launcher::Launcher& launcher) {
         return false;
     }
 
-    std::vector<JavaVMOption> options = BuildVmOptionArray(launcher.vmOptions);
+    std::vector<JavaVMOption> options =
+        BuildVmOptionArray(launcher.vmOptions, platform::VmMessagesNeedHook(launcher.serviceMode));
     JavaVMInitArgs args{};
     args.version = JNI_VERSION_1_2;
     args.nOptions = static_cast<jint>(options.size());

@@ -1,6 +1,8 @@
 // Creating the Java VM with the assembled options and the "exit" and "abort" hooks.
 #pragma once
 
+#include <cstdarg>
+#include <cstdio>
 #include <vector>
 
 #include "launcher/launcher.h"
@@ -24,10 +26,13 @@ bool CreateVm(launcher::Launcher& launcher);
 // vmExitListener when there is one, and return; what follows is the VM's business.
 void JNICALL VmExitHook(jint code);
 void JNICALL VmAbortHook();
+// The "vfprintf" hook: the VM's own messages, formatted, to platform::ReportVmMessage.
+jint JNICALL VmPrintHook(FILE* stream, const char* format, va_list arguments);
 
 // Every option of `options` in order (extraInfo null), then "abort" and "exit" with their
-// hooks. The array points into `options`, which must outlive it.
-std::vector<JavaVMOption> BuildVmOptionArray(const launcher::NarrowList& options);
+// hooks, and "vfprintf" with its hook when `printHook`. The array points into `options`,
+// which must outlive it.
+std::vector<JavaVMOption> BuildVmOptionArray(const launcher::NarrowList& options, bool printHook = false);
 // Message 225-230 for a JNI error result; 0 for any other value.
 unsigned CreateVmReasonId(jint result);
 

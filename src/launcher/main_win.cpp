@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "config/general_error.h"
+#include "launcher/failure_report.h"
 #include "launcher/launch_steps.h"
 #include "launcher/launcher.h"
 #include "launcher/service_mode.h"
@@ -22,17 +23,24 @@ struct ServiceObjects {
     ~ServiceObjects() { launcher::DestroyServiceObjects(); }
 };
 
-uint32_t Launch() {
-    launcher::Launcher launcher;
-    ServiceObjects serviceObjects;
-    // Every message is taken in the system's language.
-    SetThreadLocale(GetSystemDefaultLCID());
-
+uint32_t RunSteps(launcher::Launcher& launcher) {
     if (!launcher::PrepareLaunch(launcher)) return 0xFFFFFFFFu;
     if (!launcher.serviceMode) return launcher::RunLaunch(launcher);
     std::wstring modulePath;
     if (!launcher::GetModulePath(modulePath)) return 0xFFFFFFFFu;
     return launcher::RunServiceDispatcher(launcher);
+}
+
+uint32_t Launch() {
+    launcher::Launcher launcher;
+    ServiceObjects serviceObjects;
+    // Every message is taken in the system's language.
+    SetThreadLocale(GetSystemDefaultLCID());
+    const uint32_t code = RunSteps(launcher);
+    // The windowed executable without an output shows what a failed launch printed, before
+    // the process ends with the same code.
+    launcher::ShowLaunchFailure(&launcher, code != 0);
+    return code;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "launcher/java_stop.h"
 #include "launcher/launch_steps.h"
 #include "launcher/service_mode.h"
+#include "platform/error_report.h"
 #include "platform/handles_win.h"
 #include "platform/system_library_win.h"
 #include "platform/trace.h"
@@ -182,6 +183,8 @@ void WINAPI ServiceMainProc(DWORD argc, LPWSTR* argv) {
     if (host == nullptr || host->adapter == nullptr || host->adapter->launcher == nullptr) return;
     // A thread of the dispatcher starts in the user's locale; messages belong in the system's.
     SetThreadLocale(GetSystemDefaultLCID());
+    // The control manager names the service: its events go under that source.
+    platform::ReportAsService(argc > 0 && argv[0] != nullptr ? argv[0] : L"");
     host->statusHandle = host->functions->RegisterServiceCtrlHandlerW(L"", ServiceControlHandler);
     if (host->statusHandle == nullptr) return;
     {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <winsvc.h>
 
 #include "platform/system_library_win.h"
 
@@ -13,9 +14,26 @@ struct RegistryFunctions {
     decltype(&::RegEnumKeyExW) RegEnumKeyExW;
     decltype(&::RegQueryValueExW) RegQueryValueExW;
     decltype(&::RegCloseKey) RegCloseKey;
+    // The event log of a service launch (platform/event_log_win.cpp): registering the source,
+    // finding the service's name, reporting.
+    decltype(&::RegCreateKeyExW) RegCreateKeyExW;
+    decltype(&::RegSetValueExW) RegSetValueExW;
+    decltype(&::RegisterEventSourceW) RegisterEventSourceW;
+    decltype(&::ReportEventW) ReportEventW;
+    decltype(&::DeregisterEventSource) DeregisterEventSource;
+    decltype(&::OpenSCManagerW) OpenSCManagerW;
+    decltype(&::EnumServicesStatusExW) EnumServicesStatusExW;
+    decltype(&::CloseServiceHandle) CloseServiceHandle;
     bool Bind(SystemLibrary& library) {
         return library.Bind(RegOpenKeyExW, "RegOpenKeyExW") && library.Bind(RegEnumKeyExW, "RegEnumKeyExW") &&
-               library.Bind(RegQueryValueExW, "RegQueryValueExW") && library.Bind(RegCloseKey, "RegCloseKey");
+               library.Bind(RegQueryValueExW, "RegQueryValueExW") && library.Bind(RegCloseKey, "RegCloseKey") &&
+               library.Bind(RegCreateKeyExW, "RegCreateKeyExW") && library.Bind(RegSetValueExW, "RegSetValueExW") &&
+               library.Bind(RegisterEventSourceW, "RegisterEventSourceW") &&
+               library.Bind(ReportEventW, "ReportEventW") &&
+               library.Bind(DeregisterEventSource, "DeregisterEventSource") &&
+               library.Bind(OpenSCManagerW, "OpenSCManagerW") &&
+               library.Bind(EnumServicesStatusExW, "EnumServicesStatusExW") &&
+               library.Bind(CloseServiceHandle, "CloseServiceHandle");
     }
 };
 

@@ -62,8 +62,17 @@ int wmain() {
     SetEnvironmentVariableW(L"KESTRAN_TEST_COMMAND_LINE", nullptr);
     SetEnvironmentVariableW(L"KESTRAN_TEST_EXITCODE_FILE", nullptr);
     SetEnvironmentVariableW(L"KESTRAN_TEST_TIMEOUT_MS", nullptr);
+    // KESTRAN_TEST_NO_STDOUT: the program starts without a standard output, as a windowed
+    // program started from Explorer does (standard error stays, for the trace).
+    const bool noOutput = !Environment(L"KESTRAN_TEST_NO_STDOUT").empty();
+    SetEnvironmentVariableW(L"KESTRAN_TEST_NO_STDOUT", nullptr);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    if (noOutput) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    }
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(application.empty() ? nullptr : application.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
         char text[64];
