@@ -54,13 +54,15 @@ jint JNICALL VmPrintHook(FILE*, const char* format, va_list arguments) {
 std::vector<JavaVMOption> BuildVmOptionArray(const launcher::NarrowList& options, bool printHook) {
     std::vector<JavaVMOption> array;
     array.reserve(options.size() + 3);
+    // First: HotSpot takes the hook when it reaches it, and prints its complaint about an
+    // option before that straight to its own stream.
+    if (printHook) array.push_back(JavaVMOption{const_cast<char*>("vfprintf"), reinterpret_cast<void*>(&VmPrintHook)});
     // jni.h declares optionString non-const; the VM only reads it.
     for (const std::string& option : options) {
         array.push_back(JavaVMOption{const_cast<char*>(option.c_str()), nullptr});
     }
     array.push_back(JavaVMOption{const_cast<char*>("abort"), reinterpret_cast<void*>(&VmAbortHook)});
     array.push_back(JavaVMOption{const_cast<char*>("exit"), reinterpret_cast<void*>(&VmExitHook)});
-    if (printHook) array.push_back(JavaVMOption{const_cast<char*>("vfprintf"), reinterpret_cast<void*>(&VmPrintHook)});
     return array;
 }
 

@@ -29,9 +29,9 @@ void JNICALL VmAbortHook();
 // The "vfprintf" hook: the VM's own messages, formatted, to platform::ReportVmMessage.
 jint JNICALL VmPrintHook(FILE* stream, const char* format, va_list arguments);
 
-// Every option of `options` in order (extraInfo null), then "abort" and "exit" with their
-// hooks, and "vfprintf" with its hook when `printHook`. The array points into `options`,
-// which must outlive it.
+// "vfprintf" with its hook when `printHook`, every option of `options` in order (extraInfo
+// null), then "abort" and "exit" with their hooks. The array points into `options`, which
+// must outlive it.
 std::vector<JavaVMOption> BuildVmOptionArray(const launcher::NarrowList& options, bool printHook = false);
 // Message 225-230 for a JNI error result; 0 for any other value.
 unsigned CreateVmReasonId(jint result);

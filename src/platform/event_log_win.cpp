@@ -16,6 +16,8 @@ namespace {
 constexpr size_t kLongestEventText = 31000;
 constexpr DWORD kTypesSupported = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
 
+std::wstring registeredSource;
+
 std::wstring ModulePath() {
     std::wstring path;
     ReadIntoGrowingBuffer(path, [](wchar_t* buffer, size_t size) {
@@ -60,10 +62,9 @@ void RegisterSource(const RegistryFunctions& advapi, const std::wstring& source)
 bool ReportErrorEvent(const std::wstring& source, const std::wstring& text) {
     const RegistryFunctions* advapi = Registry();
     if (advapi == nullptr) return false;
-    // Called under the error report's lock, so a plain flag is enough.
-    static bool registrationTried = false;
-    if (!registrationTried) {
-        registrationTried = true;
+    // Called under the error report's lock: the first event of each source registers it.
+    if (registeredSource != source) {
+        registeredSource = source;
         RegisterSource(*advapi, source);
     }
     HANDLE log = advapi->RegisterEventSourceW(nullptr, source.c_str());

@@ -10,6 +10,7 @@
 //     --out FILE / --err FILE, --out-append / --err-append
 //     --failure-check, --ibm, --ready-event, --exit-listener, --entry-thread, --service
 //     --request-stop         once main has started, RequestJavaStop on a thread of its own
+//     --vm-messages          prints "judge: vm message TEXT" for what the vfprintf hook received
 //     --describe-throwable   create the VM, call main, print DescribeThrowable's text
 //     --forward ARG          once the ready event is signalled, a second thread hands ARG
 //                            (repeatable) to HandleForwardedRequest and prints the reply
@@ -30,6 +31,7 @@
 #include "launcher/java_stop.h"
 #include "launcher/launcher.h"
 #include "launcher/single_instance.h"
+#include "platform/error_report.h"
 #include "platform/text_encoding.h"
 #include "runtime/memory_options.h"
 #include "ui/exception_text.h"
@@ -50,6 +52,8 @@ void Marker(const std::string& line) {
 }
 
 std::atomic<int> readySignals{0};
+
+void PrintVmMessage(const std::wstring& what) { Marker("judge: " + platform::WideToUtf8(what.substr(0, 3) == L"vm " ? L"vm message " + what.substr(3) : what)); }
 bool requestStop = false;
 
 void* StopThreadProc(void*) {
@@ -230,6 +234,8 @@ int main(int argc, char** argv) {
             } else if (arg == "--request-stop") {
                 requestStop = true;
                 launcher.readyEvent = &readyEvent;
+            } else if (arg == "--vm-messages") {
+                platform::SetReportObserver(PrintVmMessage);
             } else if (arg == "--exit-listener") {
                 launcher.vmExitListener = &exitListener;
             } else {

@@ -158,8 +158,9 @@ def test_failure_check_renders_the_stack_trace_and_keeps_the_exception_for_the_v
     assert "kestran: main ended by an uncaught exception: java.lang.IllegalStateException: judge boom äöü 😀" in run.err, run
     # The exception was put back, so the detach still describes it as main's.
     assert 'Exception in thread "main" java.lang.IllegalStateException' in run.err, run
-    # No dialog here: the rendered text goes to standard error, before the VM's own report.
-    assert run.err.index("\njava.lang.IllegalStateException: judge boom") < run.err.index('Exception in thread "main"'), run
+    # No dialog here, and the stack trace is on standard error once: the VM's report only.
+    assert run.err.count("java.lang.IllegalStateException: judge boom") == 2, run  # trace line, VM's report
+    assert run.err.count("at judge.Throw.main") == 1, run
 
 
 def described_text(run):
@@ -190,6 +191,15 @@ def test_bad_vm_option_fails_the_launch_with_203():
     assert run.code == 255, run
     assert "Error: JNI exception: " in run.out, run
     assert "count=" not in run.out, run
+
+
+@pytest.mark.parametrize("mode, hooked", [((), False), (("--service",), True)], ids=["console", "service"])
+def test_vm_messages_reach_the_vfprintf_hook_only_where_nobody_reads_the_console(mode, hooked):
+    run = judge("judge/PrintArgs", options=("--vm-messages", "--option", "-XX:+KestranNoSuchFlag", *mode))
+    assert run.code == 255, run
+    # HotSpot's own text, whole; written on standard error either way.
+    assert ("judge: vm message Unrecognized VM option 'KestranNoSuchFlag'" in run.out) == hooked, run
+    assert "Unrecognized VM option 'KestranNoSuchFlag'" in run.err, run
 
 
 def test_missing_vm_library_fails_the_launch_with_222():

@@ -3,6 +3,7 @@
 #include "testjvm.h"
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -48,9 +49,27 @@ bool IsSizeValue(const std::string& text) {
     return i + 1 == text.size() && std::string("kKmMgGtT").find(text[i]) != std::string::npos;
 }
 
+using PrintHook = jint(JNICALL*)(FILE*, const char*, va_list);
+
+// A complaint about an option: through the launcher's "vfprintf" hook once the option list has
+// given one, as HotSpot prints its own messages, else straight to standard error.
+void Complain(PrintHook hook, const std::string& text) {
+    if (hook == nullptr) {
+        WriteStdHandle(STD_ERROR_HANDLE, text + "\r\n");
+        return;
+    }
+    auto print = [hook](const char* format, ...) {
+        va_list arguments;
+        va_start(arguments, format);
+        hook(stderr, format, arguments);
+        va_end(arguments);
+    };
+    print("%s%c", text.c_str(), '\n');
+}
+
 // The checks a real VM makes on the options a launcher hands over; the runtime refuses what a
 // real one would, so a launcher cannot pass a test with options no JDK accepts.
-jint CheckOption(const char* text) {
+jint CheckOption(const char* text, PrintHook hook) {
     static const struct {
         const char* prefix;
         const char* complaint;
@@ -62,12 +81,12 @@ jint CheckOption(const char* text) {
     if (option == "abort" || option == "exit" || option == "vfprintf") return JNI_OK;
     if (option.empty() || option[0] != '-' || option == "-cp" || option == "-classpath" || option == "--class-path" ||
         option == "-jar") {
-        WriteStdHandle(STD_ERROR_HANDLE, "Unrecognized option: " + option + "\r\n");
+        Complain(hook, "Unrecognized option: " + option);
         return JNI_ERR;
     }
     for (const auto& size : sizes) {
         if (option.rfind(size.prefix, 0) == 0 && !IsSizeValue(option.substr(4))) {
-            WriteStdHandle(STD_ERROR_HANDLE, size.complaint + option + "\r\n");
+            Complain(hook, size.complaint + option);
             return JNI_EINVAL;
         }
     }
@@ -134,9 +153,11 @@ jint CheckOption(const char* text) {
     } else if (world.script.createGiven && world.script.createResult != JNI_OK) {
         result = world.script.createResult;
     }
+    PrintHook printHook = nullptr;
     for (jint i = 0; i < args->nOptions && result == JNI_OK; ++i) {
         const JavaVMOption& option = args->options[i];
-        if (!args->ignoreUnrecognized) result = CheckOption(option.optionString);
+        if (std::string(option.optionString) == "vfprintf") printHook = reinterpret_cast<PrintHook>(option.extraInfo);
+        if (!args->ignoreUnrecognized) result = CheckOption(option.optionString, printHook);
         if (std::string(option.optionString) == "exit") {
             world.exitHook = reinterpret_cast<void(JNICALL*)(jint)>(option.extraInfo);
         } else if (std::string(option.optionString) == "abort") {
