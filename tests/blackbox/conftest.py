@@ -21,6 +21,7 @@ import pytest
 REPO = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("KESTRAN_BUILD_DIR", REPO / "build" / "windows"))
 KESTRAN_EXE = BUILD / "kestran.exe"
+KESTRANW_EXE = BUILD / "kestranw.exe"  # the windowed twin
 RUNNER_EXE = BUILD / "tests" / "exitcode_runner.exe"
 TOOLS_DIR = BUILD / "tests"
 WINE_ENV = REPO / "tests" / "tools" / "wine-env.sh"

@@ -70,3 +70,21 @@ def test_service_under_the_control_manager(case, launch, wine):
     assert result.exit_code == 0 and in_order(result.stdout_lines, lines, str.__eq__), f"{case}: {result}"
     assert in_order(log, [r for r in records if r[0] != "!"], str.startswith), f"{case}: {log}"
     assert not any(line.startswith(r[1:]) for r in records if r[0] == "!" for line in log), f"{case}: {log}"
+
+
+def test_service_without_runtime_reports_its_error_as_an_event(app, wine):
+    # No runtime anywhere: the launch fails before the dispatcher starts, so the source is
+    # the name the control manager knows the process by. Wine's event log cannot be read
+    # back; the registered source shows that the event went to it, under that name.
+    name = "KestranTest" + uuid.uuid4().hex[:8]
+    key = r"HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application" + "\\" + name
+    app.write_ini("[Java Runtime Environment]\nMain Class=com.example.Main\nJRE Path=no-such-runtime\n"
+                  "[Application]\nApplication Type=service\n[Class Path]\nClass Path=app.jar\n")
+    steps = [f'create="{win_path(app.exe)}"', "start=", "delete"]
+    result = wine.run(f"{quoted(win_path(DRIVER))} {name} " + " ".join(quoted(s) for s in steps), timeout=120)
+    wine.reg("add", r"HKLM\SYSTEM\CurrentControlSet\Control\ServiceCurrent", "/ve", "/t", "REG_DWORD", "/d", "99999",
+             "/f")
+    registered = wine.reg("query", key, "/v", "EventMessageFile", check=False)
+    wine.delete_key(key)
+    assert "start error=1053" in result.stdout_lines, result  # ended without reaching the dispatcher
+    assert win_path(app.exe).lower() in registered.stdout.decode("cp1252").lower(), (result, registered)
