@@ -8,6 +8,7 @@
 #include "platform/error_report.h"
 #include "platform/error_route.h"
 #include "platform/event_log_win.h"
+#include "platform/growing_buffer.h"
 #include "platform/trace.h"
 
 namespace kestran::platform {
@@ -50,10 +51,11 @@ std::wstring TrimmedLine(const std::wstring& text) {
 }
 
 std::wstring ExecutableBaseName() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring name(path, length < MAX_PATH ? length : 0);
-    name = name.substr(name.find_last_of(L"\\/") + 1);
+    std::wstring path;
+    ReadIntoGrowingBuffer(path, [](wchar_t* buffer, size_t size) {
+        return static_cast<size_t>(GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(size)));
+    });
+    std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
     const size_t dot = name.rfind(L'.');
     return dot == std::wstring::npos || dot == 0 ? name : name.substr(0, dot);
 }
