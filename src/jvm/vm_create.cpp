@@ -18,14 +18,23 @@ void TraceOptionArray(const std::vector<JavaVMOption>& options) {
 
 }  // namespace
 
+// The hooks run inside the VM's own exit path: an exception must not unwind into it.
 void JNICALL VmExitHook(jint code) {
-    launcher::Launcher* current = launcher::CurrentLauncher();
-    if (current != nullptr && current->vmExitListener != nullptr) current->vmExitListener->OnVmExit(code);
+    try {
+        launcher::Launcher* current = launcher::CurrentLauncher();
+        if (current != nullptr && current->vmExitListener != nullptr) current->vmExitListener->OnVmExit(code);
+    } catch (...) {
+        platform::Trace(L"exit hook failed unexpectedly");
+    }
 }
 
 void JNICALL VmAbortHook() {
-    launcher::Launcher* current = launcher::CurrentLauncher();
-    if (current != nullptr && current->vmExitListener != nullptr) current->vmExitListener->OnVmAbort();
+    try {
+        launcher::Launcher* current = launcher::CurrentLauncher();
+        if (current != nullptr && current->vmExitListener != nullptr) current->vmExitListener->OnVmAbort();
+    } catch (...) {
+        platform::Trace(L"abort hook failed unexpectedly");
+    }
 }
 
 std::vector<JavaVMOption> BuildVmOptionArray(const launcher::NarrowList& options) {
@@ -71,7 +80,8 @@ bool CreateVm(launcher::Launcher& launcher) {
     jint result = createJavaVm(&vm, reinterpret_cast<void**>(&launcher.jniEnv), &args);
     if (result == JNI_OK) {
         // Published only once the VM is complete: other threads attach to it from here on.
-        launcher.javaVm.store(vm);
+        launcher.vmSession.SetKeepAttached(launcher.ibmRuntimeOnly());
+        launcher.vmSession.Publish(vm);
         if (platform::TraceEnabled()) platform::Trace(L"VM created");
         return true;
     }

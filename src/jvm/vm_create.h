@@ -16,7 +16,7 @@ public:
 };
 
 // Creates the VM on the calling thread from launcher.vmOptions (JNI_VERSION_1_2, unknown
-// options refused) and fills javaVm and jniEnv. Prints 203 with its reason on failure and
+// options refused) and publishes the VM in vmSession and fills jniEnv. Prints 203 with its reason on failure and
 // leaves both null. Stream redirection is the caller's next step.
 bool CreateVm(launcher::Launcher& launcher);
 

@@ -13,10 +13,15 @@
 //     --describe-throwable   create the VM, call main, print DescribeThrowable's text
 //     --forward ARG          once the ready event is signalled, a second thread hands ARG
 //                            (repeatable) to HandleForwardedRequest and prints the reply
+//     --attach-in-teardown   once the VM's teardown has begun, a helper thread tries to attach
+//     --throw-in-call        once main has started, a helper's attached call throws
 // Arguments are UTF-8; markers the tests look for go to standard output.
 #include <pthread.h>
 
 #include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -27,6 +32,7 @@
 #include "jvm/main_class.h"
 #include "jvm/vm_create.h"
 #include "jvm/vm_library.h"
+#include "launcher/attached_call.h"
 #include "launcher/java_stop.h"
 #include "launcher/launcher.h"
 #include "launcher/single_instance.h"
@@ -51,6 +57,27 @@ void Marker(const std::string& line) {
 
 std::atomic<int> readySignals{0};
 bool requestStop = false;
+bool attachInTeardown = false;
+bool throwInCall = false;
+
+// Helpers of the VM session, as a service stop or a forwarded start would be.
+void AttachInTeardown(Launcher& launcher) {
+    while (!launcher.vmSession.TearingDown()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    bool called = kestran::launcher::CallOnAttachedThread(launcher, [](JNIEnv*) { return true; });
+    Marker(std::string("judge: attach in teardown ") + (called ? "accepted" : "refused"));
+}
+
+void ThrowInCall(Launcher& launcher) {
+    try {
+        kestran::launcher::CallOnAttachedThread(launcher, [](JNIEnv*) -> bool { throw std::runtime_error("injected"); });
+    } catch (const std::runtime_error&) {
+        Marker("judge: injected exception caught");
+    }
+    JNIEnv* env = nullptr;
+    JavaVM* vm = launcher.vmSession.Vm();
+    const bool detached = vm != nullptr && vm->GetEnv(reinterpret_cast<void**>(&env), JNI_VERSION_1_2) == JNI_EDETACHED;
+    Marker(std::string("judge: detached after the exception ") + (detached ? "yes" : "no"));
+}
 
 void* StopThreadProc(void*) {
     Launcher* launcher = kestran::launcher::CurrentLauncher();
@@ -80,6 +107,9 @@ void OnReady(void*) {
     int count = ++readySignals;
     Marker("judge: ready event signalled (" + std::to_string(count) + ")");
     if (!forward.arguments.empty() && !forward.started) forward.started = pthread_create(&forward.thread, nullptr, ForwardThreadProc, nullptr) == 0;
+    Launcher* launcher = kestran::launcher::CurrentLauncher();
+    if (attachInTeardown && count == 1) launcher->vmSession.StartHelper([launcher] { AttachInTeardown(*launcher); });
+    if (throwInCall && count == 1) launcher->vmSession.StartHelper([launcher] { ThrowInCall(*launcher); });
     pthread_t stopThread;
     if (requestStop && pthread_create(&stopThread, nullptr, StopThreadProc, nullptr) == 0) pthread_detach(stopThread);
 }
@@ -124,7 +154,7 @@ uint32_t DescribeMainException(Launcher& launcher) {
         Marker("judge: described end");
         env->ExceptionClear();
     }
-    launcher.javaVm.load()->DetachCurrentThread();
+    launcher.vmSession.Vm()->DetachCurrentThread();
     launcher.jniEnv = nullptr;
     return jvm::kJavaThreadMainReturned;
 }
@@ -165,6 +195,7 @@ int Run(Launcher& launcher, const Options& options) {
         pthread_join(thread, nullptr);
     }
     if (forward.started) pthread_join(forward.thread, nullptr);
+    launcher.vmSession.JoinHelpers(std::chrono::seconds(60));
     Marker("judge: java thread ended with " + std::to_string(run.code));
     if (options.readyEvent) Marker("judge: ready signals " + std::to_string(readySignals.load()));
     return static_cast<int>(jvm::ProcessExitCodeOf(run.code));
@@ -229,6 +260,9 @@ int main(int argc, char** argv) {
                 forward.arguments.push_back(value());
             } else if (arg == "--request-stop") {
                 requestStop = true;
+                launcher.readyEvent = &readyEvent;
+            } else if (arg == "--attach-in-teardown" || arg == "--throw-in-call") {
+                (arg == "--throw-in-call" ? throwInCall : attachInTeardown) = true;
                 launcher.readyEvent = &readyEvent;
             } else if (arg == "--exit-listener") {
                 launcher.vmExitListener = &exitListener;

@@ -346,3 +346,23 @@ def test_stop_request_reaches_the_program(main, arguments, markers):
     assert run.code == 0 and ordered(run.out, *markers), run
     assert "worker finished" not in run.out, run
     assert ("java.lang.NoSuchMethodError" in run.err) == (main == "judge/Worker"), run
+
+
+# ---- the VM session: who may attach, and when the attachment ends ----
+
+SESSION_CASES = {  # options: markers in this order
+    # A thread that attaches while DestroyJavaVM waits for the program's threads may never return.
+    "attach refused once the teardown began": (
+        ("--service", "--attach-in-teardown"), ["main returned", "judge: attach in teardown refused", "worker finished"]),
+    # An exception out of the attached call must still detach, or DestroyJavaVM waits for ever.
+    "detached when the call throws": (
+        ("--throw-in-call",), ["judge: injected exception caught", "judge: detached after the exception yes",
+                               "judge: vm destroyed"]),
+}
+
+
+@pytest.mark.parametrize("case", SESSION_CASES)
+def test_vm_session_guards_attachments(case):
+    options, markers = SESSION_CASES[case]
+    run = judge("judge/Worker", "1000", options=options)
+    assert run.code == 0 and ordered(run.out, *markers), run
