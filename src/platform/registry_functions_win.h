@@ -1,4 +1,4 @@
-// The registry functions of advapi32, loaded when the first key is opened.
+// The functions of advapi32 (registry and service control), loaded on first use.
 #pragma once
 
 #include <windows.h>
@@ -13,9 +13,16 @@ struct RegistryFunctions {
     decltype(&::RegEnumKeyExW) RegEnumKeyExW;
     decltype(&::RegQueryValueExW) RegQueryValueExW;
     decltype(&::RegCloseKey) RegCloseKey;
+    // Service control, for service mode.
+    decltype(&::StartServiceCtrlDispatcherW) StartServiceCtrlDispatcherW;
+    decltype(&::RegisterServiceCtrlHandlerExW) RegisterServiceCtrlHandlerExW;
+    decltype(&::SetServiceStatus) SetServiceStatus;
     bool Bind(SystemLibrary& library) {
         return library.Bind(RegOpenKeyExW, "RegOpenKeyExW") && library.Bind(RegEnumKeyExW, "RegEnumKeyExW") &&
-               library.Bind(RegQueryValueExW, "RegQueryValueExW") && library.Bind(RegCloseKey, "RegCloseKey");
+               library.Bind(RegQueryValueExW, "RegQueryValueExW") && library.Bind(RegCloseKey, "RegCloseKey") &&
+               library.Bind(StartServiceCtrlDispatcherW, "StartServiceCtrlDispatcherW") &&
+               library.Bind(RegisterServiceCtrlHandlerExW, "RegisterServiceCtrlHandlerExW") &&
+               library.Bind(SetServiceStatus, "SetServiceStatus");
     }
 };
 

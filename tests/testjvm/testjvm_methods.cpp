@@ -311,6 +311,9 @@ jvalue ApplicationSecondaryMain(ThreadState& thread, Object*, Class*, const jval
 
 jvalue ApplicationStop(ThreadState&, Object*, Class*, const jvalue*) {
     LogLine("stop-called");
+    if (TheWorld().script.stopHangs) {
+        for (;;) Sleep(INFINITE);
+    }
     SetEvent(TheWorld().stopEvent);
     return Nothing();
 }
