@@ -3,6 +3,8 @@
 #include <string>
 
 #include "config/messages.h"
+#include "jvm/local_ref.h"
+#include "jvm/main_class.h"
 #include "platform/trace.h"
 
 namespace kestran::jvm {
@@ -16,7 +18,32 @@ void TraceOptionArray(const std::vector<JavaVMOption>& options) {
     }
 }
 
+// One system property of the running VM contains `part`; false when it does not, or cannot be read.
+bool PropertyContains(JNIEnv* env, jclass system, jmethodID getProperty, const wchar_t* name, const char* part) {
+    LocalRef<jstring> key(env, NewJavaString(env, name));
+    if (!key) return false;
+    LocalRef<jstring> value(env, static_cast<jstring>(env->CallStaticObjectMethod(system, getProperty, key.get())));
+    if (!value) return false;
+    const char* text = env->GetStringUTFChars(value.get(), nullptr);
+    if (text == nullptr) return false;
+    const bool found = std::string(text).find(part) != std::string::npos;
+    env->ReleaseStringUTFChars(value.get(), text);
+    return found;
+}
+
 }  // namespace
+
+bool IsIbmRuntime(JNIEnv* env) {
+    LocalRef<jclass> system(env, env->FindClass("java/lang/System"));
+    jmethodID getProperty =
+        system ? env->GetStaticMethodID(system.get(), "getProperty", "(Ljava/lang/String;)Ljava/lang/String;") : nullptr;
+    const bool ibm = getProperty != nullptr &&
+                     (PropertyContains(env, system.get(), getProperty, L"java.vm.vendor", "IBM") ||
+                      (!env->ExceptionCheck() && PropertyContains(env, system.get(), getProperty, L"java.vm.name", "J9")));
+    // Nothing the question raised may stay pending for main.
+    if (env->ExceptionCheck()) env->ExceptionClear();
+    return ibm;
+}
 
 // The hooks run inside the VM's own exit path: an exception must not unwind into it.
 void JNICALL VmExitHook(jint code) {
@@ -80,7 +107,13 @@ bool CreateVm(launcher::Launcher& launcher) {
     jint result = createJavaVm(&vm, reinterpret_cast<void**>(&launcher.jniEnv), &args);
     if (result == JNI_OK) {
         // Published only once the VM is complete: other threads attach to it from here on.
-        launcher.vmSession.SetKeepAttached(launcher.ibmRuntimeOnly());
+        // The IBM-specific thread handling follows the runtime actually loaded: a HotSpot runtime
+        // found through "JRE Path" with "VM Provider" = ibm must end when main returns.
+        const bool ibm = launcher.ibmAllowed && IsIbmRuntime(launcher.jniEnv);
+        if (platform::TraceEnabled() && launcher.ibmAllowed) {
+            platform::Trace(ibm ? L"IBM runtime: threads stay attached" : L"not an IBM runtime");
+        }
+        launcher.vmSession.SetKeepAttached(ibm);
         launcher.vmSession.Publish(vm);
         if (platform::TraceEnabled()) platform::Trace(L"VM created");
         return true;

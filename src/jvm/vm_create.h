@@ -28,6 +28,8 @@ void JNICALL VmAbortHook();
 // Every option of `options` in order (extraInfo null), then "abort" and "exit" with their
 // hooks. The array points into `options`, which must outlive it.
 std::vector<JavaVMOption> BuildVmOptionArray(const launcher::NarrowList& options);
+// The VM on `env` is an IBM (J9) one, by its java.vm.vendor and java.vm.name properties.
+bool IsIbmRuntime(JNIEnv* env);
 // Message 225-230 for a JNI error result; 0 for any other value.
 unsigned CreateVmReasonId(jint result);
 

@@ -90,11 +90,6 @@ public:
     std::shared_ptr<config::SettingsStore> settings;
 
     jvm::VmEntryPoints vmEntryPoints;    // JNI_CreateJavaVM, JNI_GetDefaultJavaVMInitArgs, JVM_FindClassFromBootLoader
-
-    // The settings admit IBM runtimes only ("VM Provider" = ibm), so the loaded runtime is one.
-    // The IBM-specific thread handling depends on this, not on IBM merely being allowed: with
-    // "any" or a "favor_" value a Sun runtime may be running, and it must not be kept waiting.
-    bool ibmRuntimeOnly() const { return ibmAllowed && !sunAllowed && !jrockitAllowed; }
 };
 
 // The launcher of this process, or null before it is built and after it is destroyed.

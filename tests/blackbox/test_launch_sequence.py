@@ -3,6 +3,10 @@ the steps, and the exit code of each outcome."""
 
 import os
 
+import pytest
+
+from conftest import win_path
+
 ERROR_EXIT = 0xFFFFFFFF
 ERROR_FAILED_SERVICE_CONTROLLER_CONNECT = 1063
 
@@ -45,6 +49,18 @@ def test_settings_are_read_before_the_runtime_is_searched(app):
     assert result.exit_code == ERROR_EXIT
     assert result.stdout_lines == ["Error: Main class was not specified in INI file. "]
     assert not any("registry" in line for line in result.trace())
+
+
+@pytest.mark.parametrize("vendor, trace", [("IBM", "IBM runtime: threads stay attached"),
+                                           ("", "not an IBM runtime")])
+def test_ibm_thread_handling_follows_the_runtime_loaded(launch, vendor, trace):
+    # System.exit from main ends the run either way; the trace tells what the launcher decided.
+    option = f"-Djava.vm.vendor={vendor}" if vendor else "-Dother=1"
+    launch.app.write_ini("[Java Runtime Environment]\nMain Class=com.example.Main\nVM Provider=ibm\n"
+                         f"JRE Path={win_path(launch.runtime)}\nVirtual Machine Parameters={option}\n"
+                         "[Class Path]\nClass Path=app.jar\n")
+    result = launch.run(script="exit:4")
+    assert result.exit_code == 4 and trace in result.trace(), result
 
 
 def test_a_provider_setting_that_merely_allows_ibm_does_not_keep_the_process_alive(launch):

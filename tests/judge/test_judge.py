@@ -213,11 +213,12 @@ def test_service_mode_destroys_the_vm_on_the_java_thread():
     assert ordered(run.out, "main returned", "worker finished", "judge: java thread ended with 0"), run
 
 
-def test_ibm_runtime_keeps_the_java_thread_asleep_after_main():
+def test_hotspot_with_ibm_settings_does_not_keep_the_java_thread_asleep_after_main():
+    # The IBM-specific wait follows the runtime loaded: HotSpot with "VM Provider" = ibm (a
+    # "JRE Path" runtime) would otherwise never end.
     run = judge("judge/ExitLater", options=("--ibm",))
-    assert run.code == 3, run
-    assert ordered(run.out, "main returned", "exiting from a daemon thread"), run
-    assert "judge: java thread ended" not in run.out, run
+    assert run.code == 0, run
+    assert ordered(run.out, "main returned", "judge: java thread ended with 0"), run
 
 
 def test_running_on_the_entry_thread():

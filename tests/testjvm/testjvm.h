@@ -11,6 +11,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -159,6 +160,7 @@ struct World {
     int liveThreads = 0;
     std::vector<std::string> liveThreadNames;
     bool scriptThreadsStarted = false;
+    std::map<std::string, std::u16string> properties;  // -D options, for System.getProperty
     // DestroyJavaVM is past the point of no return: like HotSpot, a thread that enters the VM
     // (or attaches) from here on blocks for good.
     std::atomic<bool> exiting{false};
