@@ -87,6 +87,26 @@ VmSession::Attachment VmSession::TryAttach(bool asDaemon) {
     return attachment;
 }
 
+VmSession::Attachment VmSession::AttachUntilDestroyed() {
+    Attachment attachment;
+    JavaVM* vm = nullptr;
+    bool detach = true;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        vm = vm_;
+        detach = !keepAttached_;
+    }
+    if (vm == nullptr) return attachment;
+    JNIEnv* env = nullptr;
+    // A VM destroyed since it was read answers with an error: the library is never unloaded.
+    if (vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK || env == nullptr) return attachment;
+    attachment.session_ = this;
+    attachment.vm_ = vm;
+    attachment.env_ = env;
+    attachment.detach_ = detach;
+    return attachment;
+}
+
 bool VmSession::Destroy() {
     JavaVM* vm = nullptr;
     {

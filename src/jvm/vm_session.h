@@ -65,6 +65,11 @@ public:
     // daemon attachment does not keep DestroyJavaVM waiting; one that outlives the VM does not
     // detach from it.
     Attachment TryAttach(bool asDaemon = false);
+    // Attaches the calling thread also while DestroyJavaVM still waits for the program's threads
+    // (a forwarded start may come then), until it has returned. The attach runs outside the lock:
+    // in a VM past its point of no return it may never return, so only a thread that nobody
+    // waits for without a bound may use this.
+    Attachment AttachUntilDestroyed();
 
     // Flags the teardown (every later TryAttach fails), then DestroyJavaVM, which returns once the
     // program's last non-daemon thread has ended. False when there was no VM to destroy.

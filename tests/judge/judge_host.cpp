@@ -63,8 +63,8 @@ bool throwInCall = false;
 // Helpers of the VM session, as a service stop or a forwarded start would be.
 void AttachInTeardown(Launcher& launcher) {
     while (!launcher.vmSession.TearingDown()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    bool called = kestran::launcher::CallOnAttachedThread(launcher, [](JNIEnv*) { return true; });
-    Marker(std::string("judge: attach in teardown ") + (called ? "accepted" : "refused"));
+    kestran::jvm::VmSession::Attachment attachment = launcher.vmSession.TryAttach();
+    Marker(std::string("judge: attach in teardown ") + (attachment ? "accepted" : "refused"));
 }
 
 void ThrowInCall(Launcher& launcher) {
