@@ -148,7 +148,7 @@ private:
     void Progress();
     // On the Java thread, once the VM is published: the stop thread, attached as a daemon
     // before main runs. Attached this early, it reaches stop() also while DestroyJavaVM waits for
-    // the program's threads after main returned, when no thread may attach any more.
+    // the program's threads after main returned, when TryAttach refuses every other thread.
     void StartStopThread();
     void StopThreadMain();
 
