@@ -34,6 +34,18 @@ bool EqualsNoCase(const std::wstring& a, const std::wstring& b) {
 
 bool IsYesAnyCase(const std::wstring& value) { return EqualsNoCase(value, L"Yes"); }
 
+uint32_t ParseStopTimeout(const std::wstring& value) {
+    constexpr uint32_t kDefault = 30;
+    constexpr uint32_t kLongest = 86400;  // a day: anything longer is a typing error
+    if (value.empty() || value.size() > 5) return kDefault;
+    uint32_t seconds = 0;
+    for (wchar_t c : value) {
+        if (c < L'0' || c > L'9') return kDefault;
+        seconds = seconds * 10 + static_cast<uint32_t>(c - L'0');
+    }
+    return seconds <= kLongest ? seconds : kDefault;
+}
+
 int ParseJvmType(const std::wstring& value) {
     if (value == L"server") return 1;
     if (value == L"favor_server") return 2;
@@ -145,6 +157,7 @@ SettingsResult ReadLauncherSettings(launcher::Launcher& launcher, const Settings
 
     launcher.failureCheck = IsYesAnyCase(Read(layered, kApplicationSection, L"Failure Check"));
     launcher.overrideWorkingDir = IsYesAnyCase(Read(layered, kApplicationSection, L"Override WorkingDir"));
+    launcher.stopTimeout = ParseStopTimeout(Read(layered, kApplicationSection, L"Stop Timeout"));
     launcher.systemPath = Read(layered, kRuntimeSection, L"System Path");
     launcher.libraryPath = Read(layered, kRuntimeSection, L"Library Path");
     // A relative program name would be taken from whatever the current directory is (or a

@@ -1,6 +1,7 @@
 // Reading the settings file into the Launcher, and remembering the runtime folder the user picked.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "config/settings_store.h"
@@ -28,6 +29,8 @@ SettingsResult ReadLauncherSettings(launcher::Launcher& launcher, const Settings
 void ApplyJvmSource(launcher::Launcher& launcher, const std::wstring& value);
 void ApplyVmProvider(launcher::Launcher& launcher, const std::wstring& value);
 int ParseJvmType(const std::wstring& value);
+// "Stop Timeout": whole seconds up to a day; anything else (empty, signs, letters) gives 30.
+uint32_t ParseStopTimeout(const std::wstring& value);
 std::wstring ResolveJrePath(const std::wstring& value, const std::wstring& moduleFolder);
 bool IsYesAnyCase(const std::wstring& value);
 

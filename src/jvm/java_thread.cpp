@@ -28,17 +28,11 @@ uint32_t JavaThreadMain(launcher::Launcher& launcher) {
     if (CreateVm(launcher)) {
         RedirectStandardStreams(launcher);
         bool mainThrew = false;
-        if (RunMainClass(launcher, &mainThrew)) {
-            code = mainThrew ? kJavaThreadUncaughtException : kJavaThreadMainReturned;
-            // A service reports "stopped" only after the VM is gone, so it is destroyed here
-            // rather than in the teardown; this waits for the program's non-daemon threads.
-            // A stop request that arrives meanwhile still attaches and reaches the program.
-            JavaVM* vm = launcher.javaVm.load();
-            if (launcher.serviceMode && vm != nullptr) {
-                vm->DestroyJavaVM();
-                launcher.javaVm = nullptr;
-            }
-        }
+        if (RunMainClass(launcher, &mainThrew)) code = mainThrew ? kJavaThreadUncaughtException : kJavaThreadMainReturned;
+        // A service reports "stopped" only after the VM is gone, so it is destroyed here rather
+        // than in the teardown, also when main never ran; this waits for the program's
+        // non-daemon threads. From here on no other thread attaches.
+        if (launcher.serviceMode) launcher.vmSession.Destroy();
     }
     if (platform::TraceEnabled()) platform::Trace(L"Java thread exit code " + std::to_wstring(code));
     return code;

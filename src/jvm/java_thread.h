@@ -27,7 +27,7 @@ uint32_t JavaThreadMain(launcher::Launcher& launcher);
 // Loads the main class and calls main(String[]) with launcher.arguments, then detaches the
 // thread from the VM (which describes an uncaught exception on standard error). True when main
 // ran and the thread detached; `mainThrew` (when given) tells whether main ended by an
-// exception. Never returns after main when ibmAllowed or ibmFavoured is set.
+// exception. Never returns after main when the session keeps threads attached (an IBM runtime).
 bool RunMainClass(launcher::Launcher& launcher, bool* mainThrew = nullptr);
 
 }  // namespace kestran::jvm

@@ -76,15 +76,6 @@ jclass LoadThroughFindClass(const Launcher& launcher, JNIEnv* env) {
 
 enum class MainOutcome { kNotRun, kReturned, kThrew };
 
-// Ends the application the way the program itself would, so shutdown hooks and the launcher's
-// exit hook run. Returns only when System.exit could not be called.
-void CallSystemExit(JNIEnv* env, jint code) {
-    LocalRef<jclass> system(env, env->FindClass("java/lang/System"));
-    jmethodID exitMethod = system ? env->GetStaticMethodID(system.get(), "exit", "(I)V") : nullptr;
-    if (exitMethod != nullptr) env->CallStaticVoidMethod(system.get(), exitMethod, code);
-    if (env->ExceptionCheck()) env->ExceptionDescribe();
-}
-
 // Shows the exception to the user, who decides whether the application goes on. The
 // exception stays pending unless the application is stopped.
 void AskAboutUncaughtException(const Launcher& launcher, JNIEnv* env, const std::wstring& text) {
@@ -151,6 +142,17 @@ MainOutcome InvokeMain(Launcher& launcher, JNIEnv* env) {
 
 }  // namespace
 
+bool CallSystemExit(JNIEnv* env, jint code) {
+    LocalRef<jclass> system(env, env->FindClass("java/lang/System"));
+    jmethodID exitMethod = system ? env->GetStaticMethodID(system.get(), "exit", "(I)V") : nullptr;
+    if (exitMethod != nullptr) env->CallStaticVoidMethod(system.get(), exitMethod, code);
+    if (env->ExceptionCheck()) {
+        env->ExceptionDescribe();
+        return false;
+    }
+    return exitMethod != nullptr;
+}
+
 jstring NewJavaString(JNIEnv* env, const std::wstring& text) {
     LocalRef<jclass> stringClass(env, env->FindClass(kStringClass));
     if (!stringClass) return nullptr;
@@ -202,13 +204,13 @@ jobjectArray NewJavaStringArray(JNIEnv* env, const std::vector<std::wstring>& li
 bool RunMainClass(Launcher& launcher, bool* mainThrew) {
     if (mainThrew != nullptr) *mainThrew = false;
     JNIEnv* env = launcher.jniEnv;
-    JavaVM* vm = launcher.javaVm;
+    JavaVM* vm = launcher.vmSession.Vm();
     if (env == nullptr || vm == nullptr) return false;
 
     MainOutcome outcome = InvokeMain(launcher, env);
     if (outcome == MainOutcome::kThrew && mainThrew != nullptr) *mainThrew = true;
 
-    if (outcome != MainOutcome::kNotRun && launcher.ibmRuntimeOnly()) {
+    if (outcome != MainOutcome::kNotRun && launcher.vmSession.KeepAttached()) {
         // The thread stays attached for good, so the VM would never describe the exception.
         if (outcome == MainOutcome::kThrew) env->ExceptionDescribe();
         SleepForever();

@@ -18,5 +18,9 @@ jobjectArray NewJavaStringArray(JNIEnv* env, const std::vector<std::wstring>& li
 // A new local reference to the class `name` (internal form, "com/example/Main"), found with
 // FindClass, or null with the Java exception, if any, left pending.
 jclass FindClassByName(JNIEnv* env, const std::wstring& name);
+// System.exit(code) on the thread of `env`, so that shutdown hooks and the launcher's exit hook
+// run; a real VM ends the process there. False when the method cannot be found or throws (the
+// exception is described and cleared).
+bool CallSystemExit(JNIEnv* env, jint code);
 
 }  // namespace kestran::jvm

@@ -7,6 +7,8 @@
 #include "config/messages.h"
 #include "launcher/failure_report.h"
 #include "platform/error_report.h"
+#include "jvm/local_ref.h"
+#include "jvm/main_class.h"
 #include "platform/trace.h"
 
 namespace kestran::jvm {
@@ -20,19 +22,53 @@ void TraceOptionArray(const std::vector<JavaVMOption>& options) {
     }
 }
 
+// One system property of the running VM contains `part`; false when it does not, or cannot be read.
+bool PropertyContains(JNIEnv* env, jclass system, jmethodID getProperty, const wchar_t* name, const char* part) {
+    LocalRef<jstring> key(env, NewJavaString(env, name));
+    if (!key) return false;
+    LocalRef<jstring> value(env, static_cast<jstring>(env->CallStaticObjectMethod(system, getProperty, key.get())));
+    if (!value) return false;
+    const char* text = env->GetStringUTFChars(value.get(), nullptr);
+    if (text == nullptr) return false;
+    const bool found = std::string(text).find(part) != std::string::npos;
+    env->ReleaseStringUTFChars(value.get(), text);
+    return found;
+}
+
 }  // namespace
 
+bool IsIbmRuntime(JNIEnv* env) {
+    LocalRef<jclass> system(env, env->FindClass("java/lang/System"));
+    jmethodID getProperty =
+        system ? env->GetStaticMethodID(system.get(), "getProperty", "(Ljava/lang/String;)Ljava/lang/String;") : nullptr;
+    const bool ibm = getProperty != nullptr &&
+                     (PropertyContains(env, system.get(), getProperty, L"java.vm.vendor", "IBM") ||
+                      (!env->ExceptionCheck() && PropertyContains(env, system.get(), getProperty, L"java.vm.name", "J9")));
+    // Nothing the question raised may stay pending for main.
+    if (env->ExceptionCheck()) env->ExceptionClear();
+    return ibm;
+}
+
+// The hooks run inside the VM's own exit path: an exception must not unwind into it.
 void JNICALL VmExitHook(jint code) {
-    launcher::Launcher* current = launcher::CurrentLauncher();
-    if (current != nullptr && current->vmExitListener != nullptr) current->vmExitListener->OnVmExit(code);
+    try {
+        launcher::Launcher* current = launcher::CurrentLauncher();
+        if (current != nullptr && current->vmExitListener != nullptr) current->vmExitListener->OnVmExit(code);
+    } catch (...) {
+        platform::Trace(L"exit hook failed unexpectedly");
+    }
 }
 
 void JNICALL VmAbortHook() {
-    launcher::Launcher* current = launcher::CurrentLauncher();
-    if (current != nullptr && current->vmExitListener != nullptr) current->vmExitListener->OnVmAbort();
-    // The VM ends the process once this returns ("Error occurred during initialization of
-    // VM"): what it printed is shown now or never.
-    launcher::ShowLaunchFailure(current, true, true);
+    try {
+        launcher::Launcher* current = launcher::CurrentLauncher();
+        if (current != nullptr && current->vmExitListener != nullptr) current->vmExitListener->OnVmAbort();
+        // The VM ends the process once this returns ("Error occurred during initialization of
+        // VM"): what it printed is shown now or never.
+        launcher::ShowLaunchFailure(current, true, true);
+    } catch (...) {
+        platform::Trace(L"abort hook failed unexpectedly");
+    }
 }
 
 jint JNICALL VmPrintHook(FILE*, const char* format, va_list arguments) {
@@ -98,7 +134,14 @@ bool CreateVm(launcher::Launcher& launcher) {
     jint result = createJavaVm(&vm, reinterpret_cast<void**>(&launcher.jniEnv), &args);
     if (result == JNI_OK) {
         // Published only once the VM is complete: other threads attach to it from here on.
-        launcher.javaVm.store(vm);
+        // The IBM-specific thread handling follows the runtime actually loaded: a HotSpot runtime
+        // found through "JRE Path" with "VM Provider" = ibm must end when main returns.
+        const bool ibm = launcher.ibmAllowed && IsIbmRuntime(launcher.jniEnv);
+        if (platform::TraceEnabled() && launcher.ibmAllowed) {
+            platform::Trace(ibm ? L"IBM runtime: threads stay attached" : L"not an IBM runtime");
+        }
+        launcher.vmSession.SetKeepAttached(ibm);
+        launcher.vmSession.Publish(vm);
         if (platform::TraceEnabled()) platform::Trace(L"VM created");
         return true;
     }

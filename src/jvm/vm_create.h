@@ -18,7 +18,7 @@ public:
 };
 
 // Creates the VM on the calling thread from launcher.vmOptions (JNI_VERSION_1_2, unknown
-// options refused) and fills javaVm and jniEnv. Prints 203 with its reason on failure and
+// options refused) and publishes the VM in vmSession and fills jniEnv. Prints 203 with its reason on failure and
 // leaves both null. Stream redirection is the caller's next step.
 bool CreateVm(launcher::Launcher& launcher);
 
@@ -33,6 +33,8 @@ jint JNICALL VmPrintHook(FILE* stream, const char* format, va_list arguments);
 // null), then "abort" and "exit" with their hooks. The array points into `options`, which
 // must outlive it.
 std::vector<JavaVMOption> BuildVmOptionArray(const launcher::NarrowList& options, bool printHook = false);
+// The VM on `env` is an IBM (J9) one, by its java.vm.vendor and java.vm.name properties.
+bool IsIbmRuntime(JNIEnv* env);
 // Message 225-230 for a JNI error result; 0 for any other value.
 unsigned CreateVmReasonId(jint result);
 

@@ -8,19 +8,16 @@
 namespace kestran::launcher {
 
 // Attaches this thread to the launcher's VM, runs `call(env)` and detaches again. False when
-// there is no VM (yet, or any more) or the attach fails; otherwise what `call` returns. `call`
-// must release its local references before it returns: they do not outlive the detach.
+// there is no VM (yet, or any more) or the attach fails; otherwise what `call` returns. The
+// thread detaches also when `call` throws. A forwarded start is still served while the VM's
+// teardown waits for the program's threads after main returned; such a thread may block in a
+// VM that is ending, so no one may wait for it without a bound. `call` must release its local
+// references before it returns: they do not outlive the detach.
 template <typename Call>
 bool CallOnAttachedThread(Launcher& launcher, Call call) {
-    JavaVM* vm = launcher.javaVm.load();
-    if (vm == nullptr) return false;
-    JNIEnv* env = nullptr;
-    // A VM destroyed since it was read answers with an error: the library is never unloaded.
-    if (vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK) return false;
-    bool result = call(env);
-    // An IBM runtime keeps threads that ran Java code attached, as its Java thread stays.
-    if (!launcher.ibmRuntimeOnly()) vm->DetachCurrentThread();
-    return result;
+    jvm::VmSession::Attachment attachment = launcher.vmSession.AttachUntilDestroyed();
+    if (!attachment) return false;
+    return call(attachment.env());
 }
 
 }  // namespace kestran::launcher

@@ -15,6 +15,8 @@ bool DescribeIfThrown(JNIEnv* env) {
     return false;
 }
 
+}  // namespace
+
 // Holds every local reference, so that they are gone before the thread detaches.
 bool CallStopOrExit(const Launcher& launcher, JNIEnv* env) {
     // The name goes through the VM's own encoder: a main class with a non-ASCII name must be
@@ -33,28 +35,19 @@ bool CallStopOrExit(const Launcher& launcher, JNIEnv* env) {
     // The NoSuchMethodError of the lookup is printed and cleared before System.exit runs.
     DescribeIfThrown(env);
     platform::Trace(L"stop request: no stop() in " + launcher.mainClass + L", calling System.exit(0)");
-    return CallSystemExit(env, 0);
-}
-
-}  // namespace
-
-bool CallSystemExit(JNIEnv* env, jint code) {
-    jvm::LocalRef<jclass> system(env, env->FindClass("java/lang/System"));
-    if (!system) {
-        DescribeIfThrown(env);
-        return false;
-    }
-    jmethodID exit = env->GetStaticMethodID(system.get(), "exit", "(I)V");
-    if (exit == nullptr) {
-        DescribeIfThrown(env);
-        return false;
-    }
-    env->CallStaticVoidMethod(system.get(), exit, code);
-    return DescribeIfThrown(env);
+    return jvm::CallSystemExit(env, 0);
 }
 
 bool RequestJavaStop(Launcher& launcher) {
     return CallOnAttachedThread(launcher, [&launcher](JNIEnv* env) { return CallStopOrExit(launcher, env); });
+}
+
+bool RequestSystemExit(Launcher& launcher) {
+    // As a daemon: should the exit not come, this thread must not keep the VM's teardown waiting.
+    jvm::VmSession::Attachment attachment = launcher.vmSession.TryAttach(true);
+    if (!attachment) return false;
+    platform::Trace(L"stop timeout: calling System.exit(0)");
+    return jvm::CallSystemExit(attachment.env(), 0);
 }
 
 }  // namespace kestran::launcher

@@ -13,9 +13,11 @@ namespace kestran::launcher {
 // cannot attach, or the call threw (the exception is described on standard error and dropped).
 // The thread detaches again, except with the IBM-only thread handling, where it stays attached.
 bool RequestJavaStop(Launcher& launcher);
+// The same call on a thread that is attached already, with its `env`.
+bool CallStopOrExit(const Launcher& launcher, JNIEnv* env);
 
-// System.exit(code) on the thread of `env`. A real VM ends the process there; false when the
-// method cannot be found or throws (described and cleared).
-bool CallSystemExit(JNIEnv* env, jint code);
+// System.exit(0) on a thread attached for the call, as the last resort of a stop that did not
+// end the program in time. False when the thread cannot attach or the call failed.
+bool RequestSystemExit(Launcher& launcher);
 
 }  // namespace kestran::launcher

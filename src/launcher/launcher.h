@@ -1,9 +1,8 @@
 // The one central object of a launch. Built on the entry thread's stack by the entry point,
 // it holds every setting, the chosen VM library, the VM handles and the run flags. Other
 // threads find it through CurrentLauncher(). No member is locked: each is written before the
-// threads that read it exist, except javaVm, which other threads (a service stop request, a
-// forwarded start) read while the Java thread may destroy the VM: it is published and cleared
-// atomically.
+// threads that read it exist, except the VM session, which other threads (a service stop
+// request, a forwarded start) use while the Java thread may destroy the VM: it has its own lock.
 #pragma once
 
 #include <atomic>
@@ -14,6 +13,7 @@
 
 #include "config/version_number.h"
 #include "jvm/vm_entry_points.h"
+#include "jvm/vm_session.h"
 
 namespace kestran::config {
 class SettingsStore;
@@ -37,7 +37,7 @@ public:
     jvm::VmExitListener* vmExitListener = nullptr;
     int32_t jvmType = 0;                 // 1: only a server VM will do; 2: server favoured
     std::wstring vmLibraryPath;          // full path of the chosen jvm.dll
-    std::atomic<JavaVM*> javaVm{nullptr};
+    jvm::VmSession vmSession;            // the VM: published, attached to, destroyed
     JNIEnv* jniEnv = nullptr;            // valid on the Java thread only
     std::wstring mainClass;              // with "/" instead of "."
     config::VersionNumber minVersion;
@@ -84,16 +84,12 @@ public:
     void* readyEvent = nullptr;          // HANDLE, manual reset
     bool handOverToPair = false;
     bool startedByHandOver = false;      // this process is the pair program of a hand-over
+    uint32_t stopTimeout = 30;           // seconds a service's stop() has before System.exit(0)
 
     // The settings file as read at start, kept so that it is read once (null after a write).
     std::shared_ptr<config::SettingsStore> settings;
 
     jvm::VmEntryPoints vmEntryPoints;    // JNI_CreateJavaVM, JNI_GetDefaultJavaVMInitArgs, JVM_FindClassFromBootLoader
-
-    // The settings admit IBM runtimes only ("VM Provider" = ibm), so the loaded runtime is one.
-    // The IBM-specific thread handling depends on this, not on IBM merely being allowed: with
-    // "any" or a "favor_" value a Sun runtime may be running, and it must not be kept waiting.
-    bool ibmRuntimeOnly() const { return ibmAllowed && !sunAllowed && !jrockitAllowed; }
 };
 
 // The launcher of this process, or null before it is built and after it is destroyed.

@@ -5,10 +5,8 @@ namespace kestran::launcher {
 void ForgetCurrentLauncher(Launcher* launcher);
 
 Launcher::~Launcher() {
-    if (JavaVM* vm = javaVm.load()) {
-        vm->DestroyJavaVM();
-        javaVm = nullptr;
-    }
+    // Returns once the Java program's last non-daemon thread has ended.
+    vmSession.Destroy();
     ForgetCurrentLauncher(this);
 }
 

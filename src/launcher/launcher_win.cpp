@@ -8,11 +8,8 @@ namespace kestran::launcher {
 void ForgetCurrentLauncher(Launcher* launcher);
 
 Launcher::~Launcher() {
-    if (JavaVM* vm = javaVm.load()) {
-        // Returns once the Java program's last non-daemon thread has ended.
-        vm->DestroyJavaVM();
-        javaVm = nullptr;
-    }
+    // Returns once the Java program's last non-daemon thread has ended.
+    vmSession.Destroy();
     if (singleInstance) ReleaseSingleInstance(*this);
     if (readyEvent != nullptr) CloseHandle(readyEvent);
     ForgetCurrentLauncher(this);

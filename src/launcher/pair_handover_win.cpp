@@ -37,6 +37,17 @@ bool HandOverAllowed(const Launcher& launcher) {
     return true;
 }
 
+// An inheritable duplicate of one of this process's standard handles, or null when it has none.
+platform::UniqueHandle InheritableStandardHandle(DWORD which) {
+    HANDLE own = GetStdHandle(which);
+    HANDLE copy = nullptr;
+    if (own == nullptr || own == INVALID_HANDLE_VALUE ||
+        !DuplicateHandle(GetCurrentProcess(), own, GetCurrentProcess(), &copy, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
+        return platform::UniqueHandle();
+    }
+    return platform::UniqueHandle(copy);
+}
+
 }  // namespace
 
 uint32_t HandOverToPair(Launcher& launcher) {
@@ -53,9 +64,21 @@ uint32_t HandOverToPair(Launcher& launcher) {
     platform::SetEnvironmentText(kHandOverMark, L"1");
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
+    // The pair program writes where this launcher would have: `MyApp.exe > log.txt` keeps its
+    // output. Only these duplicates are inheritable; this process makes no other handle so.
+    platform::UniqueHandle input = InheritableStandardHandle(STD_INPUT_HANDLE);
+    platform::UniqueHandle output = InheritableStandardHandle(STD_OUTPUT_HANDLE);
+    platform::UniqueHandle error = InheritableStandardHandle(STD_ERROR_HANDLE);
+    const bool passHandles = input || output || error;
+    if (passHandles) {
+        startup.dwFlags |= STARTF_USESTDHANDLES;
+        startup.hStdInput = input.get();
+        startup.hStdOutput = output.get();
+        startup.hStdError = error.get();
+    }
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(application.data(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!CreateProcessW(application.data(), commandLine.data(), nullptr, nullptr, passHandles ? TRUE : FALSE, 0,
+                        nullptr, nullptr, &startup, &process)) {
         // A pair program that never ran must not look like a successful run.
         const DWORD error = GetLastError();
         platform::Trace(L"hand-over: " + launcher.pairProduct + L" not started, error " + std::to_wstring(error));

@@ -17,7 +17,12 @@ bool PrepareLaunch(Launcher& launcher) {
     if (!AcquireSingleInstance(launcher)) return false;
     if (launcher.singleInstance && !launcher.isPrimaryInstance) return true;
     if (launcher.overrideWorkingDir) ApplyWorkingDirectory();
+    // A service connects to the control manager first and searches under "start pending".
+    if (launcher.serviceMode) return true;
+    return LocateRuntime(launcher);
+}
 
+bool LocateRuntime(Launcher& launcher) {
     if (runtime::FindJavaRuntime(launcher)) return true;
 
     std::wstring range = config::DescribeVersionRange(launcher.minVersion, launcher.maxVersion, config::Messages());

@@ -17,7 +17,7 @@ DWORD WINAPI JavaThreadProc(LPVOID parameter) {
     SetThreadLocale(GetSystemDefaultLCID());
     try {
         return jvm::JavaThreadMain(*static_cast<Launcher*>(parameter));
-    } catch (const std::exception&) {
+    } catch (...) {
         // Unexpected (a missing message id, no memory): end the launch, not the process.
         platform::Trace(L"Java thread failed unexpectedly");
         return jvm::kJavaThreadLaunchFailed;

@@ -2,9 +2,10 @@
 #include <winsvc.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
-#include <vector>
 
+#include "config/general_error.h"
 #include "config/messages.h"
 #include "jvm/vm_create.h"
 #include "launcher/java_stop.h"
@@ -12,29 +13,46 @@
 #include "launcher/service_mode.h"
 #include "platform/error_report.h"
 #include "platform/handles_win.h"
-#include "platform/system_library_win.h"
+#include "platform/registry_functions_win.h"
 #include "platform/trace.h"
 
 namespace kestran::launcher {
 namespace {
 
-// The service functions of advapi32, loaded only when the launcher runs as a service.
-struct ServiceFunctions {
-    static constexpr const wchar_t* kLibrary = L"advapi32.dll";
-    decltype(&::StartServiceCtrlDispatcherW) StartServiceCtrlDispatcherW;
-    decltype(&::RegisterServiceCtrlHandlerW) RegisterServiceCtrlHandlerW;
-    decltype(&::SetServiceStatus) SetServiceStatus;
-    bool Bind(platform::SystemLibrary& library) {
-        return library.Bind(StartServiceCtrlDispatcherW, "StartServiceCtrlDispatcherW") &&
-               library.Bind(RegisterServiceCtrlHandlerW, "RegisterServiceCtrlHandlerW") &&
-               library.Bind(SetServiceStatus, "SetServiceStatus");
-    }
-};
-
-constexpr DWORD kStopWaitHintMs = 3000;
+// While start or stop is pending the checkpoint advances at least this often, well inside the
+// wait hint, so that the control manager (and `net stop`) sees progress however long it takes.
+constexpr DWORD kProgressIntervalMs = 500;
+constexpr DWORD kPendingWaitHintMs = 2000;
+// After the stop timeout's System.exit(0): how long the VM has to end the process before the
+// launcher reports "stopped" and ends it itself.
+constexpr ULONGLONG kExitGraceMs = 5000;
 // How long the entry thread leaves a System.exit in progress to end the process with the
 // program's own code before it goes on with its teardown.
 constexpr DWORD kVmExitGraceMs = 30000;
+// The stop thread is done once the run has ended, unless stop() is stuck in a VM that has
+// ended; it is a daemon then, and the report does not wait for it long.
+constexpr auto kStopThreadBound = std::chrono::seconds(2);
+// How long the Java thread waits, before main, for the stop thread to attach.
+constexpr DWORD kStopThreadAttachMs = 5000;
+constexpr DWORD kRunningControls = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_PRESHUTDOWN;
+constexpr uint32_t kLaunchFailed = 0xFFFFFFFFu;
+
+void Trace(const std::wstring& line) {
+    if (platform::TraceEnabled()) platform::Trace(line);
+}
+
+// The result code of the exception being handled; call inside a catch block only.
+uint32_t UnexpectedErrorCode() noexcept {
+    try {
+        throw;
+    } catch (const GeneralError& error) {
+        return static_cast<uint32_t>(error.resultCode());
+    } catch (const std::bad_alloc&) {
+        return static_cast<uint32_t>(kResultOutOfMemory);
+    } catch (...) {
+        return static_cast<uint32_t>(kResultFail);
+    }
+}
 
 // What the service main function and the control handler ask of the launch.
 class ServiceRunner {
@@ -48,20 +66,58 @@ protected:
 
 class ServiceAdapter;
 
-// What the control manager has been told, and the handle to tell it more.
+// What the control manager has been told, and the handle to tell it more. The control handler,
+// the service thread, the progress thread and the VM's exit hook all report; each sets its
+// fields and reports under reportLock, so that no report overtakes a later one, and nothing is
+// reported after "stopped".
 struct ServiceHost {
     SERVICE_STATUS status{};
     SERVICE_STATUS_HANDLE statusHandle = nullptr;
     ServiceAdapter* adapter = nullptr;
+    const platform::RegistryFunctions* functions = nullptr;
 
-    const ServiceFunctions* functions = nullptr;
-    // The control handler, the service thread and the VM's exit hook all report. Each sets its
-    // fields and reports under this lock, so that no report overtakes a later one (a "stop
-    // pending" arriving after "stopped" would leave the control manager waiting).
     std::mutex reportLock;
+    bool stopped = false;        // "stopped" has been reported
+    ULONGLONG stopRequestedAt = 0;  // GetTickCount64 of the first stop control, 0 before one
 
     // Call with reportLock held.
-    bool Report() { return statusHandle != nullptr && functions->SetServiceStatus(statusHandle, &status) != FALSE; }
+    bool Report() {
+        if (stopped || statusHandle == nullptr) return false;
+        return functions->SetServiceStatus(statusHandle, &status) != FALSE;
+    }
+    void SetPending(DWORD state) {
+        status.dwCurrentState = state;
+        status.dwControlsAccepted = 0;
+        status.dwCheckPoint = 1;
+        status.dwWaitHint = kPendingWaitHintMs;
+    }
+
+    // Reports "stopped" with the launch's result, once per process; false when it was reported
+    // already. The report is made from copies outside the lock: once it is out, the dispatcher
+    // returns and the entry thread may free this object.
+    bool ReportStopped(uint32_t result) {
+        SERVICE_STATUS final{};
+        SERVICE_STATUS_HANDLE handle = nullptr;
+        const platform::RegistryFunctions* table = nullptr;
+        {
+            std::lock_guard<std::mutex> guard(reportLock);
+            if (stopped || statusHandle == nullptr) return false;
+            stopped = true;
+            status.dwCurrentState = SERVICE_STOPPED;
+            status.dwControlsAccepted = 0;
+            status.dwCheckPoint = 0;
+            status.dwWaitHint = 0;
+            // The launcher's own codes (-1, 1) are no Win32 errors: "Incorrect function" would lie.
+            status.dwWin32ExitCode = result == 0 ? NO_ERROR : ERROR_SERVICE_SPECIFIC_ERROR;
+            status.dwServiceSpecificExitCode = result;
+            final = status;
+            handle = statusHandle;
+            table = functions;
+        }
+        Trace(L"service stopped (" + std::to_wstring(result) + L")");
+        table->SetServiceStatus(handle, &final);
+        return true;
+    }
 };
 
 class ServiceAdapter : public ServiceRunner, public jvm::VmExitListener {
@@ -71,38 +127,47 @@ public:
     void OnVmExit(int code) override;
     void OnVmAbort() override {}
 
-    // Before dispatching: the events that let a stop request wait for main.
+    // Before dispatching: the events that let a stop request wait for main, and the stop thread
+    // that attaches as soon as the VM exists.
     void PrepareStopRequests();
-    // The stop thread's work: waits until main has started, then asks the program to stop.
-    void DeliverStop();
-    // After the run: wakes stop requests still waiting for main, refuses new ones and waits
-    // for every stop thread, so that none outlives the service objects.
+    // The progress thread: checkpoints while pending, "running" once main has started, and the
+    // stop timeout.
+    void StartProgress();
+    void EndProgress();
+    // After the run: wakes stop requests still waiting for main and waits for the stop threads
+    // (with a bound), so that none outlives the service objects.
     void EndStopRequests();
 
     ServiceHost* host = nullptr;
     Launcher* launcher = nullptr;
-    std::atomic<bool> vmExiting{false};
+    // The process is being ended (System.exit in the VM, or the stop timeout's last resort): the
+    // entry thread must not tear the VM down under it.
+    std::atomic<bool> processEnding{false};
 
 private:
-    std::mutex stopLock;
-    bool acceptingStops = true;
-    std::vector<platform::UniqueHandle> stopThreads;
-    platform::UniqueHandle runEnded;  // manual reset
+    static DWORD WINAPI ProgressThreadProc(LPVOID parameter);
+    void Progress();
+    // On the Java thread, once the VM is published: the stop thread, attached as a daemon
+    // before main runs. Attached this early, it reaches stop() also while DestroyJavaVM waits for
+    // the program's threads after main returned, when TryAttach refuses every other thread.
+    void StartStopThread();
+    void StopThreadMain();
+
+    platform::UniqueHandle runEnded;       // manual reset
+    platform::UniqueHandle stopRequested;  // manual reset
+    platform::UniqueHandle stopThreadReady;
+    platform::UniqueHandle progressEnd;    // manual reset
+    platform::UniqueHandle progressThread;
+    bool exitRequested = false;            // progress thread only
 };
 
 std::atomic<ServiceHost*> serviceHost{nullptr};
 std::atomic<ServiceAdapter*> serviceAdapter{nullptr};
 
-void Trace(const std::wstring& line) {
-    if (platform::TraceEnabled()) platform::Trace(line);
-}
-
-DWORD WINAPI StopThreadProc(LPVOID) {
-    if (ServiceAdapter* adapter = serviceAdapter.load()) adapter->DeliverStop();
-    return 0;
-}
-
 uint32_t ServiceAdapter::RunService(DWORD argc, LPWSTR* argv) {
+    // The search runs here, under "start pending": a "JRE Path" on a slow share must not use up
+    // the time the control manager gives the process to connect.
+    if (!LocateRuntime(*launcher)) return kLaunchFailed;
     if (argc > 0) {
         if (!launcher->omitServiceName) launcher->arguments.emplace_back(argv[0] ? argv[0] : L"");
         for (DWORD i = 1; i < argc; ++i) launcher->arguments.emplace_back(argv[i] ? argv[i] : L"");
@@ -111,71 +176,184 @@ uint32_t ServiceAdapter::RunService(DWORD argc, LPWSTR* argv) {
 }
 
 void ServiceAdapter::RequestStop() {
-    std::lock_guard<std::mutex> guard(stopLock);
-    if (!acceptingStops) return;  // the run is over: there is nothing left to stop
-    HANDLE thread = CreateThread(nullptr, 0, StopThreadProc, nullptr, 0, nullptr);
-    if (thread != nullptr) stopThreads.emplace_back(thread);
+    if (stopRequested) SetEvent(stopRequested.get());
 }
 
 void ServiceAdapter::PrepareStopRequests() {
     // Service mode never uses the single-instance objects, so the ready event is ours to make.
     if (launcher->readyEvent == nullptr) launcher->readyEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     runEnded.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    progressEnd.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    stopRequested.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    stopThreadReady.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    launcher->vmSession.SetPublishedHook([this] { StartStopThread(); });
 }
 
-void ServiceAdapter::DeliverStop() {
-    // A stop that comes while the VM is being created, or before main runs, is kept until main
-    // has started: dropped, it would leave the service in "stop pending" until the program
-    // happened to end by itself. If the launch fails first, there is nothing to stop.
-    HANDLE mainStarted = static_cast<HANDLE>(launcher->readyEvent);
-    if (runEnded && mainStarted != nullptr) {
-        if (WaitForSingleObject(mainStarted, 0) != WAIT_OBJECT_0) Trace(L"stop request waits for main to start");
-        HANDLE events[] = {runEnded.get(), mainStarted};
-        if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
+void ServiceAdapter::StartStopThread() {
+    if (!launcher->vmSession.StartHelper([this] { StopThreadMain(); })) {
+        Trace(L"stop thread not started");
+        return;
     }
-    RequestJavaStop(*launcher);
+    WaitForSingleObject(stopThreadReady.get(), kStopThreadAttachMs);
+}
+
+void ServiceAdapter::StopThreadMain() {
+    jvm::VmSession::Attachment attachment = launcher->vmSession.TryAttach(true);
+    SetEvent(stopThreadReady.get());
+    if (!attachment) {
+        Trace(L"stop thread: not attached");
+        return;
+    }
+    HANDLE requested[] = {runEnded.get(), stopRequested.get()};
+    if (WaitForMultipleObjects(2, requested, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
+    // A stop that comes while the VM is being created, or before main runs, is kept until main
+    // has started. If the launch fails first, there is nothing to stop.
+    HANDLE mainStarted = static_cast<HANDLE>(launcher->readyEvent);
+    if (WaitForSingleObject(mainStarted, 0) != WAIT_OBJECT_0) Trace(L"stop request waits for main to start");
+    HANDLE started[] = {runEnded.get(), mainStarted};
+    if (WaitForMultipleObjects(2, started, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
+    if (!CallStopOrExit(*launcher, attachment.env())) Trace(L"stop request: not delivered");
+}
+
+void ServiceAdapter::StartProgress() {
+    progressThread.reset(CreateThread(nullptr, 0, ProgressThreadProc, this, 0, nullptr));
+}
+
+void ServiceAdapter::EndProgress() {
+    if (progressEnd) SetEvent(progressEnd.get());
+    if (progressThread) WaitForSingleObject(progressThread.get(), INFINITE);
+    progressThread.reset();
+}
+
+DWORD WINAPI ServiceAdapter::ProgressThreadProc(LPVOID parameter) {
+    try {
+        static_cast<ServiceAdapter*>(parameter)->Progress();
+    } catch (...) {
+        Trace(L"service progress thread failed unexpectedly");
+    }
+    return 0;
+}
+
+void ServiceAdapter::Progress() {
+    HANDLE mainStarted = static_cast<HANDLE>(launcher->readyEvent);
+    const ULONGLONG stopTimeoutMs = static_cast<ULONGLONG>(launcher->stopTimeout) * 1000;
+    for (;;) {
+        bool starting = false;
+        {
+            std::lock_guard<std::mutex> guard(host->reportLock);
+            starting = host->status.dwCurrentState == SERVICE_START_PENDING;
+        }
+        // While starting, wake at once when main starts; otherwise only the interval counts (the
+        // event stays set).
+        HANDLE events[] = {progressEnd.get(), mainStarted};
+        const DWORD count = starting && mainStarted != nullptr ? 2 : 1;
+        const DWORD woken = WaitForMultipleObjects(count, events, FALSE, kProgressIntervalMs);
+        if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED) return;
+
+        ULONGLONG stoppingFor = 0;
+        bool stopping = false;
+        {
+            std::lock_guard<std::mutex> guard(host->reportLock);
+            SERVICE_STATUS& status = host->status;
+            if (status.dwCurrentState == SERVICE_START_PENDING) {
+                if (mainStarted != nullptr && WaitForSingleObject(mainStarted, 0) == WAIT_OBJECT_0) {
+                    status.dwCurrentState = SERVICE_RUNNING;
+                    status.dwControlsAccepted = kRunningControls;
+                    status.dwCheckPoint = 0;
+                    status.dwWaitHint = 0;
+                    Trace(L"service running");
+                } else {
+                    ++status.dwCheckPoint;
+                }
+                host->Report();
+            } else if (status.dwCurrentState == SERVICE_STOP_PENDING) {
+                ++status.dwCheckPoint;
+                host->Report();
+                stopping = true;
+                stoppingFor = GetTickCount64() - host->stopRequestedAt;
+            }
+        }
+        if (!stopping) continue;
+        if (!exitRequested && stoppingFor >= stopTimeoutMs) {
+            // stop() has not ended the program in time: end it the way the program itself would.
+            exitRequested = true;
+            Trace(L"stop timeout of " + std::to_wstring(launcher->stopTimeout) + L" s reached");
+            Launcher* target = launcher;
+            if (!target->vmSession.StartHelper([target] { RequestSystemExit(*target); })) {
+                Trace(L"stop timeout: System.exit not started");
+            }
+        }
+        if (exitRequested && stoppingFor >= stopTimeoutMs + kExitGraceMs) {
+            // Nothing ended the program: never leave the service stopping for good.
+            processEnding = true;
+            host->ReportStopped(kLaunchFailed);
+            TerminateProcess(GetCurrentProcess(), kLaunchFailed);
+            return;
+        }
+    }
 }
 
 void ServiceAdapter::EndStopRequests() {
-    std::vector<platform::UniqueHandle> threads;
-    {
-        std::lock_guard<std::mutex> guard(stopLock);
-        acceptingStops = false;
-        threads.swap(stopThreads);
-    }
     if (runEnded) SetEvent(runEnded.get());
-    // None of them blocks now: a thread attached to the VM would have kept it from ending.
-    for (const platform::UniqueHandle& thread : threads) WaitForSingleObject(thread.get(), INFINITE);
+    if (!launcher->vmSession.JoinHelpers(kStopThreadBound)) Trace(L"a stop thread is still running");
 }
 
 void ServiceAdapter::OnVmExit(int code) {
-    vmExiting = true;
+    processEnding = true;
     // Only a clean exit is a stop; any other code lets the control manager see the process end
     // without one, as a failure.
     if (code != 0 || host == nullptr) return;
-    std::lock_guard<std::mutex> guard(host->reportLock);
-    host->status.dwCurrentState = SERVICE_STOPPED;
-    host->Report();
+    host->ReportStopped(0);
 }
 
-void WINAPI ServiceControlHandler(DWORD control) {
-    ServiceHost* host = serviceHost.load();
-    if (host == nullptr) return;
-    bool stopping = false;
-    {
-        std::lock_guard<std::mutex> guard(host->reportLock);
-        const bool stopControl = control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN;
-        if (stopControl && host->status.dwCurrentState != SERVICE_STOPPED) {
-            host->status.dwCurrentState = SERVICE_STOP_PENDING;
-            host->status.dwWin32ExitCode = NO_ERROR;
-            host->status.dwCheckPoint = 0;
-            host->status.dwWaitHint = kStopWaitHintMs;
-            stopping = host->Report();
-        } else {
-            host->Report();  // an interrogation is answered with the current state
+DWORD WINAPI ServiceControlHandler(DWORD control, DWORD, LPVOID, LPVOID) {
+    try {
+        ServiceHost* host = serviceHost.load();
+        if (host == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
+        const bool stopControl =
+            control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN || control == SERVICE_CONTROL_PRESHUTDOWN;
+        if (!stopControl && control != SERVICE_CONTROL_INTERROGATE) return ERROR_CALL_NOT_IMPLEMENTED;
+        bool stopping = false;
+        {
+            std::lock_guard<std::mutex> guard(host->reportLock);
+            const DWORD state = host->status.dwCurrentState;
+            if (stopControl && (state == SERVICE_RUNNING || state == SERVICE_START_PENDING)) {
+                // One stop only: from here on no control is accepted.
+                host->SetPending(SERVICE_STOP_PENDING);
+                host->stopRequestedAt = GetTickCount64();
+                stopping = host->Report();
+            } else {
+                host->Report();  // an interrogation is answered with the current state
+            }
         }
+        if (stopping) host->adapter->RequestStop();
+        return NO_ERROR;
+    } catch (...) {
+        Trace(L"service control handler failed unexpectedly");
+        return NO_ERROR;
     }
-    if (stopping) host->adapter->RequestStop();
+}
+
+void RunServiceMain(ServiceHost& host, DWORD argc, LPWSTR* argv) {
+    ServiceAdapter& adapter = *host.adapter;
+    uint32_t result = kLaunchFailed;
+    try {
+        {
+            std::lock_guard<std::mutex> guard(host.reportLock);
+            host.status = SERVICE_STATUS{SERVICE_WIN32_OWN_PROCESS, SERVICE_START_PENDING, 0, NO_ERROR, 0, 1,
+                                         kPendingWaitHintMs};
+            if (!host.Report()) return;
+        }
+        adapter.StartProgress();
+        result = adapter.RunService(argc, argv);
+    } catch (...) {
+        result = UnexpectedErrorCode();
+        Trace(L"service thread failed unexpectedly");
+    }
+    adapter.EndStopRequests();
+    adapter.EndProgress();
+    host.ReportStopped(result);
+    // Nothing after this: the entry thread may now free the service objects.
 }
 
 void WINAPI ServiceMainProc(DWORD argc, LPWSTR* argv) {
@@ -185,21 +363,9 @@ void WINAPI ServiceMainProc(DWORD argc, LPWSTR* argv) {
     SetThreadLocale(GetSystemDefaultLCID());
     // The control manager names the service: its events go under that source.
     platform::ReportAsService(argc > 0 && argv[0] != nullptr ? argv[0] : L"");
-    host->statusHandle = host->functions->RegisterServiceCtrlHandlerW(L"", ServiceControlHandler);
+    host->statusHandle = host->functions->RegisterServiceCtrlHandlerExW(L"", ServiceControlHandler, nullptr);
     if (host->statusHandle == nullptr) return;
-    {
-        std::lock_guard<std::mutex> guard(host->reportLock);
-        // Running before the VM exists: there is no start-pending phase.
-        host->status = SERVICE_STATUS{SERVICE_WIN32_OWN_PROCESS, SERVICE_RUNNING,
-                                      SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN, NO_ERROR, 0, 0, 0};
-        if (!host->Report()) return;
-    }
-    const uint32_t result = host->adapter->RunService(argc, argv);
-    host->adapter->EndStopRequests();
-    std::lock_guard<std::mutex> guard(host->reportLock);
-    host->status.dwWin32ExitCode = result;
-    host->status.dwCurrentState = SERVICE_STOPPED;
-    host->Report();
+    RunServiceMain(*host, argc, argv);
 }
 
 }  // namespace
@@ -219,6 +385,7 @@ void DestroyServiceObjects() {
     if (adapter != nullptr && adapter->launcher != nullptr && adapter->launcher->vmExitListener == adapter) {
         adapter->launcher->vmExitListener = nullptr;
     }
+    if (adapter != nullptr && adapter->launcher != nullptr) adapter->launcher->vmSession.SetPublishedHook(nullptr);
     delete adapter;
     delete host;
 }
@@ -226,9 +393,9 @@ void DestroyServiceObjects() {
 uint32_t RunServiceDispatcher(Launcher& launcher) {
     ServiceHost* host = serviceHost.load();
     ServiceAdapter* adapter = serviceAdapter.load();
-    if (host == nullptr || adapter == nullptr) return 0xFFFFFFFFu;
-    const ServiceFunctions* functions = platform::SystemFunctions<ServiceFunctions>();
-    if (functions == nullptr) return 0xFFFFFFFFu;  // the 202 line named the library
+    if (host == nullptr || adapter == nullptr) return kLaunchFailed;
+    const platform::RegistryFunctions* functions = platform::Registry();
+    if (functions == nullptr) return kLaunchFailed;  // the 202 line named the library
     host->functions = functions;
     adapter->host = host;
     adapter->launcher = &launcher;
@@ -238,9 +405,9 @@ uint32_t RunServiceDispatcher(Launcher& launcher) {
     wchar_t serviceName[] = L"";
     SERVICE_TABLE_ENTRYW table[] = {{serviceName, ServiceMainProc}, {nullptr, nullptr}};
     if (functions->StartServiceCtrlDispatcherW(table)) {
-        // "Stopped" came from the exit hook of System.exit(0): the VM is ending the process
-        // itself, and tearing it down under it could crash that exit or change its code.
-        if (adapter->vmExiting) Sleep(kVmExitGraceMs);
+        // "Stopped" came from the exit hook of System.exit(0), or the process is being ended:
+        // tearing the VM down under that could crash the exit or change its code.
+        if (adapter->processEnding) Sleep(kVmExitGraceMs);
         return 0;
     }
     const DWORD error = GetLastError();

@@ -1,4 +1,4 @@
-// The registry functions of advapi32, loaded when the first key is opened.
+// The functions of advapi32 (registry and service control), loaded on first use.
 #pragma once
 
 #include <windows.h>
@@ -24,6 +24,10 @@ struct RegistryFunctions {
     decltype(&::OpenSCManagerW) OpenSCManagerW;
     decltype(&::EnumServicesStatusExW) EnumServicesStatusExW;
     decltype(&::CloseServiceHandle) CloseServiceHandle;
+    // Service control, for service mode.
+    decltype(&::StartServiceCtrlDispatcherW) StartServiceCtrlDispatcherW;
+    decltype(&::RegisterServiceCtrlHandlerExW) RegisterServiceCtrlHandlerExW;
+    decltype(&::SetServiceStatus) SetServiceStatus;
     bool Bind(SystemLibrary& library) {
         return library.Bind(RegOpenKeyExW, "RegOpenKeyExW") && library.Bind(RegEnumKeyExW, "RegEnumKeyExW") &&
                library.Bind(RegQueryValueExW, "RegQueryValueExW") && library.Bind(RegCloseKey, "RegCloseKey") &&
@@ -33,7 +37,10 @@ struct RegistryFunctions {
                library.Bind(DeregisterEventSource, "DeregisterEventSource") &&
                library.Bind(OpenSCManagerW, "OpenSCManagerW") &&
                library.Bind(EnumServicesStatusExW, "EnumServicesStatusExW") &&
-               library.Bind(CloseServiceHandle, "CloseServiceHandle");
+               library.Bind(CloseServiceHandle, "CloseServiceHandle") &&
+               library.Bind(StartServiceCtrlDispatcherW, "StartServiceCtrlDispatcherW") &&
+               library.Bind(RegisterServiceCtrlHandlerExW, "RegisterServiceCtrlHandlerExW") &&
+               library.Bind(SetServiceStatus, "SetServiceStatus");
     }
 };
 

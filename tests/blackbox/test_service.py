@@ -1,7 +1,10 @@
 """The launcher as a Windows service under Wine's service control manager, driven by
 tests/tools/service_driver.exe. A service gets neither the test's environment nor a console, so
-the test runtime's script and log come as VM options. Driver lines: "state" 1 stopped, 3 stop
-pending, 4 running; "exit" the Win32 exit code reported; "hint" the wait hint."""
+the test runtime's script and log come as VM options. Driver lines: "state" 1 stopped, 2 start
+pending, 3 stop pending, 4 running; "exit" the Win32 exit code reported, "specific" the
+service-specific one; "hint" the wait hint. The driver also records every status the service
+showed ("seen" lines), which every scenario checks against the rules of a well-behaved service."""
+import re
 import uuid
 
 import pytest
@@ -9,37 +12,80 @@ import pytest
 from conftest import TOOLS_DIR, win_path
 
 DRIVER = TOOLS_DIR / "service_driver.exe"
+FAILED = "exit=1066 specific=4294967295"  # ERROR_SERVICE_SPECIFIC_ERROR with the launcher's -1
+ACCEPTS_WHEN_RUNNING = 0x105  # stop, shutdown, pre-shutdown
 
 # name: (script and VM options, [Application] lines, start parameters, steps, driver lines in
-#        order, log records in order (or a record that must be absent, after "!"))
+#        order, states seen (collapsed, as a pattern), least checkpoints seen while starting and
+#        while stopping,
+#        log records in order (or a record that must be absent, after "!"))
 SCENARIOS = {
     # Image arguments, service name, start parameters, "Cmd"; main returns: stopped with 0.
-    "arguments": ("return", "Cmd=c1", "a|b c", ["wait=1", "exit"], ["wait state=1 exit=0 hint=0", "exit code=0"],
+    "arguments": ("return", "Cmd=c1", "a|b c", ["wait=1", "exit"], ["wait state=1 exit=0 specific=0 hint=0", "exit code=0"],
+                  "2?4?1", (0, 0),
                   ["args 5", "arg 0 units=0069006d00670031", "arg 1 units={name} ", "arg 2 units=0061 ",
                    "arg 3 units=006200200063", "arg 4 units=00630031", "destroy-result 0"]),
-    "Omit Service Name": ("return", "Omit Service Name=no", "a", ["wait=1"], ["wait state=1 exit=0 hint=0"],
-                          ["args 2", "arg 0 units=0069006d00670031", "arg 1 units=0061 "]),
-    # Interrogation changes nothing; stop() on a thread of its own; stop pending until main's
-    # threads (one of a second here) have ended.
+    "Omit Service Name": ("return", "Omit Service Name=no", "a", ["wait=1"], ["wait state=1 exit=0 specific=0 hint=0"],
+                          "2?4?1", (0, 0), ["args 2", "arg 0 units=0069006d00670031", "arg 1 units=0061 "]),
+    # Interrogation changes nothing; stop() on a thread attached before main; stop pending until
+    # main's threads (one of a second here) have ended.
     "stop()": ("stop,thread:1000", "", "", ["interrogate", "stop", "wait=1", "exit"],
-               ["start state=4 exit=0 hint=0", "interrogate state=4 exit=0 hint=0", "stop state=3 exit=0 hint=3000",
-                "wait state=1 exit=0 hint=3000", "exit code=0"],
-               ["AttachCurrentThread Thread-", "stop-called", "DetachCurrentThread Thread-", "destroy-after-thread"]),
+               ["start state=4 exit=0 specific=0 hint=0", "interrogate state=4 exit=0 specific=0 hint=0",
+                "stop state=3 exit=0 specific=0 hint=2000", "wait state=1 exit=0 specific=0 hint=0", "exit code=0"],
+               "2?431", (0, 0), ["AttachCurrentThreadAsDaemon Thread-", "stop-called", "destroy-after-thread"]),
+    # Checkpoints advance while the program takes five seconds to stop.
+    "5-second stop": ("stop,thread:5000", "", "", ["stop", "wait=1", "exit"],
+                      ["wait state=1 exit=0 specific=0 hint=0", "exit code=0"], "2?431", (0, 4),
+                      ["stop-called", "destroy-after-thread"]),
     # No stop(): System.exit(0) ends the process at once, stopped through the exit hook.
     "System.exit(0)": ("thread:30000", "", "", ["stop", "wait=1", "exit"],
-                       ["wait state=1 exit=0 hint=3000", "exit code=0"],
-                       ["AttachCurrentThread Thread-", "System.exit 0", "exit-hook 0", "!thread-end"]),
-    # Another code: no "stopped" (Wine keeps the last state reported), the process ends with it.
-    "System.exit(2)": ("exit:2", "", "", ["exit", "query"], ["exit code=2", "query state=4 exit=0 hint=0"],
-                       ["exit-hook 2"]),
-    # A stop during VM creation is kept until main has started, or dropped when the launch fails.
-    "early stop": ("slowcreate:1500,stop", "", "", ["stop", "wait=1", "exit"],
-                   ["stop state=3 exit=0 hint=3000", "wait state=1 exit=0 hint=3000", "exit code=0"],
+                       ["wait state=1 exit=0 specific=0 hint=0", "exit code=0"], "2?43?1", (0, 0),
+                       ["AttachCurrentThreadAsDaemon Thread-", "System.exit 0", "exit-hook 0", "!thread-end"]),
+    # Another code: no "stopped", the process ends with it.
+    "System.exit(2)": ("exit:2", "", "", ["exit"], ["exit code=2"], "2?4?", (0, 0), ["exit-hook 2"]),
+    # A stop() that never returns: System.exit(0) once "Stop Timeout" has passed.
+    "stop() never returns": ("stuckstop", "Stop Timeout=2", "", ["stop", "wait=1", "exit"],
+                             ["wait state=1 exit=0 specific=0 hint=0", "exit code=0"], "2?431", (0, 2),
+                             ["stop-called", "System.exit 0", "exit-hook 0"]),
+    # A stop while DestroyJavaVM runs a shutdown hook: the stop thread, attached before main,
+    # blocks in the ending VM; the run still ends and reports stopped.
+    "stop during the VM's shutdown": ("hook:3000", "", "", ["stop", "wait=1", "exit"],
+                                      ["wait state=1 exit=0 specific=0 hint=0", "exit code=0"], "2?431", (0, 1),
+                                      ["shutdown-hook 3000", "blocked-after-exit", "destroy-result 0"]),
+    # A launch that fails reports "start pending", never "running", then stopped with its code.
+    "launch fails": ("return -Dtestjvm.create=-1", "", "", ["wait=1", "exit"],
+                     [f"wait state=1 {FAILED} hint=0", "exit code=0"], "2?1", (0, 0), ["create-result -1"]),
+    # Start pending, with progress, while the VM is created (no control is accepted then);
+    # "running" only once main has started, or never when the launch fails.
+    "slow start": ("slowcreate:1500,stop", "", "", ["wait=4", "stop", "wait=1", "exit"],
+                   ["wait state=4 exit=0 specific=0 hint=0", "stop state=3 exit=0 specific=0 hint=2000",
+                    "wait state=1 exit=0 specific=0 hint=0", "exit code=0"], "2431", (2, 0),
                    ["create-result 0", "stop-called", "main-end"]),
-    "early stop, launch fails": ("slowcreate:1500,stop -Dtestjvm.create=-1", "", "",
-                                 ["stop", "wait=1", "exit"], ["wait state=1 exit=4294967295 hint=3000", "exit code=0"],
-                                 ["create-result -1"]),
+    "slow start, launch fails": ("slowcreate:1500,stop -Dtestjvm.create=-1", "", "", ["wait=1", "exit"],
+                                 [f"wait state=1 {FAILED} hint=0", "exit code=0"], "21", (2, 0), ["create-result -1"]),
 }
+
+
+def seen_records(lines):
+    pattern = re.compile(r"seen state=(\d+) accepts=(\d+) exit=(\d+) specific=(\d+) checkpoint=(\d+) hint=(\d+)")
+    return [tuple(int(g) for g in m.groups()) for m in map(pattern.fullmatch, lines) if m]
+
+
+def report_problems(seen):
+    """What a well-behaved service never shows: no controls while pending or stopped, falling
+    checkpoints, a second "stopped" or anything after it, the launcher's own codes as Win32 codes."""
+    problems = []
+    for previous, record in zip([None] + seen, seen):
+        state, accepts, exit_code, specific, checkpoint, _ = record
+        if accepts != (ACCEPTS_WHEN_RUNNING if state == 4 else 0):
+            problems.append(f"controls {accepts:#x} accepted in state {state}")
+        if previous and previous[0] == state and state in (2, 3) and checkpoint <= previous[4]:
+            problems.append(f"checkpoint {checkpoint} after {previous[4]} in state {state}")
+        if previous and previous[0] == 1:
+            problems.append(f"{record} after stopped")
+        if state == 1 and not ((exit_code, specific) == (0, 0) or (exit_code == 1066 and specific != 0)):
+            problems.append(f"stopped with exit {exit_code}, specific {specific}")
+    return problems
 
 
 def quoted(argument):
@@ -53,12 +99,14 @@ def in_order(items, expected, matches):
 
 @pytest.mark.parametrize("case", SCENARIOS)
 def test_service_under_the_control_manager(case, launch, wine):
-    script, application, parameters, steps, lines, records = SCENARIOS[case]
+    script, application, parameters, steps, lines, states, progress, records = SCENARIOS[case]
     name = "KestranTest" + uuid.uuid4().hex[:8]
     launch.app.write_ini(f"[Java Runtime Environment]\nMain Class=com.example.Main\nVirtual Machine Parameters="
                          f"-Dtestjvm.log={win_path(launch.log_path)} -Dtestjvm.main={script}\n"
                          f"[Application]\nApplication Type=service\n{application}\n[Class Path]\nClass Path=app.jar\n")
-    steps = [f'create="{win_path(launch.app.exe)}" img1', f"start={parameters}", *steps, "delete"]
+    # Only the scenarios that stop a running service wait for "running" first.
+    first = "start" if "4" in states and "stop" in steps and "wait=4" not in steps else "begin"
+    steps = [f'create="{win_path(launch.app.exe)}" img1', f"{first}={parameters}", *steps, "report", "delete"]
     result = wine.run(f"{quoted(win_path(DRIVER))} {name} " + " ".join(quoted(s) for s in steps), timeout=120)
     # Every service start moves this value; a console start needs it back to fail at once.
     wine.reg("add", r"HKLM\SYSTEM\CurrentControlSet\Control\ServiceCurrent", "/ve", "/t", "REG_DWORD", "/d", "99999",
@@ -66,8 +114,13 @@ def test_service_under_the_control_manager(case, launch, wine):
     log = launch.log_path.read_text(encoding="utf-8").splitlines() if launch.log_path.exists() else []
     name_units = name.encode("utf-16-be").hex()
     records = [r.replace("{name}", name_units) for r in records]
+    seen = seen_records(result.stdout_lines)
+    collapsed = re.sub(r"(\d)\1+", r"\1", "".join(str(record[0]) for record in seen))
+    checkpoints = [{record[4] for record in seen if record[0] == state} for state in (2, 3)]
 
     assert result.exit_code == 0 and in_order(result.stdout_lines, lines, str.__eq__), f"{case}: {result}"
+    assert re.fullmatch(states, collapsed) and not report_problems(seen), f"{case}: {report_problems(seen)} {result}"
+    assert all(len(c) >= least for c, least in zip(checkpoints, progress)), f"{case}: {checkpoints}"
     assert in_order(log, [r for r in records if r[0] != "!"], str.startswith), f"{case}: {log}"
     assert not any(line.startswith(r[1:]) for r in records if r[0] == "!" for line in log), f"{case}: {log}"
 

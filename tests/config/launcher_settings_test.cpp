@@ -133,6 +133,22 @@ TEST(LauncherSettings, JvmType) {
     EXPECT_EQ(config::ParseJvmType(L"client"), 0);
 }
 
+TEST(LauncherSettings, StopTimeoutFallsBackToThirtySeconds) {
+    // Wrapping or a sign taken as a number would give a service no time, or for ever, to stop.
+    struct Case {
+        std::wstring value;
+        uint32_t expected;
+    } cases[] = {
+        {L"", 30}, {L"5", 5}, {L"0", 0}, {L"86400", 86400}, {L"86401", 30},
+        {L"4294967301", 30}, {L"-1", 30}, {L"+5", 30}, {L"5s", 30}, {L" 5", 30},
+    };
+    for (const Case& c : cases) {
+        launcher::Launcher l;
+        Load(l, {{{L"Application", L"Stop Timeout"}, c.value}});
+        EXPECT_EQ(l.stopTimeout, c.expected) << std::string(c.value.begin(), c.value.end());
+    }
+}
+
 TEST(LauncherSettings, JrePathResolution) {
     struct Case {
         std::wstring value, expected;

@@ -14,10 +14,15 @@
 //     --describe-throwable   create the VM, call main, print DescribeThrowable's text
 //     --forward ARG          once the ready event is signalled, a second thread hands ARG
 //                            (repeatable) to HandleForwardedRequest and prints the reply
+//     --attach-in-teardown   once the VM's teardown has begun, a helper thread tries to attach
+//     --throw-in-call        once main has started, a helper's attached call throws
 // Arguments are UTF-8; markers the tests look for go to standard output.
 #include <pthread.h>
 
 #include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -28,6 +33,7 @@
 #include "jvm/main_class.h"
 #include "jvm/vm_create.h"
 #include "jvm/vm_library.h"
+#include "launcher/attached_call.h"
 #include "launcher/java_stop.h"
 #include "launcher/launcher.h"
 #include "launcher/single_instance.h"
@@ -55,6 +61,27 @@ std::atomic<int> readySignals{0};
 
 void PrintVmMessage(const std::wstring& what) { Marker("judge: " + platform::WideToUtf8(what.substr(0, 3) == L"vm " ? L"vm message " + what.substr(3) : what)); }
 bool requestStop = false;
+bool attachInTeardown = false;
+bool throwInCall = false;
+
+// Helpers of the VM session, as a service stop or a forwarded start would be.
+void AttachInTeardown(Launcher& launcher) {
+    while (!launcher.vmSession.TearingDown()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    kestran::jvm::VmSession::Attachment attachment = launcher.vmSession.TryAttach();
+    Marker(std::string("judge: attach in teardown ") + (attachment ? "accepted" : "refused"));
+}
+
+void ThrowInCall(Launcher& launcher) {
+    try {
+        kestran::launcher::CallOnAttachedThread(launcher, [](JNIEnv*) -> bool { throw std::runtime_error("injected"); });
+    } catch (const std::runtime_error&) {
+        Marker("judge: injected exception caught");
+    }
+    JNIEnv* env = nullptr;
+    JavaVM* vm = launcher.vmSession.Vm();
+    const bool detached = vm != nullptr && vm->GetEnv(reinterpret_cast<void**>(&env), JNI_VERSION_1_2) == JNI_EDETACHED;
+    Marker(std::string("judge: detached after the exception ") + (detached ? "yes" : "no"));
+}
 
 void* StopThreadProc(void*) {
     Launcher* launcher = kestran::launcher::CurrentLauncher();
@@ -84,6 +111,9 @@ void OnReady(void*) {
     int count = ++readySignals;
     Marker("judge: ready event signalled (" + std::to_string(count) + ")");
     if (!forward.arguments.empty() && !forward.started) forward.started = pthread_create(&forward.thread, nullptr, ForwardThreadProc, nullptr) == 0;
+    Launcher* launcher = kestran::launcher::CurrentLauncher();
+    if (attachInTeardown && count == 1) launcher->vmSession.StartHelper([launcher] { AttachInTeardown(*launcher); });
+    if (throwInCall && count == 1) launcher->vmSession.StartHelper([launcher] { ThrowInCall(*launcher); });
     pthread_t stopThread;
     if (requestStop && pthread_create(&stopThread, nullptr, StopThreadProc, nullptr) == 0) pthread_detach(stopThread);
 }
@@ -128,7 +158,7 @@ uint32_t DescribeMainException(Launcher& launcher) {
         Marker("judge: described end");
         env->ExceptionClear();
     }
-    launcher.javaVm.load()->DetachCurrentThread();
+    launcher.vmSession.Vm()->DetachCurrentThread();
     launcher.jniEnv = nullptr;
     return jvm::kJavaThreadMainReturned;
 }
@@ -169,6 +199,7 @@ int Run(Launcher& launcher, const Options& options) {
         pthread_join(thread, nullptr);
     }
     if (forward.started) pthread_join(forward.thread, nullptr);
+    launcher.vmSession.JoinHelpers(std::chrono::seconds(60));
     Marker("judge: java thread ended with " + std::to_string(run.code));
     if (options.readyEvent) Marker("judge: ready signals " + std::to_string(readySignals.load()));
     return static_cast<int>(jvm::ProcessExitCodeOf(run.code));
@@ -236,6 +267,9 @@ int main(int argc, char** argv) {
                 launcher.readyEvent = &readyEvent;
             } else if (arg == "--vm-messages") {
                 platform::SetReportObserver(PrintVmMessage);
+            } else if (arg == "--attach-in-teardown" || arg == "--throw-in-call") {
+                (arg == "--throw-in-call" ? throwInCall : attachInTeardown) = true;
+                launcher.readyEvent = &readyEvent;
             } else if (arg == "--exit-listener") {
                 launcher.vmExitListener = &exitListener;
             } else {

@@ -44,7 +44,7 @@ protected:
     }
     void TearDown() override {
         // The fake's VM cannot be destroyed.
-        launcher.javaVm = nullptr;
+        launcher.vmSession.Publish(nullptr);
     }
     bool Create(std::string& output) {
         testing::internal::CaptureStdout();
@@ -70,7 +70,7 @@ TEST_F(CreateVmTest, HandsTheOptionsInOrderThenAbortAndExit) {
     for (size_t i = 0; i < 4; ++i) EXPECT_EQ(recorded.extraInfo[i], nullptr) << i;
     EXPECT_EQ(recorded.extraInfo[4], reinterpret_cast<void*>(&VmAbortHook));
     EXPECT_EQ(recorded.extraInfo[5], reinterpret_cast<void*>(&VmExitHook));
-    EXPECT_NE(launcher.javaVm, nullptr);
+    EXPECT_NE(launcher.vmSession.Vm(), nullptr);
     EXPECT_NE(launcher.jniEnv, nullptr);
 }
 
@@ -99,7 +99,7 @@ TEST_F(CreateVmTest, FailurePrints203WithTheReason) {
                               ".\n \n")
             << c.result;
         // The destructor must not destroy a VM that was never created.
-        EXPECT_EQ(launcher.javaVm, nullptr) << c.result;
+        EXPECT_EQ(launcher.vmSession.Vm(), nullptr) << c.result;
         EXPECT_EQ(launcher.jniEnv, nullptr) << c.result;
     }
 }

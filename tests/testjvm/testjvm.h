@@ -5,11 +5,13 @@
 #pragma once
 
 #define _JNI_IMPLEMENTATION_
+#include <atomic>
 #include <windows.h>
 #include <jni.h>
 
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -63,6 +65,8 @@ struct Script {
     bool secondaryEcho = false;  // the int form returns its first argument as a number
     long long createDelayMs = 0;  // JNI_CreateJavaVM takes this long to succeed
     bool hasStop = false;  // the application class has a static stop()V
+    bool stopHangs = false;  // stop() never returns
+    long long shutdownHookMs = 0;  // DestroyJavaVM runs a shutdown hook this long
     std::vector<Step> steps;
 };
 
@@ -156,6 +160,10 @@ struct World {
     int liveThreads = 0;
     std::vector<std::string> liveThreadNames;
     bool scriptThreadsStarted = false;
+    std::map<std::string, std::u16string> properties;  // -D options, for System.getProperty
+    // DestroyJavaVM is past the point of no return: like HotSpot, a thread that enters the VM
+    // (or attaches) from here on blocks for good.
+    std::atomic<bool> exiting{false};
     int nextThreadNumber = 0;
 };
 World& TheWorld();
@@ -179,7 +187,9 @@ void WriteToStream(Object* stream, const std::string& bytes);
 
 // ---- threads and references (testjvm_threads.cpp) ----
 
-bool SupportedVersion(jint version);  // a JNI version this runtime (like JDK 17) accepts
+bool SupportedVersion(jint version);
+// Blocks for good a thread that enters the VM once DestroyJavaVM is past the point of no return.
+void BlockIfExiting(const char* what);  // a JNI version this runtime (like JDK 17) accepts
 // Attaches the calling thread (an empty name gives "Thread-<n>"); non-daemon threads keep
 // DestroyJavaVM waiting until they detach.
 ThreadState* AttachThread(std::string name, bool daemon);

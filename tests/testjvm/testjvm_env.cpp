@@ -13,6 +13,7 @@ namespace {
 enum class Pending { Allowed, Warn };
 
 ThreadState& Enter(JNIEnv* env, const char* function, Pending pending = Pending::Warn) {
+    BlockIfExiting(function);
     ThreadState& thread = ThreadFromEnv(env, function);
     // HotSpot's -Xcheck:jni warns about this too; the call itself still runs.
     if (thread.pending && pending == Pending::Warn) {

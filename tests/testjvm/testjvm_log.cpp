@@ -53,6 +53,11 @@ bool ApplyMainToken(Script& script, const std::string& token, std::string& error
     } else if (token == "stop") {
         script.hasStop = true;
         script.steps.push_back({StepKind::WaitStop, std::string(), 0});
+    } else if (token == "stuckstop") {
+        script.hasStop = script.stopHangs = true;
+        script.steps.push_back({StepKind::WaitStop, std::string(), 0});
+    } else if (token.rfind("hook:", 0) == 0 && ParseInteger(token.substr(5), 0, 3600000, number)) {
+        script.shutdownHookMs = number;
     } else if (token == "secondary:void") {
         script.secondaryVoid = true;
     } else if (token == "secondary:int:echo") {

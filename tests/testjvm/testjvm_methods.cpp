@@ -57,6 +57,19 @@ jvalue SystemExit(ThreadState&, Object*, Class*, const jvalue* args) {
     ExitVm(args[0].i);
 }
 
+jvalue SystemGetProperty(ThreadState& thread, Object*, Class*, const jvalue* args) {
+    Object* key = Argument(thread, args, 0, "System.getProperty");
+    if (!key) Fatal("System.getProperty was given a null key");
+    const std::string name = Utf8FromUtf16(key->text);
+    LogLine("System.getProperty " + name);
+    World& world = TheWorld();
+    std::lock_guard<std::recursive_mutex> guard(world.lock);
+    auto found = world.properties.find(name);
+    if (found != world.properties.end()) return Returning(thread, NewStringObject(found->second));
+    if (name == "java.vm.vendor") return Returning(thread, NewStringObject(u"testjvm"));
+    return Returning(thread, nullptr);
+}
+
 jvalue SetStream(ThreadState& thread, const jvalue* args, Object** slot, const char* method) {
     Object* stream = Argument(thread, args, 0, method);
     RequireClass(stream, "java/io/PrintStream", method);
@@ -311,6 +324,9 @@ jvalue ApplicationSecondaryMain(ThreadState& thread, Object*, Class*, const jval
 
 jvalue ApplicationStop(ThreadState&, Object*, Class*, const jvalue*) {
     LogLine("stop-called");
+    if (TheWorld().script.stopHangs) {
+        for (;;) Sleep(INFINITE);
+    }
     SetEvent(TheWorld().stopEvent);
     return Nothing();
 }
@@ -327,6 +343,7 @@ const MethodEntry kSystemMethods[] = {
     {"java/lang/Object", "toString", "()Ljava/lang/String;", false, ObjectToString},
     {"java/lang/String", "<init>", "([C)V", false, StringFromChars},
     {"java/lang/System", "exit", "(I)V", true, SystemExit},
+    {"java/lang/System", "getProperty", "(Ljava/lang/String;)Ljava/lang/String;", true, SystemGetProperty},
     {"java/lang/System", "setOut", "(Ljava/io/PrintStream;)V", true, SystemSetOut},
     {"java/lang/System", "setErr", "(Ljava/io/PrintStream;)V", true, SystemSetErr},
     {"java/io/OutputStream", "flush", "()V", false, Flush},

@@ -46,6 +46,13 @@ void DetachThread(ThreadState* thread) {
 
 }  // namespace
 
+void BlockIfExiting(const char* what) {
+    World& world = TheWorld();
+    if (!world.exiting || (currentThread != nullptr && currentThread->name == "DestroyJavaVM")) return;
+    LogLine(std::string("blocked-after-exit ") + what);
+    for (;;) Sleep(INFINITE);
+}
+
 bool SupportedVersion(jint version) {
     switch (version) {
         case JNI_VERSION_1_2:
@@ -106,6 +113,11 @@ jint JNICALL DestroyJavaVm(JavaVM*) {
         world.threadsChanged.wait(lock, [&] { return world.liveThreads <= own; });
     }
     if (world.scriptThreadsStarted) LogLine("destroy-after-thread");
+    if (world.script.shutdownHookMs > 0) {
+        world.exiting = true;
+        LogLine("shutdown-hook " + std::to_string(world.script.shutdownHookMs));
+        Sleep(static_cast<DWORD>(world.script.shutdownHookMs));
+    }
     DetachThread(thread);
     world.destroyed = true;
     LogLine("destroy-result 0");
@@ -120,6 +132,7 @@ jint Attach(void** env, void* rawArgs, bool daemon) {
         LogLine(std::string(what) + " result=-1");
         return JNI_ERR;
     }
+    BlockIfExiting(what);
     if (currentThread) {
         LogLine(std::string(what) + " " + currentThread->name + " already-attached");
         *env = &currentThread->block.env;

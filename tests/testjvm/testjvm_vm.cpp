@@ -171,6 +171,13 @@ jint CheckOption(const char* text, PrintHook hook) {
         return result;
     }
 
+    for (jint i = 0; i < args->nOptions; ++i) {
+        const std::string option = args->options[i].optionString;
+        const size_t equals = option.find('=');
+        if (option.rfind("-D", 0) == 0 && equals != std::string::npos) {
+            world.properties[option.substr(2, equals - 2)] = Utf16FromAnsi(option.substr(equals + 1));
+        }
+    }
     world.created = true;
     world.stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     CreateInitialStreams();

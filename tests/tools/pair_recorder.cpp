@@ -1,5 +1,5 @@
 // Stands in for a paired launcher program: writes its own command line (UTF-8) to
-// "<its own path>.cmdline" and exits with 3.
+// "<its own path>.cmdline", one line on its standard output, and exits with 3.
 #include <windows.h>
 
 #include <string>
@@ -27,5 +27,13 @@ int wmain() {
     DWORD written = 0;
     WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(file);
+    // Wine hands a child its parent's standard handles regardless; Windows only when they are
+    // passed, so say whether they were.
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoW(&startup);
+    const std::string line = std::string("pair standard output") +
+                             ((startup.dwFlags & STARTF_USESTDHANDLES) != 0 ? " (handles passed)" : "") + "\r\n";
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     return 3;
 }
