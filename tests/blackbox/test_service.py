@@ -126,9 +126,9 @@ def test_service_under_the_control_manager(case, launch, wine):
 
 
 def test_service_without_runtime_reports_its_error_as_an_event(app, wine):
-    # No runtime anywhere: the launch fails before the dispatcher starts, so the source is
-    # the name the control manager knows the process by. Wine's event log cannot be read
-    # back; the registered source shows that the event went to it, under that name.
+    # No runtime anywhere: the search fails on the service thread, so the control manager hears
+    # the launcher's code and the event goes to the service's own source. Wine's event log
+    # cannot be read back; the registered source shows that the event went to it.
     name = "KestranTest" + uuid.uuid4().hex[:8]
     key = r"HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application" + "\\" + name
     app.write_ini("[Java Runtime Environment]\nMain Class=com.example.Main\nJRE Path=no-such-runtime\n"
@@ -139,5 +139,5 @@ def test_service_without_runtime_reports_its_error_as_an_event(app, wine):
              "/f")
     registered = wine.reg("query", key, "/v", "EventMessageFile", check=False)
     wine.delete_key(key)
-    assert "start error=1053" in result.stdout_lines, result  # ended without reaching the dispatcher
+    assert "start state=1 exit=1066 specific=4294967295 hint=0" in result.stdout_lines, result
     assert win_path(app.exe).lower() in registered.stdout.decode("cp1252").lower(), (result, registered)
