@@ -60,6 +60,11 @@ size_t PeImage::dataDirectory(size_t index) const {
     return entry + 8 <= sectionTable_ ? entry : 0;
 }
 
+bool PeImage::hasResourceSection() const {
+    const size_t entry = dataDirectory(kResourceDirectory);
+    return entry && Read32(&file_[entry]) != 0;
+}
+
 size_t PeImage::resourceIndex() const {
     const size_t entry = dataDirectory(kResourceDirectory);
     const uint32_t rva = entry ? Read32(&file_[entry]) : 0;

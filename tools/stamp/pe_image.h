@@ -22,6 +22,7 @@ public:
     // Throws StampError when `file` is not a PE image whose headers and sections lie inside it.
     explicit PeImage(Bytes file);
 
+    bool hasResourceSection() const;
     // The bytes of the resource section and its address; StampError when there is none.
     Bytes resourceSection(uint32_t& rva) const;
     // The image with `resources` (laid out for the address resourceSection() reported) as its

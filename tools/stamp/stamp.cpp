@@ -31,12 +31,11 @@ void ReplaceIcon(ResourceList& resources, const std::vector<IconImage>& images) 
     const auto groups = FindResources(resources, ResourceName::Id(kTypeGroupIcon));
     if (!groups.empty()) {
         group = std::min_element(groups.begin(), groups.end(), [](auto a, auto b) { return a->name < b->name; })[0]->name;
-        for (const Resource* old : FindResources(resources, ResourceName::Id(kTypeGroupIcon), &group)) {
-            for (size_t at = 6; at + 14 <= old->data.size(); at += 14) {
-                const ResourceName icon = ResourceName::Id(Read16(&old->data[at + 12]));
-                RemoveResources(resources, ResourceName::Id(kTypeIcon), &icon);
-            }
-        }
+        // The ids first: removing resources moves the others in the list.
+        std::vector<ResourceName> icons;
+        for (const Resource* old : FindResources(resources, ResourceName::Id(kTypeGroupIcon), &group))
+            for (size_t at = 6; at + 14 <= old->data.size(); at += 14) icons.push_back(ResourceName::Id(Read16(&old->data[at + 12])));
+        for (const ResourceName& icon : icons) RemoveResources(resources, ResourceName::Id(kTypeIcon), &icon);
         RemoveResources(resources, ResourceName::Id(kTypeGroupIcon), &group);
     }
     std::set<uint16_t> used;
@@ -70,12 +69,14 @@ void CheckSettingsText(const Bytes& text) {
 
 Bytes StampExecutable(const StampInputs& inputs, const StampOptions& options) {
     const PeImage image(inputs.exe);
+    const char* const notKestran = "not a Kestran executable (it has no KESTRAN_LAUNCHER resource)";
+    if (!image.hasResourceSection()) throw StampError(notKestran);
     uint32_t rva = 0;
     const Bytes section = image.resourceSection(rva);
     ResourceList resources = ReadResourceTree(section, rva);
     const ResourceName marker = ResourceName::Text(kLauncherMarker);
     if (FindResources(resources, ResourceName::Id(kTypeRcData), &marker).empty())
-        throw StampError("not a Kestran executable (it has no KESTRAN_LAUNCHER resource)");
+        throw StampError(notKestran);
 
     if (!options.icon.empty()) ReplaceIcon(resources, ParseIconFile(inputs.icon));
     if (options.version || !options.strings.empty()) {
