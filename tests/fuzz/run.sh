@@ -6,7 +6,7 @@ REPO="$(cd "$(dirname "$0")/../.." && pwd)"
 SCRATCH="$(mktemp -d)"
 trap 'rm -rf "$SCRATCH"' EXIT
 passed=0 failed=0
-for name in text bytes; do
+for name in text bytes stamp; do
     mkdir -p "$SCRATCH/$name"
     echo "--- fuzz_$name, ${1:-10} s"
     if "$REPO/build/sanitize/tests/fuzz/fuzz_$name" -max_total_time="${1:-10}" -timeout=10 -rss_limit_mb=2048 \

@@ -1,0 +1,111 @@
+#include "stamp.h"
+
+#include <algorithm>
+#include <set>
+
+#include "icon_file.h"
+#include "manifest_edit.h"
+#include "pe_image.h"
+#include "resource_tree.h"
+#include "version_info.h"
+
+namespace kestran::stamp {
+namespace {
+
+constexpr uint16_t kLanguageNeutral = 0;
+
+Resource& OnlyResource(ResourceList& resources, uint16_t type, const char* what) {
+    Resource* found = nullptr;
+    for (Resource& r : resources)
+        if (r.type == ResourceName::Id(type)) {
+            if (found != nullptr) throw StampError(std::string("the executable holds more than one ") + what);
+            found = &r;
+        }
+    if (found == nullptr) throw StampError(std::string("the executable holds no ") + what);
+    return *found;
+}
+
+// Replaces the first icon group (the one Explorer shows) and its images, or adds group 1.
+void ReplaceIcon(ResourceList& resources, const std::vector<IconImage>& images) {
+    ResourceName group = ResourceName::Id(1);
+    const auto groups = FindResources(resources, ResourceName::Id(kTypeGroupIcon));
+    if (!groups.empty()) {
+        group = std::min_element(groups.begin(), groups.end(), [](auto a, auto b) { return a->name < b->name; })[0]->name;
+        // The ids first: removing resources moves the others in the list.
+        std::vector<ResourceName> icons;
+        for (const Resource* old : FindResources(resources, ResourceName::Id(kTypeGroupIcon), &group))
+            for (size_t at = 6; at + 14 <= old->data.size(); at += 14) icons.push_back(ResourceName::Id(Read16(&old->data[at + 12])));
+        for (const ResourceName& icon : icons) RemoveResources(resources, ResourceName::Id(kTypeIcon), &icon);
+        RemoveResources(resources, ResourceName::Id(kTypeGroupIcon), &group);
+    }
+    std::set<uint16_t> used;
+    for (const Resource* icon : FindResources(resources, ResourceName::Id(kTypeIcon))) used.insert(icon->name.id);
+    std::vector<uint16_t> ids;
+    for (uint16_t id = 1; ids.size() < images.size(); ++id) {
+        if (id == 0) throw StampError("no free icon numbers are left");
+        if (!used.count(id)) ids.push_back(id);
+    }
+    for (size_t i = 0; i < images.size(); ++i)
+        resources.push_back({ResourceName::Id(kTypeIcon), ResourceName::Id(ids[i]), kLanguageNeutral, 0, images[i].data});
+    resources.push_back({ResourceName::Id(kTypeGroupIcon), group, kLanguageNeutral, 0, BuildIconGroup(images, ids)});
+}
+
+// The launcher reads UTF-16LE with its byte order mark, and UTF-8 otherwise.
+void CheckSettingsText(const Bytes& text) {
+    if (text.size() >= 2 && text[0] == 0xFF && text[1] == 0xFE) {
+        if (text.size() % 2 != 0) throw StampError("the settings file is UTF-16LE with an odd number of bytes");
+        return;
+    }
+    const std::string bytes(text.begin(), text.end());
+    if (bytes.find('\0') != std::string::npos) throw StampError("the settings file is not UTF-8 or UTF-16LE text with its byte order mark");
+    try {
+        Utf8ToUtf16(bytes);
+    } catch (const StampError&) {
+        throw StampError("the settings file is not UTF-8 or UTF-16LE text with its byte order mark");
+    }
+}
+
+}  // namespace
+
+Bytes StampExecutable(const StampInputs& inputs, const StampOptions& options) {
+    const PeImage image(inputs.exe);
+    const char* const notKestran = "not a Kestran executable (it has no KESTRAN_LAUNCHER resource)";
+    if (!image.hasResourceSection()) throw StampError(notKestran);
+    uint32_t rva = 0;
+    const Bytes section = image.resourceSection(rva);
+    ResourceList resources = ReadResourceTree(section, rva);
+    const ResourceName marker = ResourceName::Text(kLauncherMarker);
+    if (FindResources(resources, ResourceName::Id(kTypeRcData), &marker).empty())
+        throw StampError(notKestran);
+
+    if (!options.icon.empty()) ReplaceIcon(resources, ParseIconFile(inputs.icon));
+    if (options.version || !options.strings.empty()) {
+        Resource& version = OnlyResource(resources, kTypeVersion, "version information");
+        VersionBlock root = ReadVersionInfo(version.data);
+        if (options.version) {
+            const auto& v = *options.version;
+            SetBinaryVersion(root, v);
+            std::string text = std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." + std::to_string(v[3]);
+            SetVersionString(root, u"FileVersion", Utf8ToUtf16(text));
+            SetVersionString(root, u"ProductVersion", Utf8ToUtf16(text));
+        }
+        for (const auto& [key, value] : options.strings) SetVersionString(root, key, value);
+        version.data = WriteVersionInfo(root);
+    }
+    if (!options.settings.empty()) {
+        CheckSettingsText(inputs.settings);
+        const ResourceName name = ResourceName::Text(kSettingsName);
+        RemoveResources(resources, ResourceName::Id(kTypeRcData), &name);
+        resources.push_back({ResourceName::Id(kTypeRcData), name, kLanguageNeutral, 0, inputs.settings});
+    }
+    if (!options.executionLevel.empty() || options.utf8CodePage) {
+        Resource& manifest = OnlyResource(resources, kTypeManifest, "manifest");
+        std::string text(manifest.data.begin(), manifest.data.end());
+        if (!options.executionLevel.empty()) text = SetExecutionLevel(text, options.executionLevel);
+        if (options.utf8CodePage) text = SetUtf8CodePage(text);
+        manifest.data.assign(text.begin(), text.end());
+    }
+    return image.withResourceSection(WriteResourceTree(resources, rva));
+}
+
+}  // namespace kestran::stamp

@@ -1,0 +1,25 @@
+// Stamping: a Kestran executable's bytes in, the branded executable's bytes out.
+#pragma once
+
+#include "byte_io.h"
+#include "stamp_options.h"
+
+namespace kestran::stamp {
+
+// Every Kestran executable (console or windowed) carries this RCDATA resource; stamping keeps it,
+// so a stamped executable is recognised again.
+constexpr char16_t kLauncherMarker[] = u"KESTRAN_LAUNCHER";
+constexpr char16_t kSettingsName[] = u"KESTRAN_SETTINGS";
+
+struct StampInputs {
+    Bytes exe;
+    Bytes icon;      // the .ico file, when options.icon is set
+    Bytes settings;  // the settings text, when options.settings is set
+};
+
+// The stamped executable. Throws StampError on bad input: not a Kestran executable, a malformed
+// icon or settings text, a resource tree or version resource the tool does not understand, text
+// too long for the version information. The same inputs always give the same bytes.
+Bytes StampExecutable(const StampInputs& inputs, const StampOptions& options);
+
+}  // namespace kestran::stamp

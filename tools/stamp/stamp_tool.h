@@ -1,0 +1,17 @@
+// kestran-stamp as a whole: arguments in, files read and written, exit code out.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace kestran::stamp {
+
+constexpr int kExitStamped = 0;
+constexpr int kExitWriteFailed = 1;
+constexpr int kExitBadInput = 2;  // nothing is written
+
+// `arguments` without the program name, in UTF-8; messages go to `err` (usage to `out`).
+int RunStampTool(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+
+}  // namespace kestran::stamp
