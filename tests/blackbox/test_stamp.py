@@ -12,7 +12,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import BUILD, KESTRAN_EXE, REPO, TOOLS_DIR, win_path
+from conftest import BUILD, KESTRAN_EXE, KESTRANW_EXE, REPO, TOOLS_DIR, win_path
 from test_settings import ERROR_EXIT, JRE_NOT_FOUND, trace_value
 
 HOST_BUILD = Path(os.environ.get("KESTRAN_HOST_BUILD", REPO / "build" / "host"))
@@ -49,10 +49,10 @@ def icon(tmp_path):
     return ico
 
 
-def every_option(tmp_path, icon, out, level="highestAvailable"):
+def every_option(tmp_path, icon, out, level="highestAvailable", source=KESTRAN_EXE):
     settings = tmp_path / "defaults.ini"
     settings.write_bytes(b"\xff\xfe" + "[Java Runtime Environment]\r\nMain Class=baked.Main\r\n".encode("utf-16-le"))
-    args = ["--in", KESTRAN_EXE, "--out", out, "--icon", icon, "--version", "1.2.3.40000", "--settings", settings,
+    args = ["--in", source, "--out", out, "--icon", icon, "--version", "1.2.3.40000", "--settings", settings,
             "--execution-level", level, "--utf8-code-page"]
     for key, value in STRINGS.items():
         args += [OPTIONS[key], value]
@@ -81,10 +81,12 @@ def wrestool(*args):
     return subprocess.run(["wrestool", *map(str, args)], check=True, capture_output=True).stdout
 
 
-@pytest.mark.parametrize("how", ["native", "wine"])
-def test_stamped_executable_reads_back_everywhere(wine, make_app, tmp_path, icon, how):
+# The windowed twin is stamped the same way; with its output a pipe it prints like the console one.
+@pytest.mark.parametrize("how,source", [("native", KESTRAN_EXE), ("wine", KESTRAN_EXE), ("native", KESTRANW_EXE)],
+                         ids=["native", "wine", "windowed"])
+def test_stamped_executable_reads_back_everywhere(wine, make_app, tmp_path, icon, how, source):
     app = make_app("branded", exe="MyApp.exe")
-    code, err = run_stamp(wine, how, every_option(tmp_path, icon, app.exe))
+    code, err = run_stamp(wine, how, every_option(tmp_path, icon, app.exe, source=source))
     assert (code, err) == (0, "")
     data = app.exe.read_bytes()
     assert struct.unpack_from("<I", data, struct.unpack_from("<I", data, 0x3C)[0] + 24 + 64)[0] == pe_checksum(data)
