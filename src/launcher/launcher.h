@@ -84,6 +84,7 @@ public:
     void* readyEvent = nullptr;          // HANDLE, manual reset
     bool handOverToPair = false;
     bool startedByHandOver = false;      // this process is the pair program of a hand-over
+    bool vmOptionRefused = false;        // an option could not reach the VM unchanged (its line printed)
 
     // The settings file as read at start, kept so that it is read once (null after a write).
     std::shared_ptr<config::SettingsStore> settings;

@@ -11,6 +11,7 @@
 #include "launcher/launcher.h"
 #include "launcher/service_mode.h"
 #include "platform/console.h"
+#include "platform/thread_language.h"
 
 using namespace kestran;
 
@@ -26,7 +27,7 @@ uint32_t Launch() {
     launcher::Launcher launcher;
     ServiceObjects serviceObjects;
     // Every message is taken in the system's language.
-    SetThreadLocale(GetSystemDefaultLCID());
+    platform::UseSystemLanguage();
 
     if (!launcher::PrepareLaunch(launcher)) return 0xFFFFFFFFu;
     if (!launcher.serviceMode) return launcher::RunLaunch(launcher);

@@ -13,7 +13,8 @@ namespace kestran::runtime {
 
 // Appends to vmOptions and arguments; false when the class path is empty (after message 209,
 // with every other option still assembled), false without a message when there is no
-// settings file.
+// settings file. An option that cannot reach the VM unchanged sets vmOptionRefused (after
+// message 253), and the launch must end.
 bool AssembleVmOptions(launcher::Launcher& launcher);
 
 // What the assembly needs from the platform; a fake stands in for it in tests.
