@@ -25,7 +25,8 @@ public:
     virtual bool ModulePath(std::wstring& out) = 0;
     // %NAME% references expanded in place; the text stays as it was when expansion fails.
     virtual void ExpandEnvironment(std::wstring& text) = 0;
-    // Names matching a file pattern, in directory order.
+    // Names matching a file pattern, in directory order; for a wildcard only files whose own
+    // name matches (see KeepsWildcardMatch).
     virtual void ListMatches(const std::wstring& pattern, std::vector<std::wstring>& names) = 0;
     virtual MemoryStatus Memory() = 0;
 };
