@@ -40,3 +40,5 @@
 #define KESTRAN_MSG_FR_245 "Ce lanceur a été démarré par un transfert et ne transfère pas à nouveau à %s."
 #define KESTRAN_MSG_FR_246 "Le paramètre Pair Product désigne ce lanceur lui-même : %s."
 #define KESTRAN_MSG_FR_252 "Les arguments sont trop longs pour être transmis à l'application en cours d'exécution (%d octets, au plus %d)."
+#define KESTRAN_MSG_FR_253 "L'option de la VM %s contient le caractère %s, que la page de codes du système ne peut pas représenter; la machine virtuelle Java recevrait une autre valeur."
+#define KESTRAN_MSG_FR_254 "Le chemin de la librairie Java VM a %d caractères; sans les chemins longs activés, Windows ne charge les librairies que depuis des chemins de moins de 260 caractères."

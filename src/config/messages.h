@@ -49,6 +49,8 @@ enum MessageId : unsigned {
     kMsgPairIsSelf = 246,
     kMsgServiceManagerOnly = 248,  // started from a console while set up as a service
     kMsgForwardTooLong = 252,      // the arguments of a later instance do not fit the shared block
+    kMsgOptionNotRepresentable = 253,  // a VM option would reach the VM with changed characters
+    kMsgVmLibraryPathTooLong = 254,    // explains a failed load of a library path of 260 or more
 };
 
 class MessageCatalog {
@@ -93,11 +95,16 @@ void PrintPlatformError(unsigned detailId, unsigned long errorCode);
 // Message 202 with free detail text (a file or program name) and the error code.
 void PrintPlatformErrorText(const std::wstring& detail, unsigned long errorCode);
 
-// Wide text to the thread's ANSI code page (unmappable characters become the default char).
+// Wide text to the code page the VM reads (the thread's ANSI code page, or UTF-8 where that
+// is the process's active code page), without best-fit look-alikes: unmappable characters
+// become the default char.
 std::string ToAnsi(const std::wstring& text);
+// The same conversion, refusing loss: true and the bytes, or false and the index of the first
+// character the code page cannot represent (a lone surrogate counts as one).
+bool ToAnsiExact(const std::wstring& text, std::string& out, size_t& firstLost);
 // True when ToAnsi would replace a character of `text`.
 bool LosesCharactersInAnsi(const std::wstring& text);
-// Byte string in the thread's ANSI code page to wide text.
+// Byte string in that code page to wide text.
 std::wstring FromAnsi(const std::string& text);
 
 }  // namespace kestran::config

@@ -20,6 +20,7 @@ constexpr Entry kEnglish[] = {
     KESTRAN_ENTRY(227), KESTRAN_ENTRY(228), KESTRAN_ENTRY(229), KESTRAN_ENTRY(230),
     KESTRAN_ENTRY(240), KESTRAN_ENTRY(241), KESTRAN_ENTRY(242), KESTRAN_ENTRY(243), KESTRAN_ENTRY(244),
     KESTRAN_ENTRY(245), KESTRAN_ENTRY(246), KESTRAN_ENTRY(248), KESTRAN_ENTRY(252),
+    KESTRAN_ENTRY(253), KESTRAN_ENTRY(254),
 };
 #undef KESTRAN_ENTRY
 
@@ -46,6 +47,10 @@ const MessageCatalog& DefaultMessageCatalog() {
 // The VM on Linux expects option strings and class names in the platform encoding, UTF-8.
 std::string ToAnsi(const std::wstring& text) { return platform::WideToUtf8(text); }
 bool LosesCharactersInAnsi(const std::wstring&) { return false; }
+bool ToAnsiExact(const std::wstring& text, std::string& out, size_t&) {
+    out = platform::WideToUtf8(text);
+    return true;
+}
 std::wstring FromAnsi(const std::string& text) { return platform::Utf8ToWide(text); }
 
 }  // namespace kestran::config

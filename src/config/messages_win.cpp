@@ -21,12 +21,27 @@ bool ReadStringTableEntry(HMODULE module, HRSRC block, unsigned id, std::wstring
     return true;
 }
 
+// The block of the thread's language, asked for by language: since Vista a language-neutral
+// request follows the thread's UI language, not its locale, so a machine whose display
+// language differs from its system locale would get the display language's table. The order
+// is the one a language-neutral request follows under the thread locale: the exact language,
+// the language without its region (LANG_xx, SUBLANG_NEUTRAL), then English (United States).
+HRSRC FindStringBlock(HMODULE module, unsigned id) {
+    const LPCWSTR block = MAKEINTRESOURCEW(id / 16 + 1);
+    const LANGID thread = LANGIDFROMLCID(GetThreadLocale());
+    const LANGID languages[] = {thread, MAKELANGID(PRIMARYLANGID(thread), SUBLANG_NEUTRAL),
+                                MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)};
+    for (LANGID language : languages) {
+        if (HRSRC found = FindResourceExW(module, RT_STRING, block, language)) return found;
+    }
+    return FindResourceW(module, block, RT_STRING);
+}
+
 class ResourceMessageCatalog : public MessageCatalog {
 public:
     bool LoadMessage(unsigned id, std::wstring& out) const override {
         HMODULE module = GetModuleHandleW(nullptr);
-        // The language-neutral request lets the platform pick the table of the thread's language.
-        HRSRC block = FindResourceW(module, MAKEINTRESOURCEW(id / 16 + 1), RT_STRING);
+        HRSRC block = FindStringBlock(module, id);
         return block != nullptr && ReadStringTableEntry(module, block, id, out);
     }
 };
@@ -38,27 +53,89 @@ const ResourceMessageCatalog resourceCatalog;
 
 const MessageCatalog& DefaultMessageCatalog() { return resourceCatalog; }
 
+namespace {
+
+// The code page the VM decodes option strings in. A manifest that asks for UTF-8 as the
+// active code page makes GetACP() answer 65001 while the thread's code page still follows
+// its locale; the VM then reads UTF-8.
+UINT VmCodePage() { return GetACP() == CP_UTF8 ? CP_UTF8 : CP_THREAD_ACP; }
+
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// One conversion; `usedDefault` reports a replaced character where the code page can tell.
+// CP_UTF8 refuses WC_NO_BEST_FIT_CHARS and a default-character flag (ERROR_INVALID_PARAMETER),
+// and has no best fit to refuse: every character but a lone surrogate has a UTF-8 form.
+bool Convert(UINT codePage, const wchar_t* text, int length, std::string& out, bool& usedDefault) {
+    usedDefault = false;
+    out.clear();
+    if (length == 0) return true;
+    const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL defaulted = FALSE;
+    BOOL* defaultedOut = codePage == CP_UTF8 ? nullptr : &defaulted;
+    int size = WideCharToMultiByte(codePage, flags, text, length, nullptr, 0, nullptr, defaultedOut);
+    if (size <= 0) return false;
+    out.assign(static_cast<size_t>(size), '\0');
+    defaulted = FALSE;
+    if (WideCharToMultiByte(codePage, flags, text, length, out.data(), size, nullptr, defaultedOut) != size) return false;
+    usedDefault = defaulted != FALSE;
+    return true;
+}
+
+}  // namespace
+
+bool ToAnsiExact(const std::wstring& text, std::string& out, size_t& firstLost) {
+    const UINT codePage = VmCodePage();
+    bool usedDefault = false;
+    bool lonelySurrogate = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+            ++i;
+        } else if (IsHighSurrogate(text[i]) || IsLowSurrogate(text[i])) {
+            lonelySurrogate = true;
+            break;
+        }
+    }
+    if (!lonelySurrogate && Convert(codePage, text.data(), static_cast<int>(text.size()), out, usedDefault) && !usedDefault) {
+        return true;
+    }
+    // Something was lost: find the first character that has no form of its own.
+    std::string one;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const int length = IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]) ? 2 : 1;
+        const bool lonely = length == 1 && (IsHighSurrogate(text[i]) || IsLowSurrogate(text[i]));
+        if (lonely || !Convert(codePage, text.data() + i, length, one, usedDefault) || usedDefault) {
+            firstLost = i;
+            return false;
+        }
+        i += static_cast<size_t>(length - 1);
+    }
+    firstLost = 0;
+    return false;
+}
+
 std::string ToAnsi(const std::wstring& text) {
-    if (text.empty()) return {};
-    int size = WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return {};
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    // Without best fit: a character the code page lacks becomes its default character
+    // rather than a look-alike that names another file (C:\Users\Łukasz as C:\Users\Lukasz).
+    std::string out;
+    bool usedDefault = false;
+    if (!Convert(VmCodePage(), text.data(), static_cast<int>(text.size()), out, usedDefault)) return {};
     return out;
 }
 
 bool LosesCharactersInAnsi(const std::wstring& text) {
-    // The round trip catches default characters and best-fit mappings alike, and works with
-    // a UTF-8 ANSI code page, where WideCharToMultiByte refuses to report default characters.
-    return !text.empty() && FromAnsi(ToAnsi(text)) != text;
+    std::string bytes;
+    size_t lost = 0;
+    return !ToAnsiExact(text, bytes, lost);
 }
 
 std::wstring FromAnsi(const std::string& text) {
     if (text.empty()) return {};
-    int size = MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const UINT codePage = VmCodePage();
+    int size = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     if (size <= 0) return {};
     std::wstring out(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
     return out;
 }
 

@@ -51,6 +51,9 @@ private:
     State* state_;
 };
 bool FindFile(const std::wstring& path);  // true when something matches
+// The short (8.3) form of an existing file or folder, without a long-path prefix the input
+// did not have; false (out untouched) when the path does not exist or has no short form here.
+bool ShortPathName(const std::wstring& path, std::wstring& out);
 // 0 when the folders of `filePath` exist afterwards, else the platform error code.
 unsigned long EnsureParentDirectories(const std::wstring& filePath);
 bool RemoveDirectoryLong(const std::wstring& path);

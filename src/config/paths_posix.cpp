@@ -16,6 +16,8 @@ namespace kestran::config {
 
 std::wstring PlatformPath(const std::wstring& path) { return path; }
 std::wstring FullPath(const std::wstring& path) { return path; }
+// No short names natively.
+bool ShortPathName(const std::wstring&, std::wstring&) { return false; }
 
 struct FileSearch::State {
     std::vector<FoundFile> matches;

@@ -89,6 +89,27 @@ bool FindFile(const std::wstring& path) {
     return search.First(path, found);
 }
 
+bool ShortPathName(const std::wstring& path, std::wstring& out) {
+    if (path.empty() || path.size() > kLongPathLimit) return false;
+    const std::wstring query = PlatformPath(path);
+    std::wstring result;
+    if (!platform::ReadIntoGrowingBuffer(result, [&query](wchar_t* buffer, size_t size) {
+            return static_cast<size_t>(GetShortPathNameW(query.c_str(), buffer, static_cast<DWORD>(size)));
+        }, query.size() + 1)) {
+        return false;
+    }
+    // The prefix was only the way to ask; the caller's text had none.
+    if (query.compare(0, 4, L"\\\\?\\") == 0 && path.compare(0, 4, L"\\\\?\\") != 0) {
+        if (result.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+            result = L"\\\\" + result.substr(8);
+        } else if (result.compare(0, 4, L"\\\\?\\") == 0) {
+            result.erase(0, 4);
+        }
+    }
+    out = std::move(result);
+    return true;
+}
+
 bool CreateFolder(const std::wstring& path) { return CreateDirectoryW(PlatformPath(path).c_str(), nullptr) != 0; }
 
 bool RemoveDirectoryLong(const std::wstring& path) { return RemoveDirectoryW(PlatformPath(path).c_str()) != 0; }

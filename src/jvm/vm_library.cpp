@@ -5,6 +5,7 @@
 #include "launcher/launch_steps.h"
 #include "platform/environment.h"
 #include "platform/trace.h"
+#include "runtime/option_narrowing.h"
 #include "runtime/runtime_search.h"
 
 namespace kestran::jvm {
@@ -38,8 +39,10 @@ std::wstring SearchPathTemplate(const std::wstring& systemPath, const std::wstri
         result = systemPath;
         if (result.back() != L';') result += L';';
     }
-    result += L"%Path%;";
+    // The runtime's own libraries before anything on Path: a folder on Path that its user
+    // can write to must not supply a DLL that the VM loads by name.
     result += StripPathComponents(vmLibraryPath, 2);
+    result += L";%Path%";
     return result;
 }
 
@@ -62,6 +65,14 @@ std::wstring ExpandWithPath(std::wstring text) {
 }  // namespace
 
 void PrepareVmEnvironment(launcher::Launcher& launcher) {
+    // The VM derives its home, and the paths it hands to Java, from its library's path in the
+    // code page: a runtime folder the code page cannot represent, or one beyond 260
+    // characters, is used by its short name where that mends it.
+    std::wstring loadable = runtime::LoadableVmLibraryPath(launcher.vmLibraryPath, runtime::PlatformNarrowing());
+    if (loadable != launcher.vmLibraryPath) {
+        platform::Trace(L"the VM library is used by its short name " + loadable);
+        launcher.vmLibraryPath = std::move(loadable);
+    }
     const std::wstring& vmLibrary = launcher.vmLibraryPath;
     platform::SetEnvironmentText(L"KESTRAN_JVM_PATH", vmLibrary);
     platform::SetEnvironmentText(L"KESTRAN_JVM_HOME", StripPathComponents(vmLibrary, 3));
@@ -72,12 +83,7 @@ void PrepareVmEnvironment(launcher::Launcher& launcher) {
         if (launcher::GetModulePath(modulePath)) runtime::LauncherFolderOf(modulePath, launcherFolder);
         std::wstring extended = ExpandWithPath(ExtendLibraryPath(launcher.libraryPath, launcherFolder, vmLibrary));
         launcher.libraryPath = extended;
-        std::wstring option = L"-Djava.library.path=" + extended;
-        if (platform::TraceEnabled() && config::LosesCharactersInAnsi(option)) {
-            platform::Trace(L"the library path holds characters outside the ANSI code page and reaches the VM altered: " +
-                            extended);
-        }
-        launcher.vmOptions.push_back(config::ToAnsi(option));
+        runtime::AppendVmOption(launcher, L"-Djava.library.path=" + extended);
     }
 
     std::wstring searchPath = ExpandWithPath(SearchPathTemplate(launcher.systemPath, vmLibrary));

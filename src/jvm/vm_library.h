@@ -8,7 +8,9 @@
 namespace kestran::jvm {
 
 // Sets KESTRAN_JVM_PATH, KESTRAN_JVM_HOME and Path; puts -Djava.library.path= first.
-// Failures of the platform calls are ignored.
+// vmLibraryPath may be replaced by its short form (see LoadableVmLibraryPath). Failures of
+// the platform calls are ignored; a library path option that cannot reach the VM unchanged
+// sets vmOptionRefused after its error line.
 void PrepareVmEnvironment(launcher::Launcher& launcher);
 // Loads the library (never freed) and fills launcher.vmEntryPoints; prints 222 or 202/212.
 // Each entry point is stored as soon as it is resolved, also on failure.
@@ -23,8 +25,8 @@ std::wstring StripPathComponents(const std::wstring& path, int count);
 // ';' and the runtime's lib folder.
 std::wstring ExtendLibraryPath(const std::wstring& libraryPath, const std::wstring& launcherFolder,
                                const std::wstring& vmLibraryPath);
-// The new process search path, not yet expanded: "System Path" and ';' (when set),
-// "%Path%;", then the runtime's bin folder.
+// The new process search path, not yet expanded: "System Path" and ';' (when set), the
+// runtime's bin folder, then ";%Path%".
 std::wstring SearchPathTemplate(const std::wstring& systemPath, const std::wstring& vmLibraryPath);
 
 }  // namespace kestran::jvm

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "config/messages.h"
+#include "config/paths.h"
 #include "jvm/vm_library.h"
 #include "launcher/pe_header.h"
 #include "launcher/pe_image_view_win.h"
@@ -35,19 +36,35 @@ bool LoadVmLibrary(launcher::Launcher& launcher, const std::wstring& libraryPath
     // AddDllDirectory is looked up rather than imported so that the launcher still starts on
     // a Windows 7 without the update that brought it. There the bin folder is still found
     // through Path, which PrepareVmEnvironment extended. The folder is never removed again.
+    //
+    // The libraries the VM loads later by name (java.dll's and awt.dll's dependencies, a C
+    // runtime the machine lacks) go through the standard search. SetDllDirectoryW puts bin
+    // into it right after the executable's folder and takes the current directory out: a
+    // service or a file association may start in a folder anyone can drop a DLL into.
+    //
+    // The probe found the file through the long-path form; the loader is given the same, or
+    // a default Windows refuses a path of 260 characters or more.
+    const std::wstring binFolder = config::PlatformPath(StripPathComponents(libraryPath, 2));
+    const std::wstring loadPath = config::PlatformPath(libraryPath);
+    if (!SetDllDirectoryW(binFolder.c_str())) {
+        platform::Trace(L"SetDllDirectoryW failed (error " + std::to_wstring(GetLastError()) + L")");
+    }
     DWORD flags = LOAD_WITH_ALTERED_SEARCH_PATH;
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     auto addDllDirectory = kernel ? ProcAs<AddDllDirectoryFn>(GetProcAddress(kernel, "AddDllDirectory")) : nullptr;
     if (addDllDirectory) {
-        addDllDirectory(StripPathComponents(libraryPath, 2).c_str());
+        addDllDirectory(binFolder.c_str());
         flags = kLoadLibrarySearchDefaultDirs;
     }
 
     // Never freed: the VM cannot be unloaded, and its threads run until the process ends.
-    HMODULE module = LoadLibraryExW(libraryPath.c_str(), nullptr, flags);
+    HMODULE module = LoadLibraryExW(loadPath.c_str(), nullptr, flags);
     if (module == nullptr) {
         DWORD error = GetLastError();
         config::PrintErrorLine(config::FormatMessageId(config::kMsgVmLibraryLoadFailed, {libraryPath, error}));
+        if (libraryPath.size() >= config::kClassicPathLimit) {
+            config::PrintErrorLine(config::FormatMessageId(config::kMsgVmLibraryPathTooLong, {static_cast<long long>(libraryPath.size())}));
+        }
         if (error == ERROR_BAD_EXE_FORMAT) {
             const launcher::PeImageView image(libraryPath);
             if (image.valid() && image.machine() == launcher::kMachineI386) {

@@ -85,6 +85,7 @@ public:
     bool handOverToPair = false;
     bool startedByHandOver = false;      // this process is the pair program of a hand-over
     uint32_t stopTimeout = 30;           // seconds a service's stop() has before System.exit(0)
+    bool vmOptionRefused = false;        // an option could not reach the VM unchanged (its line printed)
 
     // The settings file as read at start, kept so that it is read once (null after a write).
     std::shared_ptr<config::SettingsStore> settings;

@@ -12,6 +12,7 @@
 #include "launcher/launcher.h"
 #include "launcher/service_mode.h"
 #include "platform/console.h"
+#include "platform/thread_language.h"
 
 using namespace kestran;
 
@@ -35,7 +36,7 @@ uint32_t Launch() {
     launcher::Launcher launcher;
     ServiceObjects serviceObjects;
     // Every message is taken in the system's language.
-    SetThreadLocale(GetSystemDefaultLCID());
+    platform::UseSystemLanguage();
     const uint32_t code = RunSteps(launcher);
     // The windowed executable without an output shows what a failed launch printed, before
     // the process ends with the same code.

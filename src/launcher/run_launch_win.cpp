@@ -6,6 +6,7 @@
 #include "launcher/pair_handover.h"
 #include "launcher/single_instance.h"
 #include "platform/handles_win.h"
+#include "platform/thread_language.h"
 #include "platform/trace.h"
 #include "runtime/vm_options.h"
 
@@ -14,7 +15,7 @@ namespace {
 
 DWORD WINAPI JavaThreadProc(LPVOID parameter) {
     // A new thread starts in the user's locale; its messages belong in the system's language too.
-    SetThreadLocale(GetSystemDefaultLCID());
+    platform::UseSystemLanguage();
     try {
         return jvm::JavaThreadMain(*static_cast<Launcher*>(parameter));
     } catch (...) {
@@ -31,8 +32,11 @@ uint32_t RunLaunch(Launcher& launcher) {
     if (launcher.singleInstance && !launcher.isPrimaryInstance) return WaitForPrimary(launcher);
 
     jvm::PrepareVmEnvironment(launcher);
+    // An option the VM would receive changed was reported; the launch must not go on with it.
+    if (launcher.vmOptionRefused) return 0xFFFFFFFFu;
     if (!jvm::LoadVmLibrary(launcher, launcher.vmLibraryPath)) return 0xFFFFFFFFu;
     runtime::AssembleVmOptions(launcher);  // a missing class path was reported; the run goes on
+    if (launcher.vmOptionRefused) return 0xFFFFFFFFu;
 
     if (launcher.threadStackSize == 0) launcher.threadStackSize = jvm::QueryDefaultJavaStackSize(launcher.vmEntryPoints);
     platform::Trace(L"Java thread stack size " + std::to_wstring(launcher.threadStackSize) +

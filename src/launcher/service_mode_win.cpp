@@ -14,6 +14,7 @@
 #include "platform/error_report.h"
 #include "platform/handles_win.h"
 #include "platform/registry_functions_win.h"
+#include "platform/thread_language.h"
 #include "platform/trace.h"
 
 namespace kestran::launcher {
@@ -360,7 +361,7 @@ void WINAPI ServiceMainProc(DWORD argc, LPWSTR* argv) {
     ServiceHost* host = serviceHost.load();
     if (host == nullptr || host->adapter == nullptr || host->adapter->launcher == nullptr) return;
     // A thread of the dispatcher starts in the user's locale; messages belong in the system's.
-    SetThreadLocale(GetSystemDefaultLCID());
+    platform::UseSystemLanguage();
     // The control manager names the service: its events go under that source.
     platform::ReportAsService(argc > 0 && argv[0] != nullptr ? argv[0] : L"");
     host->statusHandle = host->functions->RegisterServiceCtrlHandlerExW(L"", ServiceControlHandler, nullptr);

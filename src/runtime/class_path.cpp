@@ -1,5 +1,7 @@
 #include "runtime/class_path.h"
 
+#include <cwctype>
+
 #include "config/paths.h"
 
 namespace kestran::runtime {
@@ -23,6 +25,52 @@ std::wstring ClassPathMatchPrefix(const std::wstring& pattern) {
     // "C:*.jar" matches in the drive's current folder, and so must "C:a.jar".
     if (pattern.size() >= 2 && pattern[1] == L':') return pattern.substr(0, 2);
     return std::wstring();
+}
+
+namespace {
+
+wchar_t Folded(wchar_t c) {
+    if (c >= L'a' && c <= L'z') return static_cast<wchar_t>(c - L'a' + L'A');
+    if (c < 0x80) return c;
+    return static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+}
+
+bool GlobMatches(const std::wstring& pattern, const std::wstring& name) {
+    // Iterative: the last '*' seen absorbs one more character on each mismatch.
+    size_t p = 0, n = 0, star = std::wstring::npos, resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == L'*') {
+            star = p++;
+            resume = n;
+        } else if (p < pattern.size() && (pattern[p] == L'?' || Folded(pattern[p]) == Folded(name[n]))) {
+            ++p;
+            ++n;
+        } else if (star != std::wstring::npos) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == L'*') ++p;
+    return p == pattern.size();
+}
+
+}  // namespace
+
+bool WildcardNameMatches(const std::wstring& namePattern, const std::wstring& name) {
+    if (GlobMatches(namePattern, name)) return true;
+    const size_t size = namePattern.size();
+    return size >= 2 && namePattern.compare(size - 2, 2, L".*") == 0 && name.find(L'.') == std::wstring::npos &&
+           GlobMatches(namePattern.substr(0, size - 2), name);
+}
+
+bool KeepsWildcardMatch(const std::wstring& pattern, const std::wstring& name, bool isDirectory) {
+    const size_t cut = pattern.find_last_of(L"\\/");
+    const size_t start = cut == std::wstring::npos ? (pattern.size() >= 2 && pattern[1] == L':' ? 2 : 0) : cut + 1;
+    const std::wstring namePattern = pattern.substr(start);
+    if (namePattern.find_first_of(L"*?") == std::wstring::npos) return true;
+    return !isDirectory && WildcardNameMatches(namePattern, name);
 }
 
 void ExpandClassPathEntry(const std::wstring& item, const std::wstring& moduleFolder, const MatchLister& list,

@@ -22,6 +22,15 @@ std::wstring ClassPathSearchPattern(const std::wstring& item, const std::wstring
 // What goes before each matched name: the pattern up to and including its last separator.
 std::wstring ClassPathMatchPrefix(const std::wstring& pattern);
 
+// Whether a name that a search of `pattern` returned belongs on the class path. An item
+// without '*' or '?' keeps whatever it names, a folder too. A wildcard keeps only files whose
+// own name matches the pattern's last component without regard to case: the platform's search
+// also returns folders and names matched through their short alias (old.jar_bak as OLD~1.JAR).
+bool KeepsWildcardMatch(const std::wstring& pattern, const std::wstring& name, bool isDirectory);
+// '*' any run of characters, '?' any one; letters compared without regard to case. A pattern
+// ending in ".*" also matches a name without a dot, as on Windows ("*.*" matches README).
+bool WildcardNameMatches(const std::wstring& namePattern, const std::wstring& name);
+
 // Appends "<folder>\<name>;" to `classPath` for every match of the item's pattern, in the
 // lister's order; a pattern that matches nothing appends nothing.
 void ExpandClassPathEntry(const std::wstring& item, const std::wstring& moduleFolder, const MatchLister& list,

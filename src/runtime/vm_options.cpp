@@ -6,6 +6,7 @@
 #include "config/split.h"
 #include "platform/trace.h"
 #include "runtime/class_path.h"
+#include "runtime/option_narrowing.h"
 #include "runtime/vm_parameters.h"
 
 namespace kestran::runtime {
@@ -71,14 +72,12 @@ std::wstring BuildClassPath(const config::SettingsStore& settings, OptionSources
     return classPath;
 }
 
-void AppendNarrowOption(launcher::Launcher& launcher, const std::wstring& option) {
-    // The VM reads option strings in the ANSI code page; characters outside it arrive as
-    // the code page's replacement character and the VM cannot tell.
-    if (platform::TraceEnabled() && config::LosesCharactersInAnsi(option)) {
-        platform::Trace(L"VM option " + std::to_wstring(launcher.vmOptions.size()) +
-                        L" holds characters outside the ANSI code page and reaches the VM altered: " + option);
-    }
-    launcher.vmOptions.push_back(config::ToAnsi(option));
+// An output file named relatively lands beside the launcher, as a relative "JRE Path" does,
+// whatever the working directory: a service starts in the system folder.
+void ResolveOutputFile(std::wstring& file, ModulePathOnce& module) {
+    if (file.empty() || config::IsAbsolutePath(file)) return;
+    std::wstring modulePath;
+    if (module.Get(modulePath)) file = config::FolderOf(modulePath) + L"\\" + file;
 }
 
 }  // namespace
@@ -103,7 +102,7 @@ bool AssembleVmOptionsFrom(launcher::Launcher& launcher, const config::SettingsS
     } else {
         // Each item was expanded on its own: expanding the whole option again would turn a
         // file name or a variable's value that holds %NAME% into something else.
-        AppendNarrowOption(launcher, L"-Djava.class.path=" + classPath);
+        AppendVmOption(launcher, L"-Djava.class.path=" + classPath);
     }
 
     std::wstring parameters;
@@ -118,18 +117,20 @@ bool AssembleVmOptionsFrom(launcher::Launcher& launcher, const config::SettingsS
         // arithmetic above.
         for (std::wstring& option : options) {
             sources.ExpandEnvironment(option);
-            AppendNarrowOption(launcher, option);
+            AppendVmOption(launcher, option);
         }
     }
 
     std::wstring value;
     settings.getValue(L"Application", L"Output File", launcher.outputFile);
     if (!launcher.outputFile.empty()) sources.ExpandEnvironment(launcher.outputFile);
+    ResolveOutputFile(launcher.outputFile, module);
     settings.getValue(L"Application", L"Output Append", value);
     launcher.outputAppend = value == L"yes";
 
     settings.getValue(L"Application", L"Error File", launcher.errorFile);
     if (!launcher.errorFile.empty()) sources.ExpandEnvironment(launcher.errorFile);
+    ResolveOutputFile(launcher.errorFile, module);
     settings.getValue(L"Application", L"Error Append", value);
     launcher.errorAppend = value == L"yes";
 

@@ -13,7 +13,8 @@ namespace kestran::runtime {
 
 // Appends to vmOptions and arguments; false when the class path is empty (after message 209,
 // with every other option still assembled), false without a message when there is no
-// settings file.
+// settings file. An option that cannot reach the VM unchanged sets vmOptionRefused (after
+// message 253), and the launch must end.
 bool AssembleVmOptions(launcher::Launcher& launcher);
 
 // What the assembly needs from the platform; a fake stands in for it in tests.
@@ -24,7 +25,8 @@ public:
     virtual bool ModulePath(std::wstring& out) = 0;
     // %NAME% references expanded in place; the text stays as it was when expansion fails.
     virtual void ExpandEnvironment(std::wstring& text) = 0;
-    // Names matching a file pattern, in directory order.
+    // Names matching a file pattern, in directory order; for a wildcard only files whose own
+    // name matches (see KeepsWildcardMatch).
     virtual void ListMatches(const std::wstring& pattern, std::vector<std::wstring>& names) = 0;
     virtual MemoryStatus Memory() = 0;
 };

@@ -1,5 +1,6 @@
 #include "config/paths.h"
 #include "launcher/launch_steps.h"
+#include "runtime/class_path.h"
 #include "runtime/vm_options.h"
 
 namespace kestran::runtime {
@@ -15,7 +16,7 @@ public:
         config::FoundFile found;
         if (!search.First(pattern, found)) return;
         do {
-            names.push_back(found.name);
+            if (KeepsWildcardMatch(pattern, found.name, found.isDirectory)) names.push_back(found.name);
         } while (search.Next(found));
     }
     MemoryStatus Memory() override { return QueryMemoryStatus(); }

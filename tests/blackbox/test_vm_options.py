@@ -132,7 +132,7 @@ def test_without_library_path_the_class_path_comes_first(app, launch):
 
 
 def test_class_path_items_resolve_on_disk(app, launch):
-    make_files(app.dir / "lib", "a.jar", "b.jar", "C.JAR", "readme.txt")
+    make_files(app.dir / "lib", "a.jar", "b.jar", "C.JAR", "readme.txt", "old.jar_bak")
     (app.dir / "lib" / "classes.jar").mkdir()
     make_files(app.dir, "app.jar")
     app.write_ini(settings(
@@ -143,10 +143,11 @@ def test_class_path_items_resolve_on_disk(app, launch):
     class_path = launch.option_strings()[0]
     assert class_path.startswith("-Djava.class.path=") and class_path.endswith(";")
     entries = class_path[len("-Djava.class.path="):-1].split(";")
-    # Wildcards list every match, folders included, in directory order (compared as a set here).
-    matched = entries[:4]
-    assert sorted(matched) == sorted(f"{home}\\lib\\{name}" for name in ("a.jar", "b.jar", "C.JAR", "classes.jar"))
-    assert entries[4:] == [
+    # Wildcards list the files whose names match, in directory order (compared as a set here);
+    # not the folder classes.jar.
+    matched = entries[:3]
+    assert sorted(matched) == sorted(f"{home}\\lib\\{name}" for name in ("a.jar", "b.jar", "C.JAR"))
+    assert entries[3:] == [
         f"{home}\\app.jar",                        # relative, exists
         "C:\\shared\\absent.jar",                  # absolute: taken without looking
         "D:\\shared\\y.jar",                      # expanded, then absolute
@@ -238,19 +239,52 @@ def test_environment_is_published_before_options_are_expanded(app, launch):
     assert options[1] == f"-Dhome={home}\\jre64"
     assert options[2] == f"-Djvm={home}\\jre64\\bin\\server\\jvm.dll"
     path = options[3]
-    assert path.startswith("-Dpath=C:\\sys;") and path.endswith(f";{home}\\jre64\\bin"), path
+    # The runtime's bin folder right after "System Path", ahead of the previous Path.
+    assert path.startswith(f"-Dpath=C:\\sys;{home}\\jre64\\bin;C:\\windows"), path
+    assert launch.record("dll-directory ") == [f"{home}\\jre64\\bin"]
     assert "%" not in path
 
 
-def test_characters_outside_the_ansi_code_page_are_traced(app, launch):
+LUKASZ = "\u0141ukasz \u0418\u0432\u0430\u043d"
+LONG_FOLDER = "r" * 120 + "\\" + "t" * 120 + "\\" + "u" * 60
+
+
+@pytest.mark.parametrize("case, folder, parameters, jre, application, error, option", [
+    # A folder the code page cannot represent: its short name (Wine makes them too), never L or ?.
+    ("folder", LUKASZ, None, "", "", None, None),
+    ("value", "app", "-Dcity=K\u00f8benhavn -Dname=\u0416", "", "", ("-Dname", "U+0416"), None),
+    ("kept", "app", "-Dcity=K\u00f8benhavn", "", "", None, "-Dcity=K\u00f8benhavn"),
+    # A runtime beyond 260 characters is loaded through the form its probe used.
+    ("long runtime", "app", None, f"JRE Path={LONG_FOLDER}\n", "", None, None),
+    # A relative output file lands beside the launcher, not in the working directory.
+    ("output", "app", "-Dtestjvm.main=print:hi", "", "Output File=out\\run.log\n", None, None),
+])
+def test_options_and_paths_reach_the_vm_intact(make_app, tmp_path, case, folder, parameters, jre, application, error,
+                                                option):
+    app = make_app(folder)
+    Runtime(app.dir / (LONG_FOLDER.replace("\\", "/") if jre else "jre64"))
+    launch = Launch(app, tmp_path)
     make_files(app.dir / "lib", "a.jar")
-    text = settings(class_path="C:\\\u4e2d\\x.jar", parameters="-Dcity=K\u00f8benhavn")
-    app.write_ini(text, encoding="utf-16-le", bom=True)
+    app.write_ini(settings(parameters=parameters, jre=jre, application=application), encoding="utf-16-le", bom=True)
     result = launch.run()
+    if error:
+        name, code = error
+        assert len(result.stdout_lines) == 1, result
+        line = result.stdout_lines[0]
+        assert line.startswith(f"Error: The VM option {name} holds the character ") and f"({code})" in line, line
+        assert result.exit_code == MINUS_ONE
+        assert launch.record("create ") == []
+        return
     assert result.exit_code == 0, result
-    assert launch.option_strings()[:2] == ["-Djava.class.path=C:\\?\\x.jar;", "-Dcity=K\u00f8benhavn"]
-    lost = [line for line in result.trace() if "outside the ANSI code page" in line]
-    assert len(lost) == 1 and lost[0].startswith("VM option 0 "), lost
+    assert result.stdout_lines == []
+    if option:
+        assert option in launch.option_strings()
+    if case == "folder":
+        class_path = launch.option_strings()[0]
+        assert class_path.isascii() and "~" in class_path and "?" not in class_path, class_path
+        assert class_path.endswith("\\lib\\a.jar;") and "Lukasz" not in class_path, class_path
+    if case == "output":
+        assert (app.dir / "out" / "run.log").read_text().splitlines() == ["hi"]
 
 
 @pytest.mark.parametrize("variant, error", [("jvm32.dll", 193), ("text", 193)])

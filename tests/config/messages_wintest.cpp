@@ -65,7 +65,7 @@ TEST(ResourceMessages, EveryIdInEveryLanguageHasTheSamePlaceholders) {
         }
         return found;
     };
-    std::vector<unsigned> ids = {252};
+    std::vector<unsigned> ids = {252, 253, 254};
     for (unsigned id = 202; id <= 230; ++id) ids.push_back(id);
     for (unsigned id : ids) {
         std::wstring english;
@@ -92,6 +92,21 @@ TEST(ResourceMessages, AFourthLanguageFallsBackToATable) {
     EXPECT_NE(Load(210), L"untouched");
 }
 
+// The table is chosen by the thread locale alone, whatever the thread's UI language says; a
+// region without a table of its own gets English, as the language-neutral lookup did.
+TEST(ResourceMessages, ThreadLocaleChoosesEvenWhenTheUiLanguageDiffers) {
+    SetThreadUILanguage(MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH));
+    {
+        ThreadLanguage language(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
+        EXPECT_EQ(Load(228), L"nicht gen\u00fcgend Arbeitsspeicher");
+    }
+    {
+        ThreadLanguage language(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN_AUSTRIAN));
+        EXPECT_EQ(Load(228), L"not enough memory");
+    }
+    SetThreadUILanguage(0);
+}
+
 TEST(ToAnsi, UsesTheThreadCodePageAndReplacesUnmappableCharacters) {
     ThreadLanguage language(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));  // code page 1252
     EXPECT_EQ(ToAnsi(L"\u00e4\u00f6\u00fc"), "\xE4\xF6\xFC");
@@ -100,6 +115,23 @@ TEST(ToAnsi, UsesTheThreadCodePageAndReplacesUnmappableCharacters) {
     EXPECT_TRUE(LosesCharactersInAnsi(L"-Dname=\u0416"));
     EXPECT_EQ(FromAnsi("\xE4"), L"\u00e4");
     EXPECT_EQ(ToAnsi(L"a\u0416b").size(), 3u);  // one replacement character, nothing dropped
+    EXPECT_EQ(ToAnsi(L"\u0141"), "?");          // no best fit: not the L of another user's folder
+    struct Case {
+        std::wstring text;
+        bool exact;
+        size_t firstLost;
+    } cases[] = {
+        {L"-Dcity=K\u00f8benhavn", true, 0},
+        {L"C:\\Users\\\u0141ukasz", false, 9},
+        {L"a\xD83D\xDE00", false, 1},  // a pair is one character
+        {L"ab\xD800c", false, 2},       // a lone surrogate has no form anywhere
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        size_t lost = 99;
+        EXPECT_EQ(ToAnsiExact(c.text, out, lost), c.exact) << testing::PrintToString(c.text);
+        if (!c.exact) EXPECT_EQ(lost, c.firstLost) << testing::PrintToString(c.text);
+    }
 }
 
 }  // namespace

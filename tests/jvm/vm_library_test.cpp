@@ -60,10 +60,10 @@ TEST(VmLibrary, BuildsTheSearchPath) {
         const wchar_t* expected;
     };
     const Case cases[] = {
-        {L"", L"%Path%;E:\\rt\\bin"},
-        {L"C:\\s", L"C:\\s;%Path%;E:\\rt\\bin"},
-        {L"C:\\s;", L"C:\\s;%Path%;E:\\rt\\bin"},  // no second semicolon
-        {L";", L";%Path%;E:\\rt\\bin"},
+        {L"", L"E:\\rt\\bin;%Path%"},
+        {L"C:\\s", L"C:\\s;E:\\rt\\bin;%Path%"},
+        {L"C:\\s;", L"C:\\s;E:\\rt\\bin;%Path%"},  // no second semicolon
+        {L";", L";E:\\rt\\bin;%Path%"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(SearchPathTemplate(c.systemPath, L"E:\\rt\\bin\\server\\jvm.dll"), c.expected)
@@ -112,7 +112,7 @@ TEST(VmLibrary, PrepareSetsVariablesAndPutsTheLibraryPathFirst) {
     ASSERT_TRUE(platform::GetEnvironmentText(L"KESTRAN_JVM_HOME", value));
     EXPECT_EQ(value, L"E:\\rt");
     ASSERT_TRUE(platform::GetEnvironmentText(L"Path", value));
-    EXPECT_EQ(value, L"C:\\sys;C:\\old;E:\\rt\\bin");
+    EXPECT_EQ(value, L"C:\\sys;E:\\rt\\bin;C:\\old");
 }
 
 TEST(VmLibrary, EmptyLibraryPathAddsNoOption) {
@@ -125,7 +125,7 @@ TEST(VmLibrary, EmptyLibraryPathAddsNoOption) {
     EXPECT_TRUE(launcher.libraryPath.empty());
     std::wstring value;
     ASSERT_TRUE(platform::GetEnvironmentText(L"Path", value));
-    EXPECT_EQ(value, L"C:\\old;jvm.dll");
+    EXPECT_EQ(value, L"jvm.dll;C:\\old");
     ASSERT_TRUE(platform::GetEnvironmentText(L"KESTRAN_JVM_HOME", value));
     EXPECT_EQ(value, L"jvm.dll");
 }

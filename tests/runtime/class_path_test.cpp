@@ -37,6 +37,34 @@ TEST(ClassPath, ClassifiesItems) {
     }
 }
 
+TEST(ClassPath, WildcardsKeepOnlyFilesWhoseOwnNameMatches) {
+    struct Case {
+        const wchar_t* pattern;
+        const wchar_t* name;
+        bool isDirectory;
+        bool kept;
+    };
+    const Case cases[] = {
+        {L"C:\\app\\lib\\*.jar", L"a.jar", false, true},
+        {L"C:\\app\\lib\\*.jar", L"B.JAR", false, true},          // without regard to case
+        {L"C:\\app\\lib\\*.JAR", L"b.jar", false, true},
+        {L"C:\\app\\lib\\*.jar", L"old.jar_bak", false, false},   // matched through OLD~1.JAR
+        {L"C:\\app\\lib\\*.jar", L"classes.jar", true, false},    // a folder
+        {L"C:\\app\\*", L"..", true, false},
+        {L"C:\\app\\lib\\*.*", L"README", false, true},           // as on Windows
+        {L"C:\\app\\lib\\a?.jar", L"ab.jar", false, true},
+        {L"C:\\app\\lib\\a?.jar", L"a.jar", false, false},
+        {L"C:\\app\\lib/*a*b", L"xaab", false, true},
+        {L"C:*.jar", L"x.jar", false, true},
+        {L"C:\\app\\classes", L"classes", true, true},              // no wildcard: what it names
+        {L"C:\\app\\APP~1.JAR", L"application.jar", false, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(KeepsWildcardMatch(c.pattern, c.name, c.isDirectory), c.kept)
+            << testing::PrintToString(std::wstring(c.pattern)) << " " << testing::PrintToString(std::wstring(c.name));
+    }
+}
+
 TEST(ClassPath, FormsPatternsAndPrefixes) {
     struct Case {
         const wchar_t* item;

@@ -151,7 +151,7 @@ TEST(VmOptions, EmptyClassPathPrints209AndAssemblesTheRest) {
     EXPECT_EQ(run.launcher.vmOptions, (Narrow{"-Djava.library.path=L", "-Djava.class.path=C:\\x.jar", "-Xss2m"}));
     EXPECT_EQ(run.launcher.arguments, (Wide{L"first", L"extra"}));
     EXPECT_EQ(run.launcher.threadStackSize, 2097152u);
-    EXPECT_EQ(run.launcher.outputFile, L"o.txt");
+    EXPECT_EQ(run.launcher.outputFile, L"C:\\app\\o.txt");  // relative: beside the launcher
 }
 
 TEST(VmOptions, UnreadableModulePathSkipsRelativeItemsAndIsAskedOnce) {
@@ -211,7 +211,7 @@ TEST(VmOptions, ReadsRedirectionAndCmd) {
                  sources);
         std::string label = testing::PrintToString(std::wstring(c.append));
         EXPECT_EQ(run.launcher.outputFile, L"D:\\logs\\out.txt") << label;
-        EXPECT_EQ(run.launcher.errorFile, L"%UNSET%\\err.txt") << label;
+        EXPECT_EQ(run.launcher.errorFile, L"C:\\app\\%UNSET%\\err.txt") << label;
         EXPECT_EQ(run.launcher.outputAppend, c.expected) << label;
         EXPECT_EQ(run.launcher.errorAppend, c.expected) << label;
         EXPECT_EQ(run.launcher.arguments, (Wide{L"report.txt", L"a", L"b c", L"d", L"D:\\logs"})) << label;

@@ -135,6 +135,12 @@ jint CheckOption(const char* text, PrintHook hook) {
 
     OpenLog(world.script.logPath);
     LogLine(createRecord);
+    {
+        // Where the libraries the VM loads later by name are searched first.
+        wchar_t directory[1024] = L"";
+        const DWORD length = GetDllDirectoryW(1024, directory);
+        LogLine("dll-directory " + Utf8FromUtf16(std::u16string(directory, directory + (length < 1024 ? length : 0))));
+    }
     for (jint i = 0; i < args->nOptions; ++i) {
         const JavaVMOption& option = args->options[i];
         LogLine("option " + std::to_string(i) + " " + Utf8FromUtf16(Utf16FromAnsi(option.optionString)) +
