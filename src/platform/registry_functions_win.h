@@ -2,6 +2,8 @@
 #pragma once
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include "platform/system_library_win.h"
 
@@ -13,9 +15,22 @@ struct RegistryFunctions {
     decltype(&::RegEnumKeyExW) RegEnumKeyExW;
     decltype(&::RegQueryValueExW) RegQueryValueExW;
     decltype(&::RegCloseKey) RegCloseKey;
+    // The user's identity and the security of the single-instance objects.
+    decltype(&::OpenProcessToken) OpenProcessToken;
+    decltype(&::GetTokenInformation) GetTokenInformation;
+    decltype(&::ConvertSidToStringSidW) ConvertSidToStringSidW;
+    decltype(&::ConvertStringSecurityDescriptorToSecurityDescriptorW) ConvertStringSecurityDescriptorToSecurityDescriptorW;
+    decltype(&::GetSecurityInfo) GetSecurityInfo;
+    decltype(&::EqualSid) EqualSid;
     bool Bind(SystemLibrary& library) {
         return library.Bind(RegOpenKeyExW, "RegOpenKeyExW") && library.Bind(RegEnumKeyExW, "RegEnumKeyExW") &&
-               library.Bind(RegQueryValueExW, "RegQueryValueExW") && library.Bind(RegCloseKey, "RegCloseKey");
+               library.Bind(RegQueryValueExW, "RegQueryValueExW") && library.Bind(RegCloseKey, "RegCloseKey") &&
+               library.Bind(OpenProcessToken, "OpenProcessToken") &&
+               library.Bind(GetTokenInformation, "GetTokenInformation") &&
+               library.Bind(ConvertSidToStringSidW, "ConvertSidToStringSidW") &&
+               library.Bind(ConvertStringSecurityDescriptorToSecurityDescriptorW,
+                            "ConvertStringSecurityDescriptorToSecurityDescriptorW") &&
+               library.Bind(GetSecurityInfo, "GetSecurityInfo") && library.Bind(EqualSid, "EqualSid");
     }
 };
 
