@@ -427,7 +427,7 @@ uint32_t WaitForPrimary(Launcher& launcher) { return launcher.forwardedReply; }
 void ReleaseSingleInstance(Launcher& launcher) {
     // The first instance gives its role up before anything else: from here on a later start
     // becomes the first instance itself instead of forwarding to a process that is ending.
-    if (launcher.instanceBlock != nullptr && LoadField(launcher, kPrimaryProcessIdOffset) == GetCurrentProcessId()) {
+    if (launcher.instanceBlock != nullptr && launcher.isPrimaryInstance) {
         StoreField(launcher, kMessageIdOffset, kClosedBlockMark);
         StoreField(launcher, kPrimaryProcessIdOffset, 0);
         StoreField(launcher, kListenerThreadIdOffset, 0);
