@@ -48,13 +48,16 @@ bool CallSecondaryMain(JNIEnv* env, const Launcher& launcher, const WideList& ar
         env->CallStaticVoidMethod(mainClass.get(), method, array.get());
     } else {
         jint value = env->CallStaticIntMethod(mainClass.get(), method, array.get());
-        reply(static_cast<uint32_t>(value));
+        // A call that threw returned nothing: the later start fails, as a program would
+        // whose main threw.
+        reply(env->ExceptionCheck() ? 1u : static_cast<uint32_t>(value));
     }
-    if (env->ExceptionCheck()) {
-        env->ExceptionDescribe();
-        return false;
-    }
-    return true;
+    if (!env->ExceptionCheck()) return true;
+    // Left pending, the detach reports it as this thread's uncaught exception (on System.err,
+    // naming the thread), as it does for the Java thread; a thread that stays attached must
+    // say it itself.
+    if (launcher.ibmRuntimeOnly()) env->ExceptionDescribe();
+    return false;
 }
 
 }  // namespace

@@ -25,6 +25,7 @@ class VmExitListener;
 namespace kestran::launcher {
 
 using WideList = std::vector<std::wstring>;
+struct ForwardedRequests;
 using NarrowList = std::vector<std::string>;
 
 class Launcher {
@@ -69,6 +70,8 @@ public:
     bool isPrimaryInstance = false;
     bool singleInstance = false;
     void* argumentsTakenEvent = nullptr; // HANDLE, auto reset: the listener has copied a request's arguments
+    uint32_t forwardedReply = 0;         // a later instance: what the first instance replied
+    std::shared_ptr<ForwardedRequests> forwardedRequests;  // the first instance's request threads, shared with them
 
     std::wstring outputFile;
     std::wstring errorFile;

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <winsvc.h>
 
 #include "platform/system_library_win.h"
@@ -28,6 +30,13 @@ struct RegistryFunctions {
     decltype(&::StartServiceCtrlDispatcherW) StartServiceCtrlDispatcherW;
     decltype(&::RegisterServiceCtrlHandlerExW) RegisterServiceCtrlHandlerExW;
     decltype(&::SetServiceStatus) SetServiceStatus;
+    // The user's identity and the security of the single-instance objects.
+    decltype(&::OpenProcessToken) OpenProcessToken;
+    decltype(&::GetTokenInformation) GetTokenInformation;
+    decltype(&::ConvertSidToStringSidW) ConvertSidToStringSidW;
+    decltype(&::ConvertStringSecurityDescriptorToSecurityDescriptorW) ConvertStringSecurityDescriptorToSecurityDescriptorW;
+    decltype(&::GetSecurityInfo) GetSecurityInfo;
+    decltype(&::EqualSid) EqualSid;
     bool Bind(SystemLibrary& library) {
         return library.Bind(RegOpenKeyExW, "RegOpenKeyExW") && library.Bind(RegEnumKeyExW, "RegEnumKeyExW") &&
                library.Bind(RegQueryValueExW, "RegQueryValueExW") && library.Bind(RegCloseKey, "RegCloseKey") &&
@@ -40,7 +49,13 @@ struct RegistryFunctions {
                library.Bind(CloseServiceHandle, "CloseServiceHandle") &&
                library.Bind(StartServiceCtrlDispatcherW, "StartServiceCtrlDispatcherW") &&
                library.Bind(RegisterServiceCtrlHandlerExW, "RegisterServiceCtrlHandlerExW") &&
-               library.Bind(SetServiceStatus, "SetServiceStatus");
+               library.Bind(SetServiceStatus, "SetServiceStatus") &&
+               library.Bind(OpenProcessToken, "OpenProcessToken") &&
+               library.Bind(GetTokenInformation, "GetTokenInformation") &&
+               library.Bind(ConvertSidToStringSidW, "ConvertSidToStringSidW") &&
+               library.Bind(ConvertStringSecurityDescriptorToSecurityDescriptorW,
+                            "ConvertStringSecurityDescriptorToSecurityDescriptorW") &&
+               library.Bind(GetSecurityInfo, "GetSecurityInfo") && library.Bind(EqualSid, "EqualSid");
     }
 };
 

@@ -3,13 +3,14 @@ and exit with the reply. The first instance runs in the background on the test r
 returns at once and a script thread keeps the VM, and so the process, alive."""
 import re
 import shutil
+from pathlib import Path
 import subprocess
 import time
 from concurrent.futures import ThreadPoolExecutor
 
 import pytest
 
-from conftest import RUNNER_EXE, App, win_path
+from conftest import RUNNER_EXE, TOOLS_DIR, App, win_path
 
 MAIN, CREATE = "CallStaticVoidMethod com/example/Main.main", "create version"
 READY = "GetStaticMethodID com/example/Main main ([Ljava/lang/String;)V"  # the ready event follows it
@@ -18,11 +19,12 @@ TOO_LONG = "Error: The arguments are too long to forward to the running applicat
 
 class FirstInstance:
     def __init__(self, launch, tmp_path, script, wait_for):
+        app = launch.app
         self.log_path, self.exit_file = launch.log_path, tmp_path / "first-exit.txt"
         self.env = {"TESTJVM_LOG": win_path(launch.log_path), "TESTJVM_MAIN": script}
-        env = launch.app.wine.base_environment({**self.env, "KESTRAN_TEST_COMMAND_LINE": launch.app.command_line("first"),
+        env = app.wine.base_environment({**self.env, "KESTRAN_TEST_COMMAND_LINE": app.command_line("first"),
                                                 "KESTRAN_TEST_EXITCODE_FILE": win_path(self.exit_file)})
-        self.process = subprocess.Popen([launch.app.wine.loader, str(RUNNER_EXE)], env=env, cwd=tmp_path)
+        self.process = subprocess.Popen([app.wine.loader, str(RUNNER_EXE)], env=env, cwd=tmp_path)
         deadline = time.monotonic() + 60
         while not any(line.startswith(wait_for) for line in self.log()):
             assert self.process.poll() is None and time.monotonic() < deadline, self.log()
@@ -51,7 +53,10 @@ SCENARIOS = {  # "Single Instance", first script, later start's folder and argum
     "an empty argument ends the list": ("yes", "secondary:void,thread:5000", "app", ["a", "", "b"], 0, [["a"]], 1, 0),
     "518 characters fit": ("yes", "secondary:void,thread:5000", "app", ["x" * 518], 0, [["x" * 518]], 1, 0),
     "519 are refused": ("yes", "secondary:void,thread:5000", "app", ["x" * 519], 0xFFFFFFFF, [], 1, 0),
-    "no secondaryMain: the first one's code": ("yes", "thread:3000,throw", "app", ["a"], 1, [], 1, 1),
+    "no secondaryMain: runs itself once the first one ends": ("yes", "thread:3000,throw", "app", ["a"], 1, [], 2, 1),
+    "a throwing int secondaryMain: 1": ("yes", "secondary:int:throw,thread:5000", "app", ["a"], 1, [["a"]], 1, 0),
+    "a start during a slow shutdown runs": ("yes", "secondary:void,slowdestroy:4000", "app", ["a"], 0, [], 2, 0),
+    "another spelling of the path forwards": ("yes", "secondary:void,thread:5000", "spelling", ["a"], 0, [["a"]], 1, 0),
     "first one still starting": ("yes", "slowcreate:3000,secondary:int:9,thread:3000", "app", ["a"], 9, [["a"]], 1, 0),
     "Yes leaves the mode off": ("Yes", "secondary:void,thread:5000", "app", ["a"], 0, [], 2, 0),
     "a copy elsewhere is another instance": ("yes", "secondary:void,thread:5000", "copy", ["a"], 0, [], 2, 0),
@@ -66,7 +71,11 @@ def test_later_start(launch, tmp_path, name):
     if folder == "copy":
         shutil.copytree(launch.app.dir, tmp_path / folder)
         later_app = App(launch.app.wine, tmp_path / folder, root=tmp_path)
-    first = FirstInstance(launch, tmp_path, script, CREATE if "slowcreate" in script else "main-end")
+    elif folder == "spelling":  # the same file, upper case (Wine finds files in any case)
+        later_app = App(launch.app.wine, launch.app.dir, root=tmp_path)
+        later_app.exe = Path(str(launch.app.exe).upper())
+    wait_for = CREATE if "slowcreate" in script else "destroy-shutting-down" if "slowdestroy" in script else "main-end"
+    first = FirstInstance(launch, tmp_path, script, wait_for)
     try:
         later = later_app.run(arguments, env=first.env)
         assert later.exit_code == code and later.stdout_lines == ([TOO_LONG] if code == 0xFFFFFFFF else []), later
@@ -91,3 +100,24 @@ def test_ten_later_starts_at_once_each_get_their_own_reply(launch, tmp_path):
     finally:
         assert first.finish() == 0, first.log()
     assert sorted(first.forwarded()) == [[v] for v in values], first.log()
+
+
+def test_an_object_taken_first_by_another_program_gets_no_arguments(launch, tmp_path):
+    """A program that creates the block under our name first, owned by another account and open
+    to all, poses as the first instance: the start must run the application itself."""
+    launch.settings(application="Single Instance=yes\n")
+    env = {"TESTJVM_LOG": win_path(launch.log_path), "TESTJVM_MAIN": "return"}
+    names = [l[len("single instance: first instance of "):] for l in launch.app.run(["x"], env=env, trace=True).trace()
+             if l.startswith("single instance: first instance of ")]
+    assert len(names) == 1, names
+    squatter = subprocess.Popen([launch.app.wine.loader, str(TOOLS_DIR / "instance_squatter.exe"), names[0]],
+                                env=launch.app.wine.base_environment(), stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    try:
+        assert squatter.stdout.readline().strip() == b"ready"
+        later = launch.app.run(["a"], env=env, trace=True)
+    finally:
+        squatter.stdin.close()
+        captured = squatter.wait(timeout=60)
+    assert captured == 0 and later.exit_code == 0, later
+    assert any("not trusted" in line for line in later.trace()), later
+    assert launch.log_path.read_text(encoding="utf-8").splitlines().count(MAIN) == 2

@@ -257,20 +257,24 @@ def test_ready_event_is_not_signalled_when_the_class_is_missing():
 
 # ---- forwarded starts: secondaryMain on another thread, attached while main runs ----
 
-FORWARD_CASES = {  # class: markers in this order; served
-    "void form replies 0 first": ("judge/SecondaryVoid", ["reply 0", "secondaryMain on Thread-", "[a|b c|Grüße]"], True),
-    "int form replies after": ("judge/SecondaryInt", ["secondaryMain on Thread-", "[a|b c|Grüße]", "reply 7"], True),
-    "no secondaryMain": ("judge/Hello", ["hello from main"], False),
+FORWARD_CASES = {  # class: markers in this order; served; the call returned normally
+    "void form replies 0 first": ("judge/SecondaryVoid", ["reply 0", "secondaryMain on Thread-", "[a|b c|Grüße]"], True, True),
+    "int form replies after": ("judge/SecondaryInt", ["secondaryMain on Thread-", "[a|b c|Grüße]", "reply 7"], True, True),
+    # The exception is the request thread's uncaught one, described by the detach.
+    "int form that throws replies 1": ("judge/SecondaryThrows", ["secondaryMain on Thread-", "[a|b c|Grüße]", "reply 1"],
+                                       True, False),
+    "no secondaryMain": ("judge/Hello", ["hello from main"], False, False),
 }
 
 
 @pytest.mark.parametrize("case", FORWARD_CASES)
 def test_forwarded_start_reaches_secondary_main(case):
-    main, markers, served = FORWARD_CASES[case]
+    main, markers, served, returned = FORWARD_CASES[case]
     run = judge(main, options=("--forward", "a", "--forward", "b c", "--forward", "Grüße"))
     # "vm destroyed": the request thread detached, or DestroyJavaVM would wait for it for ever.
     assert run.code == 0 and ordered(run.out, *markers, "judge: vm destroyed"), run
-    assert (f"judge: forwarded {str(served).lower()}" in run.out) and ("main saw secondaryMain" in run.out) == served, run
+    assert (f"judge: forwarded {str(returned).lower()}" in run.out) and ("main saw secondaryMain" in run.out) == served, run
+    assert ('Exception in thread "Thread-0" java.lang.IllegalStateException' in run.err) == (served and not returned), run
     assert ("judge: reply" in run.out) == served and ("NoSuchMethodError" in run.err) != served, run
 
 

@@ -26,3 +26,21 @@ TEST(SingleInstance, ArgumentAreaLayout) {
     ReadForwardedArguments(open.data(), open.size(), read);
     EXPECT_EQ(read, WideList{std::wstring(kArgumentAreaSize / 2 - 2, L'\x7171')});
 }
+
+// The object name of this naming scheme: versions that share it must derive the same text, and
+// no path, however long, may push it past the 260 characters a kernel object name can have.
+TEST(SingleInstance, CanonicalNameIsFixedAndBounded) {
+    const std::wstring sid = L"S-1-5-21-1-2-3-1001";
+    struct Case {
+        std::wstring path;
+        std::wstring name;
+    } cases[] = {
+        {L"\\\\?\\C:\\APPS\\TOOL.EXE", L""},
+        {L"\\\\?\\C:\\" + std::wstring(280, L'D') + L"\\TOOL.EXE", L""},
+    };
+    for (Case& c : cases) c.name = CanonicalInstanceName(c.path, sid);
+    EXPECT_EQ(cases[0].name, L"Local\\Kestran.S-1-5-21-1-2-3-1001.88c499b9ea4470851eb1d5a627e1b32b");
+    EXPECT_EQ(cases[0].name.size(), cases[1].name.size());
+    EXPECT_NE(cases[0].name, cases[1].name);
+    EXPECT_LT(cases[1].name.size(), 260u);
+}

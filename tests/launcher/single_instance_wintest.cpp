@@ -6,6 +6,7 @@
 
 #include "launcher/launch_steps.h"
 #include "launcher/single_instance.h"
+#include "launcher/single_instance_win.h"
 #include "platform/handles_win.h"
 
 namespace kestran::launcher {
@@ -13,7 +14,8 @@ namespace {
 
 // A later instance in this process, against a first instance played here too: the block under
 // this executable's name, and (unless it is gone) a listener that publishes its id only after
-// a delay, then answers one request with 42.
+// a delay, then answers one request with 42. A first instance that is gone while its block
+// stays (held here) makes the later start run on its own once its tries are spent.
 TEST(SingleInstanceWinTest, LaterInstanceReachesOrOutlivesTheFirst) {
     struct Case {
         const char* name;
@@ -21,14 +23,16 @@ TEST(SingleInstanceWinTest, LaterInstanceReachesOrOutlivesTheFirst) {
         uint32_t exitCode;
         WideList received;
     } cases[] = {
-        {"first instance gone", 0x7FFFFFFC, 0, {}},
+        {"first instance gone: runs on its own", 0x7FFFFFFC, 0, {}},
         {"listener not yet listening", GetCurrentProcessId(), 42, {L"a", L"b"}},
     };
     std::wstring modulePath;
     ASSERT_TRUE(GetModulePath(modulePath));
-    const std::wstring name = InstanceObjectName(modulePath);
+    InstanceIdentity identity;
+    ASSERT_TRUE(MakeInstanceIdentity(modulePath, identity));
+    const std::wstring& name = identity.name;
     for (const Case& c : cases) {
-        platform::UniqueHandle mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kInstanceBlockSize, name.c_str()));
+        platform::UniqueHandle mapping(CreateFileMappingW(INVALID_HANDLE_VALUE, &identity.attributes, PAGE_READWRITE, 0, kInstanceBlockSize, name.c_str()));
         auto* block = static_cast<DWORD*>(MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 0));
         block[0] = c.exitCode == 0 ? 1234 : 0;
         block[1] = c.processId;
@@ -49,11 +53,12 @@ TEST(SingleInstanceWinTest, LaterInstanceReachesOrOutlivesTheFirst) {
             Launcher launcher;
             launcher.singleInstance = true;
             launcher.arguments = {L"a", L"b"};
-            const bool forwarded = AcquireSingleInstance(launcher);
-            EXPECT_TRUE(forwarded && !launcher.isPrimaryInstance) << c.name;
-            if (forwarded) {
+            const bool settled = AcquireSingleInstance(launcher);
+            EXPECT_TRUE(settled && !launcher.isPrimaryInstance) << c.name;
+            EXPECT_EQ(launcher.singleInstance, c.exitCode != 0) << c.name;
+            if (settled && launcher.singleInstance) {
                 EXPECT_EQ(WaitForPrimary(launcher), c.exitCode) << c.name;
-            } else {
+            } else if (c.exitCode != 0) {
                 PostThreadMessageW(block[0], WM_QUIT, 0, 0);  // lets the listener end
             }
         }

@@ -62,6 +62,10 @@ bool ApplyMainToken(Script& script, const std::string& token, std::string& error
         script.secondaryVoid = true;
     } else if (token == "secondary:int:echo") {
         script.secondaryInt = script.secondaryEcho = true;
+    } else if (token == "secondary:int:throw") {
+        script.secondaryInt = script.secondaryThrows = true;
+    } else if (token.rfind("slowdestroy:", 0) == 0 && ParseInteger(token.substr(12), 0, 600000, number)) {
+        script.destroyDelayMs = number;
     } else if (token.rfind("slowcreate:", 0) == 0 && ParseInteger(token.substr(11), 0, 600000, number)) {
         script.createDelayMs = number;
     } else if (token.rfind("secondary:int:", 0) == 0 && ParseInteger(token.substr(14), INT32_MIN, INT32_MAX, number)) {

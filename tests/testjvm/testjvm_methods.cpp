@@ -316,7 +316,9 @@ jvalue ApplicationSecondaryMain(ThreadState& thread, Object*, Class*, const jval
     jvalue result{};
     result.i = TheWorld().script.secondaryValue;
     Object* array = Resolve(thread, args[0].l, "secondaryMain");
-    if (TheWorld().script.secondaryEcho && array && !array->elements.empty() && array->elements[0]) {
+    if (TheWorld().script.secondaryThrows) {
+        Throw(thread, "java/lang/RuntimeException", u"boom", "\tat com.example.Main.secondaryMain(Main.java)\r\n");
+    } else if (TheWorld().script.secondaryEcho && array && !array->elements.empty() && array->elements[0]) {
         result.i = std::atoi(Utf8FromUtf16(array->elements[0]->text).c_str());
     }
     return result;

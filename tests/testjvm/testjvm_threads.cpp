@@ -120,6 +120,11 @@ jint JNICALL DestroyJavaVm(JavaVM*) {
     }
     DetachThread(thread);
     world.destroyed = true;
+    if (world.script.destroyDelayMs > 0) {
+        // Shutdown hooks and the like: the VM takes no new threads any more, the process lives on.
+        LogLine("destroy-shutting-down");
+        Sleep(static_cast<DWORD>(world.script.destroyDelayMs));
+    }
     LogLine("destroy-result 0");
     return JNI_OK;
 }

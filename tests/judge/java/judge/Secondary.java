@@ -22,3 +22,12 @@ final class SecondaryInt {
         return 7;
     }
 }
+
+final class SecondaryThrows {
+    public static void main(String[] args) throws InterruptedException { SecondaryVoid.main(args); }
+
+    public static int secondaryMain(String[] args) {
+        SecondaryVoid.secondaryMain(args);
+        throw new IllegalStateException("no reply from here");
+    }
+}
