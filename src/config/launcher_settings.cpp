@@ -6,9 +6,9 @@
 #include "config/messages.h"
 #include "config/paths.h"
 #include "config/split.h"
-#include "launcher/launch_steps.h"
-#include "launcher/process_environment.h"
+#include "config/user_settings_path.h"
 #include "platform/error_report.h"
+#include "platform/module_path.h"
 #include "platform/trace.h"
 
 namespace kestran::config {
@@ -170,14 +170,14 @@ SettingsResult ReadLauncherSettings(launcher::Launcher& launcher, const Settings
 
 bool SettingsFilePath(std::wstring& out) {
     std::wstring modulePath;
-    if (!launcher::GetModulePath(modulePath)) return false;
+    if (!platform::GetModulePath(modulePath)) return false;
     return ReplaceExtension(modulePath, L"ini", out);
 }
 
 bool LoadLauncherSettings(launcher::Launcher& launcher) {
     std::wstring modulePath;
     std::wstring settingsFile;
-    if (!launcher::GetModulePath(modulePath)) return false;
+    if (!platform::GetModulePath(modulePath)) return false;
     if (!ReplaceExtension(modulePath, L"ini", settingsFile)) {
         PrintErrorLine(FormatMessageId(kMsgNoDotInPath, {modulePath}));
         return false;
@@ -191,7 +191,7 @@ bool LoadLauncherSettings(launcher::Launcher& launcher) {
     ReadProductInformation(launcher, layered->file());
     std::unique_ptr<SettingsStore> userSettings;
     std::wstring userPath =
-        launcher::UserSettingsFilePathFor(modulePath, launcher.productName, launcher.productCode, false);
+        UserSettingsFilePathFor(modulePath, launcher.productName, launcher.productCode, false);
     // A wildcard (from the product code) would let the search match some other file.
     if (!userPath.empty() && userPath.find_first_of(L"*?") == std::wstring::npos && FindFile(userPath)) {
         userSettings = OpenProfileSettings(userPath);
@@ -226,15 +226,15 @@ void WriteBackJrePath(const launcher::Launcher& launcher, const std::wstring& se
     std::vector<std::wstring> targets;
     // Without a per-user file (no product names, no APPDATA) the pick is remembered where the
     // next start reads it: in the settings file, as for a service.
-    if (launcher.serviceMode || launcher::UserSettingsFilePath(launcher, false).empty()) {
+    if (launcher.serviceMode || UserSettingsFilePath(launcher, false).empty()) {
         targets.push_back(settingsFile);
         std::wstring pairSettings;
         if (!launcher.pairProduct.empty() && ReplaceExtension(launcher.pairProduct, L"ini", pairSettings)) {
             targets.push_back(pairSettings);
         }
     } else {
-        targets.push_back(launcher::UserSettingsFilePath(launcher, true));
-        if (!launcher.pairProduct.empty()) targets.push_back(launcher::PairUserSettingsFilePath(launcher));
+        targets.push_back(UserSettingsFilePath(launcher, true));
+        if (!launcher.pairProduct.empty()) targets.push_back(PairUserSettingsFilePath(launcher));
     }
     for (const std::wstring& target : targets) {
         if (target.empty()) continue;

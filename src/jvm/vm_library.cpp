@@ -2,8 +2,8 @@
 
 #include "config/messages.h"
 #include "config/paths.h"
-#include "launcher/launch_steps.h"
 #include "platform/environment.h"
+#include "platform/module_path.h"
 #include "platform/trace.h"
 #include "runtime/runtime_search.h"
 
@@ -69,7 +69,7 @@ void PrepareVmEnvironment(launcher::Launcher& launcher) {
     if (!launcher.libraryPath.empty()) {
         std::wstring launcherFolder;
         std::wstring modulePath;
-        if (launcher::GetModulePath(modulePath)) runtime::LauncherFolderOf(modulePath, launcherFolder);
+        if (platform::GetModulePath(modulePath)) runtime::LauncherFolderOf(modulePath, launcherFolder);
         std::wstring extended = ExpandWithPath(ExtendLibraryPath(launcher.libraryPath, launcherFolder, vmLibrary));
         launcher.libraryPath = extended;
         std::wstring option = L"-Djava.library.path=" + extended;

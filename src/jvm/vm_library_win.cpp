@@ -2,8 +2,8 @@
 
 #include "config/messages.h"
 #include "jvm/vm_library.h"
-#include "launcher/pe_header.h"
-#include "launcher/pe_image_view_win.h"
+#include "platform/pe_header.h"
+#include "platform/pe_image_view_win.h"
 #include "platform/trace.h"
 
 namespace kestran::jvm {
@@ -49,8 +49,8 @@ bool LoadVmLibrary(launcher::Launcher& launcher, const std::wstring& libraryPath
         DWORD error = GetLastError();
         config::PrintErrorLine(config::FormatMessageId(config::kMsgVmLibraryLoadFailed, {libraryPath, error}));
         if (error == ERROR_BAD_EXE_FORMAT) {
-            const launcher::PeImageView image(libraryPath);
-            if (image.valid() && image.machine() == launcher::kMachineI386) {
+            const platform::PeImageView image(libraryPath);
+            if (image.valid() && image.machine() == platform::kMachineI386) {
                 config::PrintErrorLine(config::FormatMessageId(config::kMsgRuntimeIs32Bit, {libraryPath}));
             }
         }

@@ -283,7 +283,7 @@ bool FindJavaRuntime(launcher::Launcher& launcher, const RuntimeSearchHost& host
     std::wstring folder;
     if (WithTrailingBackslash(launcher.jrePath, folder)) {
         found = TakeLibrary(launcher, L"configured folder", folder, files);
-        if (found) host.CheckVmLibraryMachine(launcher);
+        if (found) host.CheckVmLibraryMachine(launcher, launcher);
     } else if (trace) {
         TraceLine(L"configured folder: none");
     }
@@ -333,7 +333,7 @@ bool FindJavaRuntime(launcher::Launcher& launcher, const RuntimeSearchHost& host
             if (trace) TraceLine(L"JAVA_HOME " + folder + L": no bin\\java.dll");
         } else {
             found = TakeLibrary(launcher, L"JAVA_HOME", folder, files);
-            if (found) host.CheckVmLibraryMachine(launcher);
+            if (found) host.CheckVmLibraryMachine(launcher, launcher);
         }
     }
 

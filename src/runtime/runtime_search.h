@@ -28,8 +28,8 @@ public:
     virtual std::wstring ExpandEnvironment(const std::wstring& text) const = 0;
     // The full path of `path` against the current directory.
     virtual std::wstring FullPath(const std::wstring& path) const = 0;
-    // Decides handOverToPair from the machine type of vmLibraryPath.
-    virtual void CheckVmLibraryMachine(launcher::Launcher& launcher) const = 0;
+    // Decides choice.handOverToPair from the machine type of choice.vmLibraryPath.
+    virtual void CheckVmLibraryMachine(const config::LaunchSettings& settings, RuntimeChoice& choice) const = 0;
 };
 
 bool FindJavaRuntime(launcher::Launcher& launcher, const RuntimeSearchHost& host);
