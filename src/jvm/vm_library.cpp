@@ -61,31 +61,33 @@ std::wstring ExpandWithPath(std::wstring text) {
 
 }  // namespace
 
-void PrepareVmEnvironment(launcher::Launcher& launcher) {
-    const std::wstring& vmLibrary = launcher.vmLibraryPath;
+std::wstring PrepareVmEnvironment(const config::LaunchSettings& launch, const runtime::RuntimeChoice& choice,
+                                  runtime::JavaInvocation& invocation) {
+    const std::wstring& vmLibrary = choice.vmLibraryPath;
     platform::SetEnvironmentText(L"KESTRAN_JVM_PATH", vmLibrary);
     platform::SetEnvironmentText(L"KESTRAN_JVM_HOME", StripPathComponents(vmLibrary, 3));
 
-    if (!launcher.libraryPath.empty()) {
+    std::wstring extended;
+    if (!launch.libraryPath.empty()) {
         std::wstring launcherFolder;
         std::wstring modulePath;
         if (platform::GetModulePath(modulePath)) runtime::LauncherFolderOf(modulePath, launcherFolder);
-        std::wstring extended = ExpandWithPath(ExtendLibraryPath(launcher.libraryPath, launcherFolder, vmLibrary));
-        launcher.libraryPath = extended;
+        extended = ExpandWithPath(ExtendLibraryPath(launch.libraryPath, launcherFolder, vmLibrary));
         std::wstring option = L"-Djava.library.path=" + extended;
         if (platform::TraceEnabled() && config::LosesCharactersInAnsi(option)) {
             platform::Trace(L"the library path holds characters outside the ANSI code page and reaches the VM altered: " +
                             extended);
         }
-        launcher.vmOptions.push_back(config::ToAnsi(option));
+        invocation.vmOptions.push_back(config::ToAnsi(option));
     }
 
-    std::wstring searchPath = ExpandWithPath(SearchPathTemplate(launcher.systemPath, vmLibrary));
+    std::wstring searchPath = ExpandWithPath(SearchPathTemplate(launch.systemPath, vmLibrary));
     platform::SetEnvironmentText(L"Path", searchPath);
     if (platform::TraceEnabled()) {
         platform::Trace(L"KESTRAN_JVM_HOME=" + StripPathComponents(vmLibrary, 3));
         platform::Trace(L"Path=" + searchPath);
     }
+    return extended;
 }
 
 }  // namespace kestran::jvm

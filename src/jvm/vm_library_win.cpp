@@ -29,7 +29,7 @@ std::wstring HexAddress(const void* address) {
 
 }  // namespace
 
-bool LoadVmLibrary(launcher::Launcher& launcher, const std::wstring& libraryPath) {
+bool LoadVmLibrary(VmHost& host, const std::wstring& libraryPath) {
     // The runtime's bin folder holds the libraries jvm.dll imports (java.dll's neighbours,
     // the C runtime of the JDK); without it in the search the load fails with error 126.
     // AddDllDirectory is looked up rather than imported so that the launcher still starts on
@@ -57,7 +57,7 @@ bool LoadVmLibrary(launcher::Launcher& launcher, const std::wstring& libraryPath
         return false;
     }
 
-    VmEntryPoints& entries = launcher.vmEntryPoints;
+    VmEntryPoints& entries = host.vmEntryPoints;
     entries.createJavaVm = ProcAs<CreateJavaVmFn>(GetProcAddress(module, "JNI_CreateJavaVM"));
     if (entries.createJavaVm == nullptr) {
         DWORD error = GetLastError();

@@ -1,7 +1,10 @@
 // The one central object of a launch. Built on the entry thread's stack by the entry point,
-// it holds every setting, the chosen VM library, the VM handles and the run flags. Other
-// threads find it through CurrentLauncher(). No member is locked: each is written before the
-// threads that read it exist, except the VM session, which other threads (a service stop
+// it is made of the parts the lower layers take: the settings (config::LaunchSettings), the
+// chosen runtime and the VM's options and arguments (runtime::RuntimeChoice,
+// runtime::JavaInvocation), and the VM side (jvm::VmHost, through Vm(); kept out of this
+// header so that it needs no jni.h). It adds the single-instance state and the run flags.
+// Other threads find it through CurrentLauncher(). No member is locked: each is written before
+// the threads that read it exist, except the VM session, which other threads (a service stop
 // request, a forwarded start) use while the Java thread may destroy the VM: it has its own lock.
 #pragma once
 
@@ -12,12 +15,10 @@
 #include <vector>
 
 #include "config/launch_settings.h"
-#include "jvm/vm_entry_points.h"
-#include "jvm/vm_session.h"
 #include "runtime/runtime_choice.h"
 
 namespace kestran::jvm {
-class VmExitListener;
+class VmHost;
 }
 
 namespace kestran::launcher {
@@ -32,9 +33,9 @@ public:
     Launcher(const Launcher&) = delete;
     Launcher& operator=(const Launcher&) = delete;
 
-    jvm::VmExitListener* vmExitListener = nullptr;
-    jvm::VmSession vmSession;            // the VM: published, attached to, destroyed
-    JNIEnv* jniEnv = nullptr;            // valid on the Java thread only
+    // The VM side of the launch; exists from construction to destruction.
+    jvm::VmHost& Vm() { return *vm_; }
+    const jvm::VmHost& Vm() const { return *vm_; }
 
     void* instanceBlock = nullptr;       // mapped single-instance block
     void* instanceMapping = nullptr;     // HANDLE
@@ -42,10 +43,10 @@ public:
     bool isPrimaryInstance = false;
     void* argumentsTakenEvent = nullptr; // HANDLE, auto reset: the listener has copied a request's arguments
 
-    void* readyEvent = nullptr;          // HANDLE, manual reset
     bool startedByHandOver = false;      // this process is the pair program of a hand-over
 
-    jvm::VmEntryPoints vmEntryPoints;    // JNI_CreateJavaVM, JNI_GetDefaultJavaVMInitArgs, JVM_FindClassFromBootLoader
+private:
+    std::unique_ptr<jvm::VmHost> vm_;
 };
 
 // The launcher of this process, or null before it is built and after it is destroyed.

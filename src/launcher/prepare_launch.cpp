@@ -24,7 +24,7 @@ bool PrepareLaunch(Launcher& launcher) {
 }
 
 bool LocateRuntime(Launcher& launcher) {
-    if (runtime::FindJavaRuntime(launcher)) return true;
+    if (runtime::FindJavaRuntime(launcher, launcher)) return true;
 
     std::wstring range = config::DescribeVersionRange(launcher.minVersion, launcher.maxVersion, config::Messages());
     unsigned messageId = launcher.jvmType == 1 ? config::kMsgJreNotFoundServer : config::kMsgJreNotFound;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "config/messages.h"
+#include "jvm/vm_host.h"
 #include "launcher/launch_steps.h"
 #include "launcher/single_instance.h"
 #include "platform/handles_win.h"
@@ -76,7 +77,7 @@ DWORD WINAPI RequestThreadProc(LPVOID parameter) {
     try {
         Launcher& launcher = *request->launcher;
         // Orders the request after the start of main, and so after the VM handle is published.
-        WaitForSingleObject(launcher.readyEvent, INFINITE);
+        WaitForSingleObject(launcher.Vm().readyEvent, INFINITE);
         const ThreadMessageFunctions* functions = Functions();
         HandleForwardedRequest(launcher, request->arguments, [&](uint32_t value) {
             functions->PostThreadMessageW(request->senderThreadId, request->messageId, value, 0);
@@ -136,7 +137,7 @@ void BecomeFirstInstance(Launcher& launcher, const ThreadMessageFunctions& funct
     launcher.argumentsTakenEvent = CreateEventW(nullptr, FALSE, FALSE, (name + kArgumentsTakenSuffix).c_str());
     StoreField(launcher, kMessageIdOffset, messageId);
     StoreField(launcher, kPrimaryProcessIdOffset, GetCurrentProcessId());
-    launcher.readyEvent = readyEvent.release();
+    launcher.Vm().readyEvent = readyEvent.release();
     launcher.listenerThread = CreateThread(nullptr, 0, ListenerThreadProc, &launcher, 0, nullptr);
     if (launcher.listenerThread == nullptr) {
         DropSingleInstance(launcher, L"no listener thread");

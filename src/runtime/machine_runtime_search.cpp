@@ -27,9 +27,9 @@ public:
 
 }  // namespace
 
-bool FindJavaRuntime(launcher::Launcher& launcher) {
+bool FindJavaRuntime(const config::LaunchSettings& launch, RuntimeChoice& choice) {
     const MachineSearchHost host;
-    return FindJavaRuntime(launcher, host);
+    return FindJavaRuntime(launch, choice, host);
 }
 
 }  // namespace kestran::runtime

@@ -71,20 +71,20 @@ std::wstring BuildClassPath(const config::SettingsStore& settings, OptionSources
     return classPath;
 }
 
-void AppendNarrowOption(launcher::Launcher& launcher, const std::wstring& option) {
+void AppendNarrowOption(JavaInvocation& invocation, const std::wstring& option) {
     // The VM reads option strings in the ANSI code page; characters outside it arrive as
     // the code page's replacement character and the VM cannot tell.
     if (platform::TraceEnabled() && config::LosesCharactersInAnsi(option)) {
-        platform::Trace(L"VM option " + std::to_wstring(launcher.vmOptions.size()) +
+        platform::Trace(L"VM option " + std::to_wstring(invocation.vmOptions.size()) +
                         L" holds characters outside the ANSI code page and reaches the VM altered: " + option);
     }
-    launcher.vmOptions.push_back(config::ToAnsi(option));
+    invocation.vmOptions.push_back(config::ToAnsi(option));
 }
 
 }  // namespace
 
-bool AssembleVmOptionsFrom(launcher::Launcher& launcher, const config::SettingsStore& settings,
-                           OptionSources& sources) {
+bool AssembleVmOptionsFrom(config::LaunchSettings& launch, JavaInvocation& invocation,
+                           const config::SettingsStore& settings, OptionSources& sources) {
     ModulePathOnce module(sources);
     std::wstring classPath = BuildClassPath(settings, sources, module);
 
@@ -103,7 +103,7 @@ bool AssembleVmOptionsFrom(launcher::Launcher& launcher, const config::SettingsS
     } else {
         // Each item was expanded on its own: expanding the whole option again would turn a
         // file name or a variable's value that holds %NAME% into something else.
-        AppendNarrowOption(launcher, L"-Djava.class.path=" + classPath);
+        AppendNarrowOption(invocation, L"-Djava.class.path=" + classPath);
     }
 
     std::wstring parameters;
@@ -112,48 +112,48 @@ bool AssembleVmOptionsFrom(launcher::Launcher& launcher, const config::SettingsS
         MemoryStatus memory = sources.Memory();
         std::vector<std::wstring> options;
         for (std::wstring& token : SplitVmParameters(parameters)) {
-            AddVmParameter(std::move(token), memory, launcher.threadStackSize, options);
+            AddVmParameter(std::move(token), memory, invocation.threadStackSize, options);
         }
         // Expanded only now, so that %NAME% inside an option takes no part in the percentage
         // arithmetic above.
         for (std::wstring& option : options) {
             sources.ExpandEnvironment(option);
-            AppendNarrowOption(launcher, option);
+            AppendNarrowOption(invocation, option);
         }
     }
 
     std::wstring value;
-    settings.getValue(L"Application", L"Output File", launcher.outputFile);
-    if (!launcher.outputFile.empty()) sources.ExpandEnvironment(launcher.outputFile);
+    settings.getValue(L"Application", L"Output File", launch.outputFile);
+    if (!launch.outputFile.empty()) sources.ExpandEnvironment(launch.outputFile);
     settings.getValue(L"Application", L"Output Append", value);
-    launcher.outputAppend = value == L"yes";
+    launch.outputAppend = value == L"yes";
 
-    settings.getValue(L"Application", L"Error File", launcher.errorFile);
-    if (!launcher.errorFile.empty()) sources.ExpandEnvironment(launcher.errorFile);
+    settings.getValue(L"Application", L"Error File", launch.errorFile);
+    if (!launch.errorFile.empty()) sources.ExpandEnvironment(launch.errorFile);
     settings.getValue(L"Application", L"Error Append", value);
-    launcher.errorAppend = value == L"yes";
+    launch.errorAppend = value == L"yes";
 
-    settings.getRawValue(L"Application", L"Cmd", launcher.cmdText);
-    if (!launcher.cmdText.empty()) {
-        std::wstring cmd = launcher.cmdText;
+    settings.getRawValue(L"Application", L"Cmd", launch.cmdText);
+    if (!launch.cmdText.empty()) {
+        std::wstring cmd = launch.cmdText;
         sources.ExpandEnvironment(cmd);
         std::vector<std::wstring> cmdArguments;
         config::SplitArguments(cmd, cmdArguments);
         for (std::wstring& argument : cmdArguments) {
-            if (!argument.empty()) launcher.arguments.push_back(std::move(argument));
+            if (!argument.empty()) invocation.arguments.push_back(std::move(argument));
         }
     }
     return !classPath.empty();
 }
 
-bool AssembleVmOptions(launcher::Launcher& launcher) {
+bool AssembleVmOptions(config::LaunchSettings& launch, JavaInvocation& invocation) {
     // The settings as read at start; read again after the runtime dialog wrote to them.
-    if (!launcher.settings) {
+    if (!launch.settings) {
         std::wstring settingsFile;
         if (!config::SettingsFilePath(settingsFile)) return false;
-        launcher.settings = config::OpenLayeredSettings(settingsFile);
+        launch.settings = config::OpenLayeredSettings(settingsFile);
     }
-    return AssembleVmOptionsFrom(launcher, *launcher.settings, PlatformOptionSources());
+    return AssembleVmOptionsFrom(launch, invocation, *launch.settings, PlatformOptionSources());
 }
 
 }  // namespace kestran::runtime

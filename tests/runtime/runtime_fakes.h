@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "launcher/launcher.h"
 #include "runtime/registry_reader.h"
 #include "runtime/runtime_probe.h"
 #include "runtime/runtime_search.h"
