@@ -71,7 +71,7 @@ double MedianMicroseconds(const std::wstring& classPath, runtime::OptionSources&
     for (int i = 0; i < rounds; ++i) {
         launcher::Launcher launcher;
         auto start = std::chrono::steady_clock::now();
-        runtime::AssembleVmOptionsFrom(launcher, settings, sources);
+        runtime::AssembleVmOptionsFrom(launcher, launcher, settings, sources);
         auto end = std::chrono::steady_clock::now();
         times.push_back(std::chrono::duration<double, std::micro>(end - start).count());
         length = launcher.vmOptions.empty() ? 0 : launcher.vmOptions[0].size();

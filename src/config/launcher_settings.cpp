@@ -6,9 +6,9 @@
 #include "config/messages.h"
 #include "config/paths.h"
 #include "config/split.h"
-#include "launcher/launch_steps.h"
-#include "launcher/process_environment.h"
+#include "config/user_settings_path.h"
 #include "platform/error_report.h"
+#include "platform/module_path.h"
 #include "platform/trace.h"
 
 namespace kestran::config {
@@ -52,7 +52,7 @@ int ParseJvmType(const std::wstring& value) {
     return 0;
 }
 
-void ApplyJvmSource(launcher::Launcher& launcher, const std::wstring& value) {
+void ApplyJvmSource(LaunchSettings& launch, const std::wstring& value) {
     struct Row {
         const wchar_t* word;
         bool jdk, jre, either;
@@ -64,22 +64,22 @@ void ApplyJvmSource(launcher::Launcher& launcher, const std::wstring& value) {
         {L"only_JDK", true, false, false},
     };
     if (value.empty()) {
-        launcher.jdkAllowed = true;
-        launcher.jreAllowed = true;
+        launch.jdkAllowed = true;
+        launch.jreAllowed = true;
         return;
     }
     for (const Row& row : kRows) {
         if (value == row.word) {
-            launcher.jdkAllowed = row.jdk;
-            launcher.jreAllowed = row.jre;
-            launcher.eitherKind = row.either;
+            launch.jdkAllowed = row.jdk;
+            launch.jreAllowed = row.jre;
+            launch.eitherKind = row.either;
             return;
         }
     }
-    launcher.jdkAllowed = launcher.jreAllowed = launcher.eitherKind = false;
+    launch.jdkAllowed = launch.jreAllowed = launch.eitherKind = false;
 }
 
-void ApplyVmProvider(launcher::Launcher& launcher, const std::wstring& value) {
+void ApplyVmProvider(LaunchSettings& launch, const std::wstring& value) {
     struct Row {
         const wchar_t* word;
         bool jrockitAllowed, jrockitFavoured, sunAllowed, sunFavoured, ibmAllowed, ibmFavoured;
@@ -94,12 +94,12 @@ void ApplyVmProvider(launcher::Launcher& launcher, const std::wstring& value) {
     };
     for (const Row& row : kRows) {
         if (EqualsNoCase(value, row.word)) {
-            launcher.jrockitAllowed = row.jrockitAllowed;
-            launcher.jrockitFavoured = row.jrockitFavoured;
-            launcher.sunAllowed = row.sunAllowed;
-            launcher.sunFavoured = row.sunFavoured;
-            launcher.ibmAllowed = row.ibmAllowed;
-            launcher.ibmFavoured = row.ibmFavoured;
+            launch.jrockitAllowed = row.jrockitAllowed;
+            launch.jrockitFavoured = row.jrockitFavoured;
+            launch.sunAllowed = row.sunAllowed;
+            launch.sunFavoured = row.sunFavoured;
+            launch.ibmAllowed = row.ibmAllowed;
+            launch.ibmFavoured = row.ibmFavoured;
             return;
         }
     }
@@ -110,74 +110,74 @@ std::wstring ResolveJrePath(const std::wstring& value, const std::wstring& modul
     return moduleFolder + L"\\" + value;
 }
 
-void ReadProductInformation(launcher::Launcher& launcher, const SettingsStore& productFile) {
-    launcher.productCode = Read(productFile, kProductSection, L"Product Code");
-    launcher.productName = Read(productFile, kProductSection, L"Product Name");
+void ReadProductInformation(LaunchSettings& launch, const SettingsStore& productFile) {
+    launch.productCode = Read(productFile, kProductSection, L"Product Code");
+    launch.productName = Read(productFile, kProductSection, L"Product Name");
 }
 
-SettingsResult ReadLauncherSettings(launcher::Launcher& launcher, const SettingsStore& layered,
+SettingsResult ReadLauncherSettings(LaunchSettings& launch, const SettingsStore& layered,
                                     const SettingsStore* userSettings, const std::wstring& moduleFolder) {
     std::wstring minimum = Read(layered, kRuntimeSection, L"Minimum Version");
     if (minimum == L"any") {
-        launcher.minVersion = VersionNumber{};
+        launch.minVersion = VersionNumber{};
     } else {
-        ParseVersion(minimum, 0, launcher.minVersion);
+        ParseVersion(minimum, 0, launch.minVersion);
     }
     std::wstring maximum = Read(layered, kRuntimeSection, L"Maximum Version");
     if (maximum == L"any") {
-        launcher.maxVersion = VersionNumber::Filled(kVersionUnsetHigh);
+        launch.maxVersion = VersionNumber::Filled(kVersionUnsetHigh);
     } else {
-        ParseVersion(maximum, kVersionUnsetHigh, launcher.maxVersion);
+        ParseVersion(maximum, kVersionUnsetHigh, launch.maxVersion);
     }
 
     if (Read(layered, kApplicationSection, L"Application Type") == L"service") {
-        launcher.serviceMode = true;
+        launch.serviceMode = true;
         // Lines from here on (a runtime not found) also go to the event log.
         platform::ReportAsService(L"");
-        launcher.omitServiceName = !Read(layered, kApplicationSection, L"Omit Service Name").empty();
+        launch.omitServiceName = !Read(layered, kApplicationSection, L"Omit Service Name").empty();
     } else {
         // Asked for here; cleared again when the shared objects cannot be set up.
-        launcher.singleInstance = Read(layered, kApplicationSection, L"Single Instance") == L"yes";
+        launch.singleInstance = Read(layered, kApplicationSection, L"Single Instance") == L"yes";
     }
 
-    SplitList(Read(layered, kRuntimeSection, L"Preferred versions"), L";", launcher.preferredVersions);
+    SplitList(Read(layered, kRuntimeSection, L"Preferred versions"), L";", launch.preferredVersions);
 
     // The folder a user picked in the runtime dialog wins, even when empty, except for a service.
-    const SettingsStore& jrePathSource = (!launcher.serviceMode && userSettings) ? *userSettings : layered;
-    launcher.jrePath = ResolveJrePath(Read(jrePathSource, kRuntimeSection, L"JRE Path"), moduleFolder);
+    const SettingsStore& jrePathSource = (!launch.serviceMode && userSettings) ? *userSettings : layered;
+    launch.jrePath = ResolveJrePath(Read(jrePathSource, kRuntimeSection, L"JRE Path"), moduleFolder);
 
-    launcher.jvmType = ParseJvmType(Read(layered, kRuntimeSection, L"JVM Type"));
-    ApplyJvmSource(launcher, Read(layered, kRuntimeSection, L"JVM Source"));
-    ApplyVmProvider(launcher, Read(layered, kRuntimeSection, L"VM Provider"));
+    launch.jvmType = ParseJvmType(Read(layered, kRuntimeSection, L"JVM Type"));
+    ApplyJvmSource(launch, Read(layered, kRuntimeSection, L"JVM Source"));
+    ApplyVmProvider(launch, Read(layered, kRuntimeSection, L"VM Provider"));
 
     std::wstring mainClass = Read(layered, kRuntimeSection, L"Main Class");
     if (mainClass.empty()) return SettingsResult::NoMainClass;
     std::replace(mainClass.begin(), mainClass.end(), L'.', L'/');
-    launcher.mainClass = mainClass;
+    launch.mainClass = mainClass;
 
-    launcher.failureCheck = IsYesAnyCase(Read(layered, kApplicationSection, L"Failure Check"));
-    launcher.overrideWorkingDir = IsYesAnyCase(Read(layered, kApplicationSection, L"Override WorkingDir"));
-    launcher.stopTimeout = ParseStopTimeout(Read(layered, kApplicationSection, L"Stop Timeout"));
-    launcher.systemPath = Read(layered, kRuntimeSection, L"System Path");
-    launcher.libraryPath = Read(layered, kRuntimeSection, L"Library Path");
+    launch.failureCheck = IsYesAnyCase(Read(layered, kApplicationSection, L"Failure Check"));
+    launch.overrideWorkingDir = IsYesAnyCase(Read(layered, kApplicationSection, L"Override WorkingDir"));
+    launch.stopTimeout = ParseStopTimeout(Read(layered, kApplicationSection, L"Stop Timeout"));
+    launch.systemPath = Read(layered, kRuntimeSection, L"System Path");
+    launch.libraryPath = Read(layered, kRuntimeSection, L"Library Path");
     // A relative program name would be taken from whatever the current directory is (or a
     // program planted there): like "JRE Path", it is relative to the launcher's folder.
-    launcher.pairProduct = Read(layered, kApplicationSection, L"Pair Product");
-    if (!launcher.pairProduct.empty()) launcher.pairProduct = ResolveJrePath(launcher.pairProduct, moduleFolder);
-    launcher.pairReturnCode = IsYesAnyCase(Read(layered, kApplicationSection, L"Pair Return Code"));
+    launch.pairProduct = Read(layered, kApplicationSection, L"Pair Product");
+    if (!launch.pairProduct.empty()) launch.pairProduct = ResolveJrePath(launch.pairProduct, moduleFolder);
+    launch.pairReturnCode = IsYesAnyCase(Read(layered, kApplicationSection, L"Pair Return Code"));
     return SettingsResult::Loaded;
 }
 
 bool SettingsFilePath(std::wstring& out) {
     std::wstring modulePath;
-    if (!launcher::GetModulePath(modulePath)) return false;
+    if (!platform::GetModulePath(modulePath)) return false;
     return ReplaceExtension(modulePath, L"ini", out);
 }
 
-bool LoadLauncherSettings(launcher::Launcher& launcher) {
+bool LoadLauncherSettings(LaunchSettings& launch) {
     std::wstring modulePath;
     std::wstring settingsFile;
-    if (!launcher::GetModulePath(modulePath)) return false;
+    if (!platform::GetModulePath(modulePath)) return false;
     if (!ReplaceExtension(modulePath, L"ini", settingsFile)) {
         PrintErrorLine(FormatMessageId(kMsgNoDotInPath, {modulePath}));
         return false;
@@ -188,17 +188,17 @@ bool LoadLauncherSettings(launcher::Launcher& launcher) {
 
     // Product Code and Name come first: they name the per-user settings file.
     auto layered = OpenLayeredSettings(settingsFile);
-    ReadProductInformation(launcher, layered->file());
+    ReadProductInformation(launch, layered->file());
     std::unique_ptr<SettingsStore> userSettings;
     std::wstring userPath =
-        launcher::UserSettingsFilePathFor(modulePath, launcher.productName, launcher.productCode, false);
+        UserSettingsFilePathFor(modulePath, launch.productName, launch.productCode, false);
     // A wildcard (from the product code) would let the search match some other file.
     if (!userPath.empty() && userPath.find_first_of(L"*?") == std::wstring::npos && FindFile(userPath)) {
         userSettings = OpenProfileSettings(userPath);
     }
     platform::Trace(L"per-user settings file " + userPath + (userSettings ? L"" : L" (not found)"));
 
-    if (ReadLauncherSettings(launcher, *layered, userSettings.get(), FolderOf(modulePath)) == SettingsResult::NoMainClass) {
+    if (ReadLauncherSettings(launch, *layered, userSettings.get(), FolderOf(modulePath)) == SettingsResult::NoMainClass) {
         // Most often the settings file itself is missing; say that first, naming it.
         FileSearch search;
         FoundFile found;
@@ -213,28 +213,28 @@ bool LoadLauncherSettings(launcher::Launcher& launcher) {
         return false;
     }
     if (platform::TraceEnabled()) {
-        platform::Trace(L"main class " + launcher.mainClass + L", JRE path " + launcher.jrePath +
-                        (launcher.serviceMode ? L", service mode" : L""));
-        platform::Trace(L"version range " + FormatVersion(launcher.minVersion) + L" to " + FormatVersion(launcher.maxVersion));
+        platform::Trace(L"main class " + launch.mainClass + L", JRE path " + launch.jrePath +
+                        (launch.serviceMode ? L", service mode" : L""));
+        platform::Trace(L"version range " + FormatVersion(launch.minVersion) + L" to " + FormatVersion(launch.maxVersion));
     }
-    launcher.settings = std::move(layered);
+    launch.settings = std::move(layered);
     return true;
 }
 
-void WriteBackJrePath(const launcher::Launcher& launcher, const std::wstring& settingsFile,
+void WriteBackJrePath(const LaunchSettings& launch, const std::wstring& settingsFile,
                       const std::wstring& pickedFolder) {
     std::vector<std::wstring> targets;
     // Without a per-user file (no product names, no APPDATA) the pick is remembered where the
     // next start reads it: in the settings file, as for a service.
-    if (launcher.serviceMode || launcher::UserSettingsFilePath(launcher, false).empty()) {
+    if (launch.serviceMode || UserSettingsFilePath(launch, false).empty()) {
         targets.push_back(settingsFile);
         std::wstring pairSettings;
-        if (!launcher.pairProduct.empty() && ReplaceExtension(launcher.pairProduct, L"ini", pairSettings)) {
+        if (!launch.pairProduct.empty() && ReplaceExtension(launch.pairProduct, L"ini", pairSettings)) {
             targets.push_back(pairSettings);
         }
     } else {
-        targets.push_back(launcher::UserSettingsFilePath(launcher, true));
-        if (!launcher.pairProduct.empty()) targets.push_back(launcher::PairUserSettingsFilePath(launcher));
+        targets.push_back(UserSettingsFilePath(launch, true));
+        if (!launch.pairProduct.empty()) targets.push_back(PairUserSettingsFilePath(launch));
     }
     for (const std::wstring& target : targets) {
         if (target.empty()) continue;

@@ -23,16 +23,16 @@ uint64_t QueryDefaultJavaStackSize(const VmEntryPoints& entryPoints) {
     return args.javaStackSize > 0 ? static_cast<uint64_t>(args.javaStackSize) : 0;
 }
 
-uint32_t JavaThreadMain(launcher::Launcher& launcher) {
+uint32_t JavaThreadMain(const config::LaunchSettings& launch, const runtime::JavaInvocation& invocation, VmHost& host) {
     uint32_t code = kJavaThreadLaunchFailed;
-    if (CreateVm(launcher)) {
-        RedirectStandardStreams(launcher);
+    if (CreateVm(launch, invocation, host)) {
+        RedirectStandardStreams(launch, host);
         bool mainThrew = false;
-        if (RunMainClass(launcher, &mainThrew)) code = mainThrew ? kJavaThreadUncaughtException : kJavaThreadMainReturned;
+        if (RunMainClass(launch, invocation, host, &mainThrew)) code = mainThrew ? kJavaThreadUncaughtException : kJavaThreadMainReturned;
         // A service reports "stopped" only after the VM is gone, so it is destroyed here rather
         // than in the teardown, also when main never ran; this waits for the program's
         // non-daemon threads. From here on no other thread attaches.
-        if (launcher.serviceMode) launcher.vmSession.Destroy();
+        if (launch.serviceMode) host.vmSession.Destroy();
     }
     if (platform::TraceEnabled()) platform::Trace(L"Java thread exit code " + std::to_wstring(code));
     return code;

@@ -3,7 +3,10 @@
 
 #include <cstdint>
 
-#include "launcher/launcher.h"
+#include "config/launch_settings.h"
+#include "jvm/vm_entry_points.h"
+#include "jvm/vm_host.h"
+#include "runtime/runtime_choice.h"
 
 namespace kestran::jvm {
 
@@ -22,12 +25,14 @@ uint64_t QueryDefaultJavaStackSize(const VmEntryPoints& entryPoints);
 
 // The body of the Java thread (also run on the entry thread when no thread can be created):
 // CreateVm, stream redirection, RunMainClass, and in service mode DestroyJavaVM.
-uint32_t JavaThreadMain(launcher::Launcher& launcher);
+uint32_t JavaThreadMain(const config::LaunchSettings& launch, const runtime::JavaInvocation& invocation, VmHost& host);
 
-// Loads the main class and calls main(String[]) with launcher.arguments, then detaches the
+// Loads the main class and calls main(String[]) with invocation.arguments (signalling
+// host.readyEvent just before), then detaches the
 // thread from the VM (which describes an uncaught exception on standard error). True when main
 // ran and the thread detached; `mainThrew` (when given) tells whether main ended by an
 // exception. Never returns after main when the session keeps threads attached (an IBM runtime).
-bool RunMainClass(launcher::Launcher& launcher, bool* mainThrew = nullptr);
+bool RunMainClass(const config::LaunchSettings& launch, const runtime::JavaInvocation& invocation, VmHost& host,
+                  bool* mainThrew = nullptr);
 
 }  // namespace kestran::jvm

@@ -16,8 +16,6 @@
 namespace kestran::jvm {
 namespace {
 
-using launcher::Launcher;
-
 constexpr char kStringClass[] = "java/lang/String";
 constexpr char kLauncherHelperClass[] = "sun/launcher/LauncherHelper";
 constexpr char kCheckAndLoadMainSignature[] = "(ZILjava/lang/String;)Ljava/lang/Class;";
@@ -36,8 +34,8 @@ std::wstring FirstLine(const std::wstring& text) {
 // The JDK's own launcher finds the main class through LauncherHelper.checkAndLoadMain, which
 // loads it with the application class loader and checks its main method the way `java` does.
 // Null whenever that road is closed; nothing is left pending then.
-jclass LoadThroughLauncherHelper(const Launcher& launcher, JNIEnv* env) {
-    FindClassFromBootLoaderFn findFromBootLoader = launcher.vmEntryPoints.findClassFromBootLoader;
+jclass LoadThroughLauncherHelper(const config::LaunchSettings& launch, const VmHost& host, JNIEnv* env) {
+    FindClassFromBootLoaderFn findFromBootLoader = host.vmEntryPoints.findClassFromBootLoader;
     if (findFromBootLoader == nullptr) return nullptr;
     LocalRef<jclass> helper(env, findFromBootLoader(env, kLauncherHelperClass));
     // A runtime without the class reports null; anything it left pending would break FindClass.
@@ -48,7 +46,7 @@ jclass LoadThroughLauncherHelper(const Launcher& launcher, JNIEnv* env) {
         env->ExceptionClear();  // NoSuchMethodError from an older runtime's helper
         return nullptr;
     }
-    std::wstring dotted = launcher.mainClass;
+    std::wstring dotted = launch.mainClass;
     std::replace(dotted.begin(), dotted.end(), L'/', L'.');
     LocalRef<jstring> name(env, NewJavaString(env, dotted));
     if (!name) {
@@ -65,11 +63,11 @@ jclass LoadThroughLauncherHelper(const Launcher& launcher, JNIEnv* env) {
 }
 
 // Prints its own error lines; null on failure with no exception left pending.
-jclass LoadThroughFindClass(const Launcher& launcher, JNIEnv* env) {
-    jclass mainClass = FindClassByName(env, launcher.mainClass);
+jclass LoadThroughFindClass(const config::LaunchSettings& launch, JNIEnv* env) {
+    jclass mainClass = FindClassByName(env, launch.mainClass);
     if (mainClass == nullptr) {
         if (env->ExceptionCheck()) env->ExceptionDescribe();
-        config::PrintErrorLine(config::FormatMessageId(config::kMsgMainClassNotFound, {launcher.mainClass}));
+        config::PrintErrorLine(config::FormatMessageId(config::kMsgMainClassNotFound, {launch.mainClass}));
     }
     return mainClass;
 }
@@ -78,9 +76,9 @@ enum class MainOutcome { kNotRun, kReturned, kThrew };
 
 // Shows the exception to the user, who decides whether the application goes on. The
 // exception stays pending unless the application is stopped.
-void AskAboutUncaughtException(const Launcher& launcher, JNIEnv* env, const std::wstring& text) {
+void AskAboutUncaughtException(const config::LaunchSettings& launch, JNIEnv* env, const std::wstring& text) {
     // A service has nobody to ask, whatever its window station says.
-    ui::ExceptionChoice choice = launcher.serviceMode ? ui::ExceptionChoice::kCannotShow : ui::ShowExceptionDialog(text);
+    ui::ExceptionChoice choice = launch.serviceMode ? ui::ExceptionChoice::kCannotShow : ui::ShowExceptionDialog(text);
     if (choice == ui::ExceptionChoice::kCannotShow) {
         // The exception stays pending, so the detach has the VM describe it on standard error
         // (through the program's own uncaught-exception handler); written here as well, the
@@ -99,14 +97,15 @@ void AskAboutUncaughtException(const Launcher& launcher, JNIEnv* env, const std:
 }
 
 // Everything that holds local references, so that they are all gone before the thread detaches.
-MainOutcome InvokeMain(Launcher& launcher, JNIEnv* env) {
-    LocalRef<jclass> mainClass(env, LoadThroughLauncherHelper(launcher, env));
+MainOutcome InvokeMain(const config::LaunchSettings& launch, const runtime::JavaInvocation& invocation,
+                       const VmHost& host, JNIEnv* env) {
+    LocalRef<jclass> mainClass(env, LoadThroughLauncherHelper(launch, host, env));
     if (mainClass) {
-        Trace(L"main class " + launcher.mainClass + L" loaded through sun.launcher.LauncherHelper");
+        Trace(L"main class " + launch.mainClass + L" loaded through sun.launcher.LauncherHelper");
     } else {
-        mainClass.reset(LoadThroughFindClass(launcher, env));
+        mainClass.reset(LoadThroughFindClass(launch, env));
         if (!mainClass) return MainOutcome::kNotRun;
-        Trace(L"main class " + launcher.mainClass + L" loaded through FindClass");
+        Trace(L"main class " + launch.mainClass + L" loaded through FindClass");
     }
 
     jmethodID mainMethod = env->GetStaticMethodID(mainClass.get(), "main", "([Ljava/lang/String;)V");
@@ -119,21 +118,21 @@ MainOutcome InvokeMain(Launcher& launcher, JNIEnv* env) {
         return MainOutcome::kNotRun;
     }
 
-    LocalRef<jobjectArray> arguments(env, NewJavaStringArray(env, launcher.arguments));
+    LocalRef<jobjectArray> arguments(env, NewJavaStringArray(env, invocation.arguments));
     if (!arguments) {
         env->ExceptionDescribe();
         return MainOutcome::kNotRun;
     }
-    SignalReadyEvent(launcher.readyEvent);
-    Trace(L"calling main with " + std::to_wstring(launcher.arguments.size()) + L" arguments");
+    SignalReadyEvent(host.readyEvent);
+    Trace(L"calling main with " + std::to_wstring(invocation.arguments.size()) + L" arguments");
     env->CallStaticVoidMethod(mainClass.get(), mainMethod, arguments.get());
 
     LocalRef<jthrowable> uncaught(env, env->ExceptionOccurred());
     if (!uncaught) return MainOutcome::kReturned;
-    if (launcher.failureCheck) {
+    if (launch.failureCheck) {
         std::wstring text = ui::DescribeThrowable(env, uncaught.get());
         Trace(L"main ended by an uncaught exception: " + FirstLine(text));
-        AskAboutUncaughtException(launcher, env, text);
+        AskAboutUncaughtException(launch, env, text);
     } else {
         Trace(L"main ended by an uncaught exception");
     }
@@ -201,16 +200,17 @@ jobjectArray NewJavaStringArray(JNIEnv* env, const std::vector<std::wstring>& li
     return array.release();
 }
 
-bool RunMainClass(Launcher& launcher, bool* mainThrew) {
+bool RunMainClass(const config::LaunchSettings& launch, const runtime::JavaInvocation& invocation, VmHost& host,
+                  bool* mainThrew) {
     if (mainThrew != nullptr) *mainThrew = false;
-    JNIEnv* env = launcher.jniEnv;
-    JavaVM* vm = launcher.vmSession.Vm();
+    JNIEnv* env = host.jniEnv;
+    JavaVM* vm = host.vmSession.Vm();
     if (env == nullptr || vm == nullptr) return false;
 
-    MainOutcome outcome = InvokeMain(launcher, env);
+    MainOutcome outcome = InvokeMain(launch, invocation, host, env);
     if (outcome == MainOutcome::kThrew && mainThrew != nullptr) *mainThrew = true;
 
-    if (outcome != MainOutcome::kNotRun && launcher.vmSession.KeepAttached()) {
+    if (outcome != MainOutcome::kNotRun && host.vmSession.KeepAttached()) {
         // The thread stays attached for good, so the VM would never describe the exception.
         if (outcome == MainOutcome::kThrew) env->ExceptionDescribe();
         SleepForever();
@@ -220,7 +220,7 @@ bool RunMainClass(Launcher& launcher, bool* mainThrew) {
     // non-daemon thread, and DestroyJavaVM in the teardown would wait for it for ever. An
     // exception still pending here is described by the VM (Thread.dispatchUncaughtException).
     jint detached = vm->DetachCurrentThread();
-    launcher.jniEnv = nullptr;
+    host.jniEnv = nullptr;
     Trace(L"Java thread detached from the VM (" + std::to_wstring(detached) + L")");
     return outcome != MainOutcome::kNotRun && detached == JNI_OK;
 }

@@ -32,23 +32,25 @@ void RedirectOne(JNIEnv* env, const std::wstring& fileName, bool append, SystemS
 
 }  // namespace
 
-void RedirectStandardStreams(launcher::Launcher& launcher) {
-    JNIEnv* env = launcher.jniEnv;
+void RedirectStandardStreams(const config::LaunchSettings& launch, VmHost& host) {
+    JNIEnv* env = host.jniEnv;
     if (env == nullptr) return;
+    host.outputFile = launch.outputFile;
+    host.errorFile = launch.errorFile;
     // One reading of the clock, so that both files of a run carry the same stamp.
-    if (HasStamp(launcher.outputFile) || HasStamp(launcher.errorFile)) {
+    if (HasStamp(host.outputFile) || HasStamp(host.errorFile)) {
         const LocalTime now = CurrentLocalTime();
-        if (HasStamp(launcher.outputFile)) ExpandDateTimeStamp(launcher.outputFile, now);
-        if (HasStamp(launcher.errorFile)) ExpandDateTimeStamp(launcher.errorFile, now);
+        if (HasStamp(host.outputFile)) ExpandDateTimeStamp(host.outputFile, now);
+        if (HasStamp(host.errorFile)) ExpandDateTimeStamp(host.errorFile, now);
     }
     // One file for both streams is opened once: a second open would truncate what the first
     // stream writes, or interleave two buffers at different file positions.
-    if (!launcher.outputFile.empty() && SameFileName(launcher.outputFile, launcher.errorFile)) {
-        RedirectOne(env, launcher.outputFile, launcher.outputAppend, SystemStreams::Both, L"System.out and System.err");
+    if (!host.outputFile.empty() && SameFileName(host.outputFile, host.errorFile)) {
+        RedirectOne(env, host.outputFile, launch.outputAppend, SystemStreams::Both, L"System.out and System.err");
         return;
     }
-    if (!launcher.outputFile.empty()) RedirectOne(env, launcher.outputFile, launcher.outputAppend, SystemStreams::Out, L"System.out");
-    if (!launcher.errorFile.empty()) RedirectOne(env, launcher.errorFile, launcher.errorAppend, SystemStreams::Err, L"System.err");
+    if (!host.outputFile.empty()) RedirectOne(env, host.outputFile, launch.outputAppend, SystemStreams::Out, L"System.out");
+    if (!host.errorFile.empty()) RedirectOne(env, host.errorFile, launch.errorAppend, SystemStreams::Err, L"System.err");
 }
 
 bool RedirectSystemStream(JNIEnv* env, const std::wstring& fileName, bool append, SystemStreams streams) {

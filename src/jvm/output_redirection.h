@@ -5,16 +5,17 @@
 
 #include <string>
 
-#include "launcher/launcher.h"
+#include "config/launch_settings.h"
+#include "jvm/vm_host.h"
 
 namespace kestran::jvm {
 
-// Right after the VM exists, on its creating thread: expands the date/time stamps of
-// outputFile and errorFile (one local time for both; the expanded names replace the members),
-// then redirects System.out and System.err (through one stream when both name the same file,
+// Right after the VM exists, on its creating thread (host.jniEnv): expands the date/time
+// stamps of launch.outputFile and errorFile (one local time for both; the expanded names are
+// stored in host.outputFile and host.errorFile), then redirects System.out and System.err (through one stream when both name the same file,
 // opened as "Output Append" says). Failures leave the stream as it was, after the VM
 // has described the Java exception; they never fail the launch.
-void RedirectStandardStreams(launcher::Launcher& launcher);
+void RedirectStandardStreams(const config::LaunchSettings& launch, VmHost& host);
 
 enum class SystemStreams { Out, Err, Both };
 

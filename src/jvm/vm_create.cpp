@@ -5,10 +5,10 @@
 #include <string>
 
 #include "config/messages.h"
-#include "launcher/failure_report.h"
 #include "platform/error_report.h"
 #include "jvm/local_ref.h"
 #include "jvm/main_class.h"
+#include "jvm/vm_host.h"
 #include "platform/trace.h"
 
 namespace kestran::jvm {
@@ -52,7 +52,7 @@ bool IsIbmRuntime(JNIEnv* env) {
 // The hooks run inside the VM's own exit path: an exception must not unwind into it.
 void JNICALL VmExitHook(jint code) {
     try {
-        launcher::Launcher* current = launcher::CurrentLauncher();
+        VmHost* current = CurrentVmHost();
         if (current != nullptr && current->vmExitListener != nullptr) current->vmExitListener->OnVmExit(code);
     } catch (...) {
         platform::Trace(L"exit hook failed unexpectedly");
@@ -61,11 +61,9 @@ void JNICALL VmExitHook(jint code) {
 
 void JNICALL VmAbortHook() {
     try {
-        launcher::Launcher* current = launcher::CurrentLauncher();
+        VmHost* current = CurrentVmHost();
         if (current != nullptr && current->vmExitListener != nullptr) current->vmExitListener->OnVmAbort();
-        // The VM ends the process once this returns ("Error occurred during initialization of
-        // VM"): what it printed is shown now or never.
-        launcher::ShowLaunchFailure(current, true, true);
+        if (VmAbortNotice notice = CurrentVmAbortNotice()) notice();
     } catch (...) {
         platform::Trace(L"abort hook failed unexpectedly");
     }
@@ -87,7 +85,7 @@ jint JNICALL VmPrintHook(FILE*, const char* format, va_list arguments) {
     return length;
 }
 
-std::vector<JavaVMOption> BuildVmOptionArray(const launcher::NarrowList& options, bool printHook) {
+std::vector<JavaVMOption> BuildVmOptionArray(const config::NarrowList& options, bool printHook) {
     std::vector<JavaVMOption> array;
     array.reserve(options.size() + 3);
     // First: HotSpot takes the hook when it reaches it, and prints its complaint about an
@@ -114,15 +112,15 @@ unsigned CreateVmReasonId(jint result) {
     }
 }
 
-bool CreateVm(launcher::Launcher& launcher) {
-    CreateJavaVmFn createJavaVm = launcher.vmEntryPoints.createJavaVm;
+bool CreateVm(const config::LaunchSettings& launch, const runtime::JavaInvocation& invocation, VmHost& host) {
+    CreateJavaVmFn createJavaVm = host.vmEntryPoints.createJavaVm;
     if (createJavaVm == nullptr) {
         config::PrintPlatformError(config::kMsgNoCreateJavaVm, 0);
         return false;
     }
 
     std::vector<JavaVMOption> options =
-        BuildVmOptionArray(launcher.vmOptions, platform::VmMessagesNeedHook(launcher.serviceMode));
+        BuildVmOptionArray(invocation.vmOptions, platform::VmMessagesNeedHook(launch.serviceMode));
     JavaVMInitArgs args{};
     args.version = JNI_VERSION_1_2;
     args.nOptions = static_cast<jint>(options.size());
@@ -131,24 +129,24 @@ bool CreateVm(launcher::Launcher& launcher) {
     if (platform::TraceEnabled()) TraceOptionArray(options);
 
     JavaVM* vm = nullptr;
-    jint result = createJavaVm(&vm, reinterpret_cast<void**>(&launcher.jniEnv), &args);
+    jint result = createJavaVm(&vm, reinterpret_cast<void**>(&host.jniEnv), &args);
     if (result == JNI_OK) {
         // Published only once the VM is complete: other threads attach to it from here on.
         // The IBM-specific thread handling follows the runtime actually loaded: a HotSpot runtime
         // found through "JRE Path" with "VM Provider" = ibm must end when main returns.
-        const bool ibm = launcher.ibmAllowed && IsIbmRuntime(launcher.jniEnv);
-        if (platform::TraceEnabled() && launcher.ibmAllowed) {
+        const bool ibm = launch.ibmAllowed && IsIbmRuntime(host.jniEnv);
+        if (platform::TraceEnabled() && launch.ibmAllowed) {
             platform::Trace(ibm ? L"IBM runtime: threads stay attached" : L"not an IBM runtime");
         }
-        launcher.vmSession.SetKeepAttached(ibm);
-        launcher.vmSession.Publish(vm);
+        host.vmSession.SetKeepAttached(ibm);
+        host.vmSession.Publish(vm);
         if (platform::TraceEnabled()) platform::Trace(L"VM created");
         return true;
     }
 
     // A failed creation may have written to the out-parameters; the destructor must not
     // destroy a VM that does not exist.
-    launcher.jniEnv = nullptr;
+    host.jniEnv = nullptr;
     if (platform::TraceEnabled()) platform::Trace(L"VM creation failed with " + std::to_wstring(result));
     unsigned reasonId = CreateVmReasonId(result);
     std::wstring reason = reasonId != 0 ? config::FormatMessageId(reasonId) : std::wstring();

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "launcher/launcher.h"
+#include "config/launch_settings.h"
+#include "jvm/vm_host.h"
+#include "runtime/runtime_choice.h"
 
 namespace kestran::jvm {
 
@@ -17,13 +19,15 @@ public:
     virtual void OnVmAbort() = 0;
 };
 
-// Creates the VM on the calling thread from launcher.vmOptions (JNI_VERSION_1_2, unknown
-// options refused) and publishes the VM in vmSession and fills jniEnv. Prints 203 with its reason on failure and
-// leaves both null. Stream redirection is the caller's next step.
-bool CreateVm(launcher::Launcher& launcher);
+// Creates the VM on the calling thread from invocation.vmOptions (JNI_VERSION_1_2, unknown
+// options refused) through host.vmEntryPoints, publishes the VM in host.vmSession and fills
+// host.jniEnv. Prints 203 with its reason on failure and leaves both null. Stream redirection
+// is the caller's next step.
+bool CreateVm(const config::LaunchSettings& launch, const runtime::JavaInvocation& invocation, VmHost& host);
 
-// The "exit" and "abort" hooks: they pass the event to the current launcher's
-// vmExitListener when there is one, and return; what follows is the VM's business.
+// The "exit" and "abort" hooks: they pass the event to the vmExitListener of CurrentVmHost()
+// when there is one (the abort hook then runs the abort notice), and return; what follows is
+// the VM's business.
 void JNICALL VmExitHook(jint code);
 void JNICALL VmAbortHook();
 // The "vfprintf" hook: the VM's own messages, formatted, to platform::ReportVmMessage.
@@ -32,7 +36,7 @@ jint JNICALL VmPrintHook(FILE* stream, const char* format, va_list arguments);
 // "vfprintf" with its hook when `printHook`, every option of `options` in order (extraInfo
 // null), then "abort" and "exit" with their hooks. The array points into `options`, which
 // must outlive it.
-std::vector<JavaVMOption> BuildVmOptionArray(const launcher::NarrowList& options, bool printHook = false);
+std::vector<JavaVMOption> BuildVmOptionArray(const config::NarrowList& options, bool printHook = false);
 // The VM on `env` is an IBM (J9) one, by its java.vm.vendor and java.vm.name properties.
 bool IsIbmRuntime(JNIEnv* env);
 // Message 225-230 for a JNI error result; 0 for any other value.

@@ -2,8 +2,8 @@
 
 #include "config/messages.h"
 #include "config/paths.h"
-#include "launcher/launch_steps.h"
 #include "platform/environment.h"
+#include "platform/module_path.h"
 #include "platform/trace.h"
 #include "runtime/option_narrowing.h"
 #include "runtime/runtime_search.h"
@@ -64,34 +64,36 @@ std::wstring ExpandWithPath(std::wstring text) {
 
 }  // namespace
 
-void PrepareVmEnvironment(launcher::Launcher& launcher) {
+std::wstring PrepareVmEnvironment(const config::LaunchSettings& launch, runtime::RuntimeChoice& choice,
+                                  runtime::JavaInvocation& invocation) {
     // The VM derives its home, and the paths it hands to Java, from its library's path in the
     // code page: a runtime folder the code page cannot represent, or one beyond 260
     // characters, is used by its short name where that mends it.
-    std::wstring loadable = runtime::LoadableVmLibraryPath(launcher.vmLibraryPath, runtime::PlatformNarrowing());
-    if (loadable != launcher.vmLibraryPath) {
+    std::wstring loadable = runtime::LoadableVmLibraryPath(choice.vmLibraryPath, runtime::PlatformNarrowing());
+    if (loadable != choice.vmLibraryPath) {
         platform::Trace(L"the VM library is used by its short name " + loadable);
-        launcher.vmLibraryPath = std::move(loadable);
+        choice.vmLibraryPath = std::move(loadable);
     }
-    const std::wstring& vmLibrary = launcher.vmLibraryPath;
+    const std::wstring& vmLibrary = choice.vmLibraryPath;
     platform::SetEnvironmentText(L"KESTRAN_JVM_PATH", vmLibrary);
     platform::SetEnvironmentText(L"KESTRAN_JVM_HOME", StripPathComponents(vmLibrary, 3));
 
-    if (!launcher.libraryPath.empty()) {
+    std::wstring extended;
+    if (!launch.libraryPath.empty()) {
         std::wstring launcherFolder;
         std::wstring modulePath;
-        if (launcher::GetModulePath(modulePath)) runtime::LauncherFolderOf(modulePath, launcherFolder);
-        std::wstring extended = ExpandWithPath(ExtendLibraryPath(launcher.libraryPath, launcherFolder, vmLibrary));
-        launcher.libraryPath = extended;
-        runtime::AppendVmOption(launcher, L"-Djava.library.path=" + extended);
+        if (platform::GetModulePath(modulePath)) runtime::LauncherFolderOf(modulePath, launcherFolder);
+        extended = ExpandWithPath(ExtendLibraryPath(launch.libraryPath, launcherFolder, vmLibrary));
+        runtime::AppendVmOption(invocation, L"-Djava.library.path=" + extended);
     }
 
-    std::wstring searchPath = ExpandWithPath(SearchPathTemplate(launcher.systemPath, vmLibrary));
+    std::wstring searchPath = ExpandWithPath(SearchPathTemplate(launch.systemPath, vmLibrary));
     platform::SetEnvironmentText(L"Path", searchPath);
     if (platform::TraceEnabled()) {
         platform::Trace(L"KESTRAN_JVM_HOME=" + StripPathComponents(vmLibrary, 3));
         platform::Trace(L"Path=" + searchPath);
     }
+    return extended;
 }
 
 }  // namespace kestran::jvm

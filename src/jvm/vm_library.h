@@ -3,18 +3,22 @@
 
 #include <string>
 
-#include "launcher/launcher.h"
+#include "config/launch_settings.h"
+#include "jvm/vm_host.h"
+#include "runtime/runtime_choice.h"
 
 namespace kestran::jvm {
 
-// Sets KESTRAN_JVM_PATH, KESTRAN_JVM_HOME and Path; puts -Djava.library.path= first.
-// vmLibraryPath may be replaced by its short form (see LoadableVmLibraryPath). Failures of
-// the platform calls are ignored; a library path option that cannot reach the VM unchanged
-// sets vmOptionRefused after its error line.
-void PrepareVmEnvironment(launcher::Launcher& launcher);
-// Loads the library (never freed) and fills launcher.vmEntryPoints; prints 222 or 202/212.
+// Sets KESTRAN_JVM_PATH, KESTRAN_JVM_HOME and Path; puts -Djava.library.path= first and
+// gives the library path it holds (empty without "Library Path"). choice.vmLibraryPath may be
+// replaced by its short form (see LoadableVmLibraryPath). Failures of the platform calls are
+// ignored; a library path option that cannot reach the VM unchanged sets
+// invocation.vmOptionRefused after its error line.
+std::wstring PrepareVmEnvironment(const config::LaunchSettings& launch, runtime::RuntimeChoice& choice,
+                                  runtime::JavaInvocation& invocation);
+// Loads the library (never freed) and fills host.vmEntryPoints; prints 222 or 202/212.
 // Each entry point is stored as soon as it is resolved, also on failure.
-bool LoadVmLibrary(launcher::Launcher& launcher, const std::wstring& libraryPath);
+bool LoadVmLibrary(VmHost& host, const std::wstring& libraryPath);
 
 // `count` times, cuts the text at its last backslash (which goes with what is cut); a cut
 // that finds no backslash leaves the text as it is.

@@ -23,7 +23,7 @@ std::wstring LastLoaderError() {
 
 // The Linux counterpart, so that a host program can load a real libjvm.so the same way.
 // dlopen has no error number; the message carries 0 and the trace the loader's text.
-bool LoadVmLibrary(launcher::Launcher& launcher, const std::wstring& libraryPath) {
+bool LoadVmLibrary(VmHost& host, const std::wstring& libraryPath) {
     // Never closed: the VM cannot be unloaded.
     void* library = dlopen(platform::WideToUtf8(libraryPath).c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (library == nullptr) {
@@ -33,7 +33,7 @@ bool LoadVmLibrary(launcher::Launcher& launcher, const std::wstring& libraryPath
         return false;
     }
 
-    VmEntryPoints& entries = launcher.vmEntryPoints;
+    VmEntryPoints& entries = host.vmEntryPoints;
     entries.createJavaVm = SymbolAs<CreateJavaVmFn>(library, "JNI_CreateJavaVM");
     if (entries.createJavaVm == nullptr) {
         config::PrintPlatformError(config::kMsgNoCreateJavaVm, 0);

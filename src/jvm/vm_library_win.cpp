@@ -3,8 +3,8 @@
 #include "config/messages.h"
 #include "config/paths.h"
 #include "jvm/vm_library.h"
-#include "launcher/pe_header.h"
-#include "launcher/pe_image_view_win.h"
+#include "platform/pe_header.h"
+#include "platform/pe_image_view_win.h"
 #include "platform/trace.h"
 
 namespace kestran::jvm {
@@ -30,7 +30,7 @@ std::wstring HexAddress(const void* address) {
 
 }  // namespace
 
-bool LoadVmLibrary(launcher::Launcher& launcher, const std::wstring& libraryPath) {
+bool LoadVmLibrary(VmHost& host, const std::wstring& libraryPath) {
     // The runtime's bin folder holds the libraries jvm.dll imports (java.dll's neighbours,
     // the C runtime of the JDK); without it in the search the load fails with error 126.
     // AddDllDirectory is looked up rather than imported so that the launcher still starts on
@@ -66,15 +66,15 @@ bool LoadVmLibrary(launcher::Launcher& launcher, const std::wstring& libraryPath
             config::PrintErrorLine(config::FormatMessageId(config::kMsgVmLibraryPathTooLong, {static_cast<long long>(libraryPath.size())}));
         }
         if (error == ERROR_BAD_EXE_FORMAT) {
-            const launcher::PeImageView image(libraryPath);
-            if (image.valid() && image.machine() == launcher::kMachineI386) {
+            const platform::PeImageView image(libraryPath);
+            if (image.valid() && image.machine() == platform::kMachineI386) {
                 config::PrintErrorLine(config::FormatMessageId(config::kMsgRuntimeIs32Bit, {libraryPath}));
             }
         }
         return false;
     }
 
-    VmEntryPoints& entries = launcher.vmEntryPoints;
+    VmEntryPoints& entries = host.vmEntryPoints;
     entries.createJavaVm = ProcAs<CreateJavaVmFn>(GetProcAddress(module, "JNI_CreateJavaVM"));
     if (entries.createJavaVm == nullptr) {
         DWORD error = GetLastError();

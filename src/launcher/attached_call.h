@@ -3,6 +3,7 @@
 
 #include <jni.h>
 
+#include "jvm/vm_host.h"
 #include "launcher/launcher.h"
 
 namespace kestran::launcher {
@@ -15,7 +16,7 @@ namespace kestran::launcher {
 // references before it returns: they do not outlive the detach.
 template <typename Call>
 bool CallOnAttachedThread(Launcher& launcher, Call call) {
-    jvm::VmSession::Attachment attachment = launcher.vmSession.AttachUntilDestroyed();
+    jvm::VmSession::Attachment attachment = launcher.Vm().vmSession.AttachUntilDestroyed();
     if (!attachment) return false;
     return call(attachment.env());
 }

@@ -56,7 +56,7 @@ bool CallSecondaryMain(JNIEnv* env, const Launcher& launcher, const WideList& ar
     // Left pending, the detach reports it as this thread's uncaught exception (on System.err,
     // naming the thread), as it does for the Java thread; a thread that stays attached must
     // say it itself.
-    if (launcher.vmSession.KeepAttached()) env->ExceptionDescribe();
+    if (launcher.Vm().vmSession.KeepAttached()) env->ExceptionDescribe();
     return false;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "launcher/launcher.h"
+#include "platform/module_path.h"
 
 namespace kestran::launcher {
 
@@ -20,7 +21,7 @@ uint32_t RunLaunch(Launcher& launcher);
 void ParseCommandLine(Launcher& launcher, WideList& out);
 // Splits a raw command line (program path first) into the Java arguments.
 void SplitCommandLine(const std::wstring& commandLine, WideList& out);
-// The launcher's own file path; prints 202/208 and gives false on failure.
-bool GetModulePath(std::wstring& out);
+// The launcher's own file path (platform/module_path.h).
+using platform::GetModulePath;
 
 }  // namespace kestran::launcher

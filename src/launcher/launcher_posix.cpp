@@ -1,3 +1,4 @@
+#include "jvm/vm_host.h"
 #include "launcher/launcher.h"
 
 namespace kestran::launcher {
@@ -6,7 +7,7 @@ void ForgetCurrentLauncher(Launcher* launcher);
 
 Launcher::~Launcher() {
     // Returns once the Java program's last non-daemon thread has ended.
-    vmSession.Destroy();
+    vm_->vmSession.Destroy();
     ForgetCurrentLauncher(this);
 }
 

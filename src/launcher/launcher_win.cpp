@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "jvm/vm_host.h"
 #include "launcher/launcher.h"
 #include "launcher/single_instance.h"
 
@@ -9,9 +10,9 @@ void ForgetCurrentLauncher(Launcher* launcher);
 
 Launcher::~Launcher() {
     // Returns once the Java program's last non-daemon thread has ended.
-    vmSession.Destroy();
+    vm_->vmSession.Destroy();
     if (singleInstance) ReleaseSingleInstance(*this);
-    if (readyEvent != nullptr) CloseHandle(readyEvent);
+    if (vm_->readyEvent != nullptr) CloseHandle(vm_->readyEvent);
     ForgetCurrentLauncher(this);
 }
 

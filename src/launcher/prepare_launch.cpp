@@ -6,6 +6,7 @@
 #include "launcher/single_instance.h"
 #include "platform/trace.h"
 #include "runtime/runtime_search.h"
+#include "runtime/vm_library_machine.h"
 #include "ui/runtime_not_found.h"
 
 namespace kestran::launcher {
@@ -23,7 +24,7 @@ bool PrepareLaunch(Launcher& launcher) {
 }
 
 bool LocateRuntime(Launcher& launcher) {
-    if (runtime::FindJavaRuntime(launcher)) return true;
+    if (runtime::FindJavaRuntime(launcher, launcher)) return true;
 
     std::wstring range = config::DescribeVersionRange(launcher.minVersion, launcher.maxVersion, config::Messages());
     unsigned messageId = launcher.jvmType == 1 ? config::kMsgJreNotFoundServer : config::kMsgJreNotFound;
@@ -44,7 +45,7 @@ bool LocateRuntime(Launcher& launcher) {
     if (result != ui::kDialogOk) return false;
 
     launcher.vmLibraryPath = pickedLibraryPath;
-    CheckVmLibraryMachine(launcher);
+    runtime::CheckVmLibraryMachine(launcher, launcher);
     std::wstring settingsFile;
     if (config::SettingsFilePath(settingsFile)) config::WriteBackJrePath(launcher, settingsFile, pickedFolder);
     launcher.settings.reset();  // the settings file may have just been written

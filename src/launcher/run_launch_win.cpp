@@ -17,7 +17,8 @@ DWORD WINAPI JavaThreadProc(LPVOID parameter) {
     // A new thread starts in the user's locale; its messages belong in the system's language too.
     platform::UseSystemLanguage();
     try {
-        return jvm::JavaThreadMain(*static_cast<Launcher*>(parameter));
+        Launcher& launcher = *static_cast<Launcher*>(parameter);
+        return jvm::JavaThreadMain(launcher, launcher, launcher.Vm());
     } catch (...) {
         // Unexpected (a missing message id, no memory): end the launch, not the process.
         platform::Trace(L"Java thread failed unexpectedly");
@@ -31,14 +32,14 @@ uint32_t RunLaunch(Launcher& launcher) {
     if (launcher.handOverToPair) return HandOverToPair(launcher);
     if (launcher.singleInstance && !launcher.isPrimaryInstance) return WaitForPrimary(launcher);
 
-    jvm::PrepareVmEnvironment(launcher);
+    launcher.libraryPath = jvm::PrepareVmEnvironment(launcher, launcher, launcher);
     // An option the VM would receive changed was reported; the launch must not go on with it.
     if (launcher.vmOptionRefused) return 0xFFFFFFFFu;
-    if (!jvm::LoadVmLibrary(launcher, launcher.vmLibraryPath)) return 0xFFFFFFFFu;
-    runtime::AssembleVmOptions(launcher);  // a missing class path was reported; the run goes on
+    if (!jvm::LoadVmLibrary(launcher.Vm(), launcher.vmLibraryPath)) return 0xFFFFFFFFu;
+    runtime::AssembleVmOptions(launcher, launcher);  // a missing class path was reported; the run goes on
     if (launcher.vmOptionRefused) return 0xFFFFFFFFu;
 
-    if (launcher.threadStackSize == 0) launcher.threadStackSize = jvm::QueryDefaultJavaStackSize(launcher.vmEntryPoints);
+    if (launcher.threadStackSize == 0) launcher.threadStackSize = jvm::QueryDefaultJavaStackSize(launcher.Vm().vmEntryPoints);
     platform::Trace(L"Java thread stack size " + std::to_wstring(launcher.threadStackSize) +
                     (launcher.threadStackSize == 0 ? L" (the executable's default)" : L""));
 
@@ -55,7 +56,7 @@ uint32_t RunLaunch(Launcher& launcher) {
 
     // No thread: the same work on the entry thread, with its default stack.
     platform::Trace(L"Java thread not created (error " + std::to_wstring(GetLastError()) + L"); running on the entry thread");
-    return jvm::ProcessExitCodeOf(jvm::JavaThreadMain(launcher));
+    return jvm::ProcessExitCodeOf(jvm::JavaThreadMain(launcher, launcher, launcher.Vm()));
 }
 
 }  // namespace kestran::launcher

@@ -182,16 +182,16 @@ void ServiceAdapter::RequestStop() {
 
 void ServiceAdapter::PrepareStopRequests() {
     // Service mode never uses the single-instance objects, so the ready event is ours to make.
-    if (launcher->readyEvent == nullptr) launcher->readyEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (launcher->Vm().readyEvent == nullptr) launcher->Vm().readyEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     runEnded.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     progressEnd.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     stopRequested.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     stopThreadReady.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    launcher->vmSession.SetPublishedHook([this] { StartStopThread(); });
+    launcher->Vm().vmSession.SetPublishedHook([this] { StartStopThread(); });
 }
 
 void ServiceAdapter::StartStopThread() {
-    if (!launcher->vmSession.StartHelper([this] { StopThreadMain(); })) {
+    if (!launcher->Vm().vmSession.StartHelper([this] { StopThreadMain(); })) {
         Trace(L"stop thread not started");
         return;
     }
@@ -199,7 +199,7 @@ void ServiceAdapter::StartStopThread() {
 }
 
 void ServiceAdapter::StopThreadMain() {
-    jvm::VmSession::Attachment attachment = launcher->vmSession.TryAttach(true);
+    jvm::VmSession::Attachment attachment = launcher->Vm().vmSession.TryAttach(true);
     SetEvent(stopThreadReady.get());
     if (!attachment) {
         Trace(L"stop thread: not attached");
@@ -209,7 +209,7 @@ void ServiceAdapter::StopThreadMain() {
     if (WaitForMultipleObjects(2, requested, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
     // A stop that comes while the VM is being created, or before main runs, is kept until main
     // has started. If the launch fails first, there is nothing to stop.
-    HANDLE mainStarted = static_cast<HANDLE>(launcher->readyEvent);
+    HANDLE mainStarted = static_cast<HANDLE>(launcher->Vm().readyEvent);
     if (WaitForSingleObject(mainStarted, 0) != WAIT_OBJECT_0) Trace(L"stop request waits for main to start");
     HANDLE started[] = {runEnded.get(), mainStarted};
     if (WaitForMultipleObjects(2, started, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
@@ -236,7 +236,7 @@ DWORD WINAPI ServiceAdapter::ProgressThreadProc(LPVOID parameter) {
 }
 
 void ServiceAdapter::Progress() {
-    HANDLE mainStarted = static_cast<HANDLE>(launcher->readyEvent);
+    HANDLE mainStarted = static_cast<HANDLE>(launcher->Vm().readyEvent);
     const ULONGLONG stopTimeoutMs = static_cast<ULONGLONG>(launcher->stopTimeout) * 1000;
     for (;;) {
         bool starting = false;
@@ -280,7 +280,7 @@ void ServiceAdapter::Progress() {
             exitRequested = true;
             Trace(L"stop timeout of " + std::to_wstring(launcher->stopTimeout) + L" s reached");
             Launcher* target = launcher;
-            if (!target->vmSession.StartHelper([target] { RequestSystemExit(*target); })) {
+            if (!target->Vm().vmSession.StartHelper([target] { RequestSystemExit(*target); })) {
                 Trace(L"stop timeout: System.exit not started");
             }
         }
@@ -296,7 +296,7 @@ void ServiceAdapter::Progress() {
 
 void ServiceAdapter::EndStopRequests() {
     if (runEnded) SetEvent(runEnded.get());
-    if (!launcher->vmSession.JoinHelpers(kStopThreadBound)) Trace(L"a stop thread is still running");
+    if (!launcher->Vm().vmSession.JoinHelpers(kStopThreadBound)) Trace(L"a stop thread is still running");
 }
 
 void ServiceAdapter::OnVmExit(int code) {
@@ -383,10 +383,10 @@ void DestroyServiceObjects() {
     ServiceAdapter* adapter = serviceAdapter.exchange(nullptr);
     ServiceHost* host = serviceHost.exchange(nullptr);
     // The launcher outlives these objects; its VM must not call back into them.
-    if (adapter != nullptr && adapter->launcher != nullptr && adapter->launcher->vmExitListener == adapter) {
-        adapter->launcher->vmExitListener = nullptr;
+    if (adapter != nullptr && adapter->launcher != nullptr && adapter->launcher->Vm().vmExitListener == adapter) {
+        adapter->launcher->Vm().vmExitListener = nullptr;
     }
-    if (adapter != nullptr && adapter->launcher != nullptr) adapter->launcher->vmSession.SetPublishedHook(nullptr);
+    if (adapter != nullptr && adapter->launcher != nullptr) adapter->launcher->Vm().vmSession.SetPublishedHook(nullptr);
     delete adapter;
     delete host;
 }
@@ -400,7 +400,7 @@ uint32_t RunServiceDispatcher(Launcher& launcher) {
     host->functions = functions;
     adapter->host = host;
     adapter->launcher = &launcher;
-    launcher.vmExitListener = adapter;
+    launcher.Vm().vmExitListener = adapter;
     adapter->PrepareStopRequests();
 
     wchar_t serviceName[] = L"";

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "config/messages.h"
+#include "jvm/vm_host.h"
 #include "launcher/launch_steps.h"
 #include "launcher/single_instance.h"
 #include "launcher/single_instance_win.h"
@@ -207,7 +208,7 @@ void BecomeFirstInstance(Launcher& launcher, const ThreadMessageFunctions& funct
         TrustedOrNull(CreateEventW(&identity.attributes, FALSE, FALSE, takenName.c_str()), identity, takenName);
     StoreField(launcher, kMessageIdOffset, messageId);
     StoreField(launcher, kPrimaryProcessIdOffset, GetCurrentProcessId());
-    launcher.readyEvent = readyEvent.release();
+    launcher.Vm().readyEvent = readyEvent.release();
     launcher.forwardedRequests = std::move(shared);
     launcher.listenerThread = CreateThread(nullptr, 0, ListenerThreadProc, &launcher, 0, nullptr);
     if (launcher.listenerThread == nullptr) {

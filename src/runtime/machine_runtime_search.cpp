@@ -1,7 +1,7 @@
 #include "config/paths.h"
-#include "launcher/launch_steps.h"
-#include "launcher/process_environment.h"
+#include "platform/module_path.h"
 #include "runtime/runtime_search.h"
+#include "runtime/vm_library_machine.h"
 
 namespace kestran::runtime {
 namespace {
@@ -14,22 +14,22 @@ public:
     }
     bool LauncherFolder(std::wstring& out) const override {
         std::wstring modulePath;
-        return launcher::GetModulePath(modulePath) && LauncherFolderOf(modulePath, out);
+        return platform::GetModulePath(modulePath) && LauncherFolderOf(modulePath, out);
     }
     std::wstring ExpandEnvironment(const std::wstring& text) const override {
         return config::ExpandedEnvironment(text);
     }
     std::wstring FullPath(const std::wstring& path) const override { return config::FullPath(path); }
-    void CheckVmLibraryMachine(launcher::Launcher& launcher) const override {
-        launcher::CheckVmLibraryMachine(launcher);
+    void CheckVmLibraryMachine(const config::LaunchSettings& settings, RuntimeChoice& choice) const override {
+        runtime::CheckVmLibraryMachine(settings, choice);
     }
 };
 
 }  // namespace
 
-bool FindJavaRuntime(launcher::Launcher& launcher) {
+bool FindJavaRuntime(const config::LaunchSettings& launch, RuntimeChoice& choice) {
     const MachineSearchHost host;
-    return FindJavaRuntime(launcher, host);
+    return FindJavaRuntime(launch, choice, host);
 }
 
 }  // namespace kestran::runtime

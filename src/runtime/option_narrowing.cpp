@@ -109,22 +109,22 @@ std::wstring LoadableVmLibraryPath(const std::wstring& path, const TextNarrowing
     return path;
 }
 
-bool AppendVmOption(launcher::Launcher& launcher, const std::wstring& option, const TextNarrowing& codec) {
-    if (launcher.vmOptionRefused) return false;
+bool AppendVmOption(JavaInvocation& invocation, const std::wstring& option, const TextNarrowing& codec) {
+    if (invocation.vmOptionRefused) return false;
     std::string bytes;
     std::wstring lost;
     if (!NarrowVmOption(option, codec, bytes, lost)) {
-        launcher.vmOptionRefused = true;
+        invocation.vmOptionRefused = true;
         config::PrintErrorLine(config::FormatMessageId(config::kMsgOptionNotRepresentable,
                                                        {OptionName(option), DescribeCharacter(lost)}));
         if (platform::TraceEnabled()) platform::Trace(L"VM option refused: " + option);
         return false;
     }
     if (platform::TraceEnabled() && config::LosesCharactersInAnsi(option)) {
-        platform::Trace(L"VM option " + std::to_wstring(launcher.vmOptions.size()) +
+        platform::Trace(L"VM option " + std::to_wstring(invocation.vmOptions.size()) +
                         L" takes short names for what the code page cannot represent: " + config::FromAnsi(bytes));
     }
-    launcher.vmOptions.push_back(std::move(bytes));
+    invocation.vmOptions.push_back(std::move(bytes));
     return true;
 }
 

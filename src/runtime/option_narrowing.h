@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "launcher/launcher.h"
+#include "runtime/runtime_choice.h"
 
 namespace kestran::runtime {
 
@@ -41,11 +41,11 @@ bool NarrowVmOption(const std::wstring& option, const TextNarrowing& codec, std:
 // both (or at least shorter than 260), else the path itself.
 std::wstring LoadableVmLibraryPath(const std::wstring& path, const TextNarrowing& codec);
 
-// Appends the option to launcher.vmOptions as NarrowVmOption gives it. When it cannot reach
-// the VM unchanged: prints message 253, sets launcher.vmOptionRefused, appends nothing and
+// Appends the option to invocation.vmOptions as NarrowVmOption gives it. When it cannot reach
+// the VM unchanged: prints message 253, sets invocation.vmOptionRefused, appends nothing and
 // gives false; once an option is refused, later ones are neither checked nor appended, so a
 // launch prints one such line.
-bool AppendVmOption(launcher::Launcher& launcher, const std::wstring& option,
+bool AppendVmOption(JavaInvocation& invocation, const std::wstring& option,
                     const TextNarrowing& codec = PlatformNarrowing());
 
 // "-Dname" for a -D option, the whole option otherwise: how an error line names it.

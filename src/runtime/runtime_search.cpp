@@ -25,17 +25,17 @@ const wchar_t* ViewName(RegistryView view) {
 void TraceLine(const std::wstring& line) { platform::Trace(line); }
 
 // Probes `folder` and, on success, stores its library as the chosen one.
-bool TakeLibrary(launcher::Launcher& launcher, const std::wstring& place, const std::wstring& folder,
+bool TakeLibrary(const config::LaunchSettings& launch, RuntimeChoice& choice, const std::wstring& place, const std::wstring& folder,
                  const FileProber& files) {
-    ProbeResult probe = ProbeRuntimeFolder(folder, launcher.jvmType, files);
+    ProbeResult probe = ProbeRuntimeFolder(folder, launch.jvmType, files);
     if (platform::TraceEnabled()) {
         TraceLine(place + L" " + folder + L": " +
                   (probe.libraryPath.empty() ? std::wstring(L"no usable jvm.dll for JVM Type " +
-                                                            std::to_wstring(launcher.jvmType))
+                                                            std::to_wstring(launch.jvmType))
                                              : probe.libraryPath));
     }
     if (probe.libraryPath.empty()) return false;
-    launcher.vmLibraryPath = std::move(probe.libraryPath);
+    choice.vmLibraryPath = std::move(probe.libraryPath);
     return true;
 }
 
@@ -168,21 +168,21 @@ bool CheckRegistration(const RuntimeKey& key, RegistryRoot root, RegistryView vi
     return false;
 }
 
-SelectionSettings SelectionSettingsOf(const launcher::Launcher& launcher) {
+SelectionSettings SelectionSettingsOf(const config::LaunchSettings& launch) {
     SelectionSettings s;
-    s.jvmType = launcher.jvmType;
-    s.jdkAllowed = launcher.jdkAllowed;
-    s.jreAllowed = launcher.jreAllowed;
-    s.eitherKind = launcher.eitherKind;
-    s.sunAllowed = launcher.sunAllowed;
-    s.sunFavoured = launcher.sunFavoured;
-    s.jrockitAllowed = launcher.jrockitAllowed;
-    s.jrockitFavoured = launcher.jrockitFavoured;
-    s.ibmAllowed = launcher.ibmAllowed;
-    s.ibmFavoured = launcher.ibmFavoured;
-    s.minVersion = launcher.minVersion;
-    s.maxVersion = launcher.maxVersion;
-    s.preferredVersions = launcher.preferredVersions;
+    s.jvmType = launch.jvmType;
+    s.jdkAllowed = launch.jdkAllowed;
+    s.jreAllowed = launch.jreAllowed;
+    s.eitherKind = launch.eitherKind;
+    s.sunAllowed = launch.sunAllowed;
+    s.sunFavoured = launch.sunFavoured;
+    s.jrockitAllowed = launch.jrockitAllowed;
+    s.jrockitFavoured = launch.jrockitFavoured;
+    s.ibmAllowed = launch.ibmAllowed;
+    s.ibmFavoured = launch.ibmFavoured;
+    s.minVersion = launch.minVersion;
+    s.maxVersion = launch.maxVersion;
+    s.preferredVersions = launch.preferredVersions;
     return s;
 }
 
@@ -231,14 +231,14 @@ void CollectRegistryCandidates(const RuntimeKey& key, RegistryRoot root, Registr
     }
 }
 
-bool SearchRegistry(const launcher::Launcher& launcher, RegistryView view, const RuntimeSearchHost& host,
+bool SearchRegistry(const config::LaunchSettings& launch, RegistryView view, const RuntimeSearchHost& host,
                     std::wstring& homeFolder) {
     const bool trace = platform::TraceEnabled();
-    if (view == RegistryView::Wow32 && launcher.pairProduct.empty()) {
+    if (view == RegistryView::Wow32 && launch.pairProduct.empty()) {
         if (trace) TraceLine(L"registry 32-bit view: not searched, no Pair Product");
         return false;
     }
-    const SelectionSettings settings = SelectionSettingsOf(launcher);
+    const SelectionSettings settings = SelectionSettingsOf(launch);
     // Without a trace to explain every subkey, only the subkeys the choice reaches are read.
     if (!trace && CanChooseBeforeProbing(settings)) {
         RuntimeCandidate chosen;
@@ -273,17 +273,17 @@ bool SearchRegistry(const launcher::Launcher& launcher, RegistryView view, const
     return true;
 }
 
-bool FindJavaRuntime(launcher::Launcher& launcher, const RuntimeSearchHost& host) {
+bool FindJavaRuntime(const config::LaunchSettings& launch, RuntimeChoice& choice, const RuntimeSearchHost& host) {
     const bool trace = platform::TraceEnabled();
     const FileProber& files = host.Files();
-    launcher.vmLibraryPath.clear();
-    launcher.handOverToPair = false;
+    choice.vmLibraryPath.clear();
+    choice.handOverToPair = false;
     bool found = false;
 
     std::wstring folder;
-    if (WithTrailingBackslash(launcher.jrePath, folder)) {
-        found = TakeLibrary(launcher, L"configured folder", folder, files);
-        if (found) host.CheckVmLibraryMachine(launcher);
+    if (WithTrailingBackslash(launch.jrePath, folder)) {
+        found = TakeLibrary(launch, choice, L"configured folder", folder, files);
+        if (found) host.CheckVmLibraryMachine(launch, choice);
     } else if (trace) {
         TraceLine(L"configured folder: none");
     }
@@ -299,7 +299,7 @@ bool FindJavaRuntime(launcher::Launcher& launcher, const RuntimeSearchHost& host
             } else if (trace) {
                 TraceLine(L"beside the launcher: no bin\\java.dll in " + own + L" or " + own + kBesideLauncherFolder);
             }
-            if (!beside.empty()) found = TakeLibrary(launcher, L"beside the launcher", beside, files);
+            if (!beside.empty()) found = TakeLibrary(launch, choice, L"beside the launcher", beside, files);
         } else if (trace) {
             TraceLine(L"beside the launcher: the launcher's folder is unknown");
         }
@@ -308,11 +308,11 @@ bool FindJavaRuntime(launcher::Launcher& launcher, const RuntimeSearchHost& host
     if (!found) {
         for (RegistryView view : {RegistryView::Native, RegistryView::Wow32}) {
             std::wstring home;
-            if (!SearchRegistry(launcher, view, host, home)) continue;
+            if (!SearchRegistry(launch, view, host, home)) continue;
             // Only the first view that selects a runtime is used, even if its final probe fails.
-            if (TakeLibrary(launcher, L"registry runtime", home, files)) {
+            if (TakeLibrary(launch, choice, L"registry runtime", home, files)) {
                 found = true;
-                launcher.handOverToPair = view == RegistryView::Wow32;
+                choice.handOverToPair = view == RegistryView::Wow32;
             }
             break;
         }
@@ -332,8 +332,8 @@ bool FindJavaRuntime(launcher::Launcher& launcher, const RuntimeSearchHost& host
         } else if (!IsJavaRuntimeFolder(folder, files)) {
             if (trace) TraceLine(L"JAVA_HOME " + folder + L": no bin\\java.dll");
         } else {
-            found = TakeLibrary(launcher, L"JAVA_HOME", folder, files);
-            if (found) host.CheckVmLibraryMachine(launcher);
+            found = TakeLibrary(launch, choice, L"JAVA_HOME", folder, files);
+            if (found) host.CheckVmLibraryMachine(launch, choice);
         }
     }
 
@@ -342,8 +342,8 @@ bool FindJavaRuntime(launcher::Launcher& launcher, const RuntimeSearchHost& host
         return false;
     }
     if (trace) {
-        TraceLine(L"chosen " + launcher.vmLibraryPath);
-        TraceLine(launcher.handOverToPair ? L"hand-over: the pair program " + launcher.pairProduct + L" runs it"
+        TraceLine(L"chosen " + choice.vmLibraryPath);
+        TraceLine(choice.handOverToPair ? L"hand-over: the pair program " + launch.pairProduct + L" runs it"
                                           : std::wstring(L"hand-over: no, this process loads it"));
     }
     return true;

@@ -4,17 +4,19 @@
 #include <string>
 #include <vector>
 
-#include "launcher/launcher.h"
+#include "config/launch_settings.h"
 #include "runtime/registry_reader.h"
 #include "runtime/runtime_keys.h"
+#include "runtime/runtime_choice.h"
 #include "runtime/runtime_probe.h"
 #include "runtime/selection_policy.h"
 
 namespace kestran::runtime {
 
-// Stores the chosen jvm.dll in vmLibraryPath and gives true, or false when nothing was found.
-// Sets handOverToPair when the runtime must be run by the paired (32-bit) program.
-bool FindJavaRuntime(launcher::Launcher& launcher);
+// Searches as `launch` says; stores the chosen jvm.dll in choice.vmLibraryPath and gives true,
+// or false when nothing was found. Sets choice.handOverToPair when the runtime must be run by
+// the paired (32-bit) program.
+bool FindJavaRuntime(const config::LaunchSettings& launch, RuntimeChoice& choice);
 
 // What the search needs from the machine; the real one is built by FindJavaRuntime above.
 class RuntimeSearchHost {
@@ -28,13 +30,13 @@ public:
     virtual std::wstring ExpandEnvironment(const std::wstring& text) const = 0;
     // The full path of `path` against the current directory.
     virtual std::wstring FullPath(const std::wstring& path) const = 0;
-    // Decides handOverToPair from the machine type of vmLibraryPath.
-    virtual void CheckVmLibraryMachine(launcher::Launcher& launcher) const = 0;
+    // Decides choice.handOverToPair from the machine type of choice.vmLibraryPath.
+    virtual void CheckVmLibraryMachine(const config::LaunchSettings& settings, RuntimeChoice& choice) const = 0;
 };
 
-bool FindJavaRuntime(launcher::Launcher& launcher, const RuntimeSearchHost& host);
+bool FindJavaRuntime(const config::LaunchSettings& launch, RuntimeChoice& choice, const RuntimeSearchHost& host);
 
-SelectionSettings SelectionSettingsOf(const launcher::Launcher& launcher);
+SelectionSettings SelectionSettingsOf(const config::LaunchSettings& launch);
 
 // Appends the qualifying runtimes registered under `key` below `root` in `view`, in subkey
 // order. A runtime of an installer key whose folder is already in the list is not added again.
@@ -59,7 +61,7 @@ bool CheckRegistration(const RuntimeKey& key, RegistryRoot root, RegistryView vi
 
 // One registry pass over the admitted keys; true and the chosen home folder when a runtime
 // was selected. The 32-bit view is read only when a pair program can run its runtimes.
-bool SearchRegistry(const launcher::Launcher& launcher, RegistryView view, const RuntimeSearchHost& host,
+bool SearchRegistry(const config::LaunchSettings& launch, RegistryView view, const RuntimeSearchHost& host,
                     std::wstring& homeFolder);
 
 // The module path up to and including its last backslash; false when it has none.

@@ -11,7 +11,7 @@
 
 namespace kestran::runtime {
 
-// The settings the policy reads, copied from the Launcher (see SelectionSettingsOf).
+// The settings the policy reads, copied from the launch settings (see SelectionSettingsOf).
 struct SelectionSettings {
     int32_t jvmType = 0;  // 0 no preference, 1 server VM only, 2 server VM favoured
     bool jdkAllowed = false;

@@ -82,8 +82,8 @@ void ResolveOutputFile(std::wstring& file, ModulePathOnce& module) {
 
 }  // namespace
 
-bool AssembleVmOptionsFrom(launcher::Launcher& launcher, const config::SettingsStore& settings,
-                           OptionSources& sources) {
+bool AssembleVmOptionsFrom(config::LaunchSettings& launch, JavaInvocation& invocation,
+                           const config::SettingsStore& settings, OptionSources& sources) {
     ModulePathOnce module(sources);
     std::wstring classPath = BuildClassPath(settings, sources, module);
 
@@ -102,7 +102,7 @@ bool AssembleVmOptionsFrom(launcher::Launcher& launcher, const config::SettingsS
     } else {
         // Each item was expanded on its own: expanding the whole option again would turn a
         // file name or a variable's value that holds %NAME% into something else.
-        AppendVmOption(launcher, L"-Djava.class.path=" + classPath);
+        AppendVmOption(invocation, L"-Djava.class.path=" + classPath);
     }
 
     std::wstring parameters;
@@ -111,50 +111,50 @@ bool AssembleVmOptionsFrom(launcher::Launcher& launcher, const config::SettingsS
         MemoryStatus memory = sources.Memory();
         std::vector<std::wstring> options;
         for (std::wstring& token : SplitVmParameters(parameters)) {
-            AddVmParameter(std::move(token), memory, launcher.threadStackSize, options);
+            AddVmParameter(std::move(token), memory, invocation.threadStackSize, options);
         }
         // Expanded only now, so that %NAME% inside an option takes no part in the percentage
         // arithmetic above.
         for (std::wstring& option : options) {
             sources.ExpandEnvironment(option);
-            AppendVmOption(launcher, option);
+            AppendVmOption(invocation, option);
         }
     }
 
     std::wstring value;
-    settings.getValue(L"Application", L"Output File", launcher.outputFile);
-    if (!launcher.outputFile.empty()) sources.ExpandEnvironment(launcher.outputFile);
-    ResolveOutputFile(launcher.outputFile, module);
+    settings.getValue(L"Application", L"Output File", launch.outputFile);
+    if (!launch.outputFile.empty()) sources.ExpandEnvironment(launch.outputFile);
+    ResolveOutputFile(launch.outputFile, module);
     settings.getValue(L"Application", L"Output Append", value);
-    launcher.outputAppend = value == L"yes";
+    launch.outputAppend = value == L"yes";
 
-    settings.getValue(L"Application", L"Error File", launcher.errorFile);
-    if (!launcher.errorFile.empty()) sources.ExpandEnvironment(launcher.errorFile);
-    ResolveOutputFile(launcher.errorFile, module);
+    settings.getValue(L"Application", L"Error File", launch.errorFile);
+    if (!launch.errorFile.empty()) sources.ExpandEnvironment(launch.errorFile);
+    ResolveOutputFile(launch.errorFile, module);
     settings.getValue(L"Application", L"Error Append", value);
-    launcher.errorAppend = value == L"yes";
+    launch.errorAppend = value == L"yes";
 
-    settings.getRawValue(L"Application", L"Cmd", launcher.cmdText);
-    if (!launcher.cmdText.empty()) {
-        std::wstring cmd = launcher.cmdText;
+    settings.getRawValue(L"Application", L"Cmd", launch.cmdText);
+    if (!launch.cmdText.empty()) {
+        std::wstring cmd = launch.cmdText;
         sources.ExpandEnvironment(cmd);
         std::vector<std::wstring> cmdArguments;
         config::SplitArguments(cmd, cmdArguments);
         for (std::wstring& argument : cmdArguments) {
-            if (!argument.empty()) launcher.arguments.push_back(std::move(argument));
+            if (!argument.empty()) invocation.arguments.push_back(std::move(argument));
         }
     }
     return !classPath.empty();
 }
 
-bool AssembleVmOptions(launcher::Launcher& launcher) {
+bool AssembleVmOptions(config::LaunchSettings& launch, JavaInvocation& invocation) {
     // The settings as read at start; read again after the runtime dialog wrote to them.
-    if (!launcher.settings) {
+    if (!launch.settings) {
         std::wstring settingsFile;
         if (!config::SettingsFilePath(settingsFile)) return false;
-        launcher.settings = config::OpenLayeredSettings(settingsFile);
+        launch.settings = config::OpenLayeredSettings(settingsFile);
     }
-    return AssembleVmOptionsFrom(launcher, *launcher.settings, PlatformOptionSources());
+    return AssembleVmOptionsFrom(launch, invocation, *launch.settings, PlatformOptionSources());
 }
 
 }  // namespace kestran::runtime

@@ -5,17 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "config/launch_settings.h"
 #include "config/settings_store.h"
-#include "launcher/launcher.h"
 #include "runtime/memory_options.h"
+#include "runtime/runtime_choice.h"
 
 namespace kestran::runtime {
 
-// Appends to vmOptions and arguments; false when the class path is empty (after message 209,
-// with every other option still assembled), false without a message when there is no
-// settings file. An option that cannot reach the VM unchanged sets vmOptionRefused (after
-// message 253), and the launch must end.
-bool AssembleVmOptions(launcher::Launcher& launcher);
+// Appends to invocation.vmOptions and arguments and sets threadStackSize; stores the
+// redirection and "Cmd" settings in `launch` (opening launch.settings when it is null). False
+// when the class path is empty (after message 209, with every other option still assembled),
+// false without a message when there is no settings file. An option that cannot reach the VM
+// unchanged sets invocation.vmOptionRefused (after message 253), and the launch must end.
+bool AssembleVmOptions(config::LaunchSettings& launch, JavaInvocation& invocation);
 
 // What the assembly needs from the platform; a fake stands in for it in tests.
 class OptionSources {
@@ -35,7 +37,7 @@ public:
 OptionSources& PlatformOptionSources();
 
 // AssembleVmOptions with the settings already opened.
-bool AssembleVmOptionsFrom(launcher::Launcher& launcher, const config::SettingsStore& settings,
-                           OptionSources& sources);
+bool AssembleVmOptionsFrom(config::LaunchSettings& launch, JavaInvocation& invocation,
+                           const config::SettingsStore& settings, OptionSources& sources);
 
 }  // namespace kestran::runtime

@@ -1,5 +1,5 @@
 #include "config/paths.h"
-#include "launcher/launch_steps.h"
+#include "platform/module_path.h"
 #include "runtime/class_path.h"
 #include "runtime/vm_options.h"
 
@@ -9,7 +9,7 @@ namespace {
 
 class ProcessOptionSources : public OptionSources {
 public:
-    bool ModulePath(std::wstring& out) override { return launcher::GetModulePath(out); }
+    bool ModulePath(std::wstring& out) override { return platform::GetModulePath(out); }
     void ExpandEnvironment(std::wstring& text) override { config::ExpandEnvironment(text); }
     void ListMatches(const std::wstring& pattern, std::vector<std::wstring>& names) override {
         config::FileSearch search;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "config/launcher_settings.h"
+#include "launcher/launcher.h"
 #include "memory_settings.h"
 
 using namespace kestran;

@@ -5,7 +5,7 @@
 #include "config/launcher_settings.h"
 #include "config/paths.h"
 #include "launcher/launch_steps.h"
-#include "launcher/process_environment.h"
+#include "config/user_settings_path.h"
 
 using namespace kestran;
 
@@ -30,8 +30,8 @@ TEST(WriteBackJrePath, PerUserFilesOfTheLauncherAndItsPair) {
     launcher.pairProduct = L"C:\\Apps\\Tool32.exe";
     config::WriteBackJrePath(launcher, L"C:\\unused.ini", L"D:\\Picked\\jre");
 
-    std::wstring own = launcher::UserSettingsFilePath(launcher, false);
-    std::wstring pair = launcher::PairUserSettingsFilePath(launcher);
+    std::wstring own = config::UserSettingsFilePath(launcher, false);
+    std::wstring pair = config::PairUserSettingsFilePath(launcher);
     EXPECT_NE(own.find(L"\\KestranTests\\"), std::wstring::npos) << std::string(own.begin(), own.end());
     EXPECT_EQ(config::FileNameOf(pair), L"Tool32.ini");
     EXPECT_EQ(ReadJrePath(own), L"D:\\Picked\\jre");

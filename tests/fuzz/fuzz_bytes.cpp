@@ -1,7 +1,7 @@
 // Binary input: PE headers, the UTF-8 and UTF-16 conversions, registry string data.
 #include <cstdlib>
 
-#include "launcher/pe_header.h"
+#include "platform/pe_header.h"
 #include "platform/text_encoding.h"
 #include "runtime/registry_reader.h"
 
@@ -10,7 +10,7 @@ using namespace kestran;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t ntOffset = 0;
-    if (launcher::LocateNtHeaders(data, size, ntOffset) == launcher::PeHeaderStatus::Ok) {
+    if (platform::LocateNtHeaders(data, size, ntOffset) == platform::PeHeaderStatus::Ok) {
         FUZZ_CHECK(ntOffset + 24 <= size);  // signature and file header inside the buffer
     }
     const std::wstring wide = platform::Utf8ToWide(std::string(reinterpret_cast<const char*>(data), size));

@@ -66,8 +66,8 @@ bool throwInCall = false;
 
 // Helpers of the VM session, as a service stop or a forwarded start would be.
 void AttachInTeardown(Launcher& launcher) {
-    while (!launcher.vmSession.TearingDown()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    kestran::jvm::VmSession::Attachment attachment = launcher.vmSession.TryAttach();
+    while (!launcher.Vm().vmSession.TearingDown()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    kestran::jvm::VmSession::Attachment attachment = launcher.Vm().vmSession.TryAttach();
     Marker(std::string("judge: attach in teardown ") + (attachment ? "accepted" : "refused"));
 }
 
@@ -78,7 +78,7 @@ void ThrowInCall(Launcher& launcher) {
         Marker("judge: injected exception caught");
     }
     JNIEnv* env = nullptr;
-    JavaVM* vm = launcher.vmSession.Vm();
+    JavaVM* vm = launcher.Vm().vmSession.Vm();
     const bool detached = vm != nullptr && vm->GetEnv(reinterpret_cast<void**>(&env), JNI_VERSION_1_2) == JNI_EDETACHED;
     Marker(std::string("judge: detached after the exception ") + (detached ? "yes" : "no"));
 }
@@ -112,8 +112,8 @@ void OnReady(void*) {
     Marker("judge: ready event signalled (" + std::to_string(count) + ")");
     if (!forward.arguments.empty() && !forward.started) forward.started = pthread_create(&forward.thread, nullptr, ForwardThreadProc, nullptr) == 0;
     Launcher* launcher = kestran::launcher::CurrentLauncher();
-    if (attachInTeardown && count == 1) launcher->vmSession.StartHelper([launcher] { AttachInTeardown(*launcher); });
-    if (throwInCall && count == 1) launcher->vmSession.StartHelper([launcher] { ThrowInCall(*launcher); });
+    if (attachInTeardown && count == 1) launcher->Vm().vmSession.StartHelper([launcher] { AttachInTeardown(*launcher); });
+    if (throwInCall && count == 1) launcher->Vm().vmSession.StartHelper([launcher] { ThrowInCall(*launcher); });
     pthread_t stopThread;
     if (requestStop && pthread_create(&stopThread, nullptr, StopThreadProc, nullptr) == 0) pthread_detach(stopThread);
 }
@@ -135,8 +135,8 @@ struct Options {
 
 // CreateVm, then main by hand so that DescribeThrowable sees main's exception still pending.
 uint32_t DescribeMainException(Launcher& launcher) {
-    if (!jvm::CreateVm(launcher)) return jvm::kJavaThreadLaunchFailed;
-    JNIEnv* env = launcher.jniEnv;
+    if (!jvm::CreateVm(launcher, launcher, launcher.Vm())) return jvm::kJavaThreadLaunchFailed;
+    JNIEnv* env = launcher.Vm().jniEnv;
     std::string className = platform::WideToUtf8(launcher.mainClass);
     jclass mainClass = env->FindClass(className.c_str());
     jmethodID mainMethod = mainClass ? env->GetStaticMethodID(mainClass, "main", "([Ljava/lang/String;)V") : nullptr;
@@ -158,8 +158,8 @@ uint32_t DescribeMainException(Launcher& launcher) {
         Marker("judge: described end");
         env->ExceptionClear();
     }
-    launcher.vmSession.Vm()->DetachCurrentThread();
-    launcher.jniEnv = nullptr;
+    launcher.Vm().vmSession.Vm()->DetachCurrentThread();
+    launcher.Vm().jniEnv = nullptr;
     return jvm::kJavaThreadMainReturned;
 }
 
@@ -171,7 +171,7 @@ struct ThreadRun {
 
 void* JavaThreadProc(void* parameter) {
     auto* run = static_cast<ThreadRun*>(parameter);
-    run->code = run->describe ? DescribeMainException(*run->launcher) : jvm::JavaThreadMain(*run->launcher);
+    run->code = run->describe ? DescribeMainException(*run->launcher) : jvm::JavaThreadMain(*run->launcher, *run->launcher, run->launcher->Vm());
     return nullptr;
 }
 
@@ -181,9 +181,9 @@ int Usage(const char* problem) {
 }
 
 int Run(Launcher& launcher, const Options& options) {
-    if (!jvm::LoadVmLibrary(launcher, platform::Utf8ToWide(options.libjvm))) return -1;
-    if (options.noLauncherHelper) launcher.vmEntryPoints.findClassFromBootLoader = nullptr;
-    if (launcher.threadStackSize == 0) launcher.threadStackSize = jvm::QueryDefaultJavaStackSize(launcher.vmEntryPoints);
+    if (!jvm::LoadVmLibrary(launcher.Vm(), platform::Utf8ToWide(options.libjvm))) return -1;
+    if (options.noLauncherHelper) launcher.Vm().vmEntryPoints.findClassFromBootLoader = nullptr;
+    if (launcher.threadStackSize == 0) launcher.threadStackSize = jvm::QueryDefaultJavaStackSize(launcher.Vm().vmEntryPoints);
 
     ThreadRun run{&launcher, options.describeThrowable};
     if (options.entryThread) {
@@ -199,7 +199,7 @@ int Run(Launcher& launcher, const Options& options) {
         pthread_join(thread, nullptr);
     }
     if (forward.started) pthread_join(forward.thread, nullptr);
-    launcher.vmSession.JoinHelpers(std::chrono::seconds(60));
+    launcher.Vm().vmSession.JoinHelpers(std::chrono::seconds(60));
     Marker("judge: java thread ended with " + std::to_string(run.code));
     if (options.readyEvent) Marker("judge: ready signals " + std::to_string(readySignals.load()));
     return static_cast<int>(jvm::ProcessExitCodeOf(run.code));
@@ -257,21 +257,21 @@ int main(int argc, char** argv) {
                 options.describeThrowable = true;
             } else if (arg == "--ready-event") {
                 options.readyEvent = true;
-                launcher.readyEvent = &readyEvent;
+                launcher.Vm().readyEvent = &readyEvent;
             } else if (arg == "--forward") {
                 options.readyEvent = true;
-                launcher.readyEvent = &readyEvent;
+                launcher.Vm().readyEvent = &readyEvent;
                 forward.arguments.push_back(value());
             } else if (arg == "--request-stop") {
                 requestStop = true;
-                launcher.readyEvent = &readyEvent;
+                launcher.Vm().readyEvent = &readyEvent;
             } else if (arg == "--vm-messages") {
                 platform::SetReportObserver(PrintVmMessage);
             } else if (arg == "--attach-in-teardown" || arg == "--throw-in-call") {
                 (arg == "--throw-in-call" ? throwInCall : attachInTeardown) = true;
-                launcher.readyEvent = &readyEvent;
+                launcher.Vm().readyEvent = &readyEvent;
             } else if (arg == "--exit-listener") {
-                launcher.vmExitListener = &exitListener;
+                launcher.Vm().vmExitListener = &exitListener;
             } else {
                 return Usage(("unknown option " + arg).c_str());
             }

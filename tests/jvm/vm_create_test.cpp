@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "jvm/vm_create.h"
+#include "launcher/launcher.h"
 
 namespace kestran::jvm {
 namespace {
@@ -40,15 +41,15 @@ protected:
     void SetUp() override {
         recorded = Recorded();
         fakeResult = JNI_OK;
-        launcher.vmEntryPoints.createJavaVm = &FakeCreateJavaVm;
+        launcher.Vm().vmEntryPoints.createJavaVm = &FakeCreateJavaVm;
     }
     void TearDown() override {
         // The fake's VM cannot be destroyed.
-        launcher.vmSession.Publish(nullptr);
+        launcher.Vm().vmSession.Publish(nullptr);
     }
     bool Create(std::string& output) {
         testing::internal::CaptureStdout();
-        bool created = CreateVm(launcher);
+        bool created = CreateVm(launcher, launcher, launcher.Vm());
         output = testing::internal::GetCapturedStdout();
         return created;
     }
@@ -70,8 +71,8 @@ TEST_F(CreateVmTest, HandsTheOptionsInOrderThenAbortAndExit) {
     for (size_t i = 0; i < 4; ++i) EXPECT_EQ(recorded.extraInfo[i], nullptr) << i;
     EXPECT_EQ(recorded.extraInfo[4], reinterpret_cast<void*>(&VmAbortHook));
     EXPECT_EQ(recorded.extraInfo[5], reinterpret_cast<void*>(&VmExitHook));
-    EXPECT_NE(launcher.vmSession.Vm(), nullptr);
-    EXPECT_NE(launcher.jniEnv, nullptr);
+    EXPECT_NE(launcher.Vm().vmSession.Vm(), nullptr);
+    EXPECT_NE(launcher.Vm().jniEnv, nullptr);
 }
 
 TEST_F(CreateVmTest, AnEmptyListStillGetsTheHooks) {
@@ -99,13 +100,13 @@ TEST_F(CreateVmTest, FailurePrints203WithTheReason) {
                               ".\n \n")
             << c.result;
         // The destructor must not destroy a VM that was never created.
-        EXPECT_EQ(launcher.vmSession.Vm(), nullptr) << c.result;
-        EXPECT_EQ(launcher.jniEnv, nullptr) << c.result;
+        EXPECT_EQ(launcher.Vm().vmSession.Vm(), nullptr) << c.result;
+        EXPECT_EQ(launcher.Vm().jniEnv, nullptr) << c.result;
     }
 }
 
 TEST_F(CreateVmTest, WithoutTheEntryPointNothingIsCalled) {
-    launcher.vmEntryPoints.createJavaVm = nullptr;
+    launcher.Vm().vmEntryPoints.createJavaVm = nullptr;
     std::string output;
     EXPECT_FALSE(Create(output));
     EXPECT_EQ(recorded.calls, 0);
@@ -125,7 +126,7 @@ TEST(VmHooks, ReachTheListenerOfTheCurrentLauncher) {
     launcher::Launcher launcher;
     VmExitHook(3);  // no listener: returns without effect
     VmAbortHook();
-    launcher.vmExitListener = &listener;
+    launcher.Vm().vmExitListener = &listener;
     VmExitHook(5);
     VmExitHook(-1);
     VmAbortHook();

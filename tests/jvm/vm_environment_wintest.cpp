@@ -6,6 +6,7 @@
 #include <string>
 
 #include "jvm/vm_library.h"
+#include "launcher/launcher.h"
 #include "platform/environment.h"
 #include "platform/handles_win.h"
 
@@ -49,7 +50,7 @@ TEST(PrepareVmEnvironment, ChildProcessesSeeTheRuntimeAndItsPath) {
     launcher::Launcher launcher;
     launcher.vmLibraryPath = L"C:\\Java\\jre17\\bin\\server\\jvm.dll";
     launcher.systemPath = L"C:\\Vendor\\native";
-    jvm::PrepareVmEnvironment(launcher);
+    jvm::PrepareVmEnvironment(launcher, launcher, launcher);
 
     EXPECT_EQ(RunChild(L"echo %KESTRAN_JVM_PATH%"), "C:\\Java\\jre17\\bin\\server\\jvm.dll");
     EXPECT_EQ(RunChild(L"echo %KESTRAN_JVM_HOME%"), "C:\\Java\\jre17");
@@ -68,7 +69,7 @@ TEST(PrepareVmEnvironment, AVeryLongPathIsKeptRatherThanReplacedByItsName) {
     launcher::Launcher launcher;
     launcher.vmLibraryPath = L"C:\\Java\\jre17\\bin\\server\\jvm.dll";
     launcher.systemPath = L"%SystemRoot%\\vendor";
-    jvm::PrepareVmEnvironment(launcher);
+    jvm::PrepareVmEnvironment(launcher, launcher, launcher);
 
     std::wstring path;
     platform::GetEnvironmentText(L"Path", path);

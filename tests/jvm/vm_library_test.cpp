@@ -3,6 +3,7 @@
 #include <string>
 
 #include "jvm/vm_library.h"
+#include "launcher/launcher.h"
 #include "platform/environment.h"
 
 namespace kestran::jvm {
@@ -98,11 +99,11 @@ TEST(VmLibrary, PrepareSetsVariablesAndPutsTheLibraryPathFirst) {
     launcher.libraryPath = L"C:\\x";
     launcher.systemPath = L"C:\\sys";
     launcher.vmOptions.push_back("-Dkept=1");
-    PrepareVmEnvironment(launcher);
+    const std::wstring extended = PrepareVmEnvironment(launcher, launcher, launcher);
 
     // Natively the module path holds no backslash, so the launcher folder part is empty.
     const std::wstring expected = L"C:\\x;;.;C:\\old;E:\\rt\\lib";
-    EXPECT_EQ(launcher.libraryPath, expected);
+    EXPECT_EQ(extended, expected);
     ASSERT_EQ(launcher.vmOptions.size(), 2u);
     EXPECT_EQ(launcher.vmOptions[1], "-Djava.library.path=C:\\x;;.;C:\\old;E:\\rt\\lib");
 
@@ -120,9 +121,8 @@ TEST(VmLibrary, EmptyLibraryPathAddsNoOption) {
     platform::SetEnvironmentText(L"Path", L"C:\\old");
     launcher::Launcher launcher;
     launcher.vmLibraryPath = L"jvm.dll";
-    PrepareVmEnvironment(launcher);
+    EXPECT_TRUE(PrepareVmEnvironment(launcher, launcher, launcher).empty());
     EXPECT_TRUE(launcher.vmOptions.empty());
-    EXPECT_TRUE(launcher.libraryPath.empty());
     std::wstring value;
     ASSERT_TRUE(platform::GetEnvironmentText(L"Path", value));
     EXPECT_EQ(value, L"jvm.dll;C:\\old");
@@ -133,11 +133,11 @@ TEST(VmLibrary, EmptyLibraryPathAddsNoOption) {
 TEST(VmLibrary, MissingLibraryPrints222) {
     launcher::Launcher launcher;
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(LoadVmLibrary(launcher, L"/nonexistent/folder/libjvm.so"));
+    EXPECT_FALSE(LoadVmLibrary(launcher.Vm(), L"/nonexistent/folder/libjvm.so"));
     std::string output = testing::internal::GetCapturedStdout();
     EXPECT_EQ(output.rfind("Error: Failed to load Java VM library: /nonexistent/folder/libjvm.so (errno = ", 0), 0u)
         << output;
-    EXPECT_EQ(launcher.vmEntryPoints.createJavaVm, nullptr);
+    EXPECT_EQ(launcher.Vm().vmEntryPoints.createJavaVm, nullptr);
 }
 
 }  // namespace
@@ -149,7 +149,7 @@ namespace {
 TEST(VmLibrary, LibraryWithoutEntryPointsPrints212) {
     launcher::Launcher launcher;
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(LoadVmLibrary(launcher, L"libm.so.6"));
+    EXPECT_FALSE(LoadVmLibrary(launcher.Vm(), L"libm.so.6"));
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "Error: Windows exception: cannot find CreateJavaVM JNI (errno = 0).\n \n");
 }
@@ -157,10 +157,10 @@ TEST(VmLibrary, LibraryWithoutEntryPointsPrints212) {
 TEST(VmLibrary, LoadsTheJdkLibrary) {
     const std::wstring path = L"/usr/lib/jvm/java-17-openjdk-amd64/lib/server/libjvm.so";
     launcher::Launcher launcher;
-    if (!LoadVmLibrary(launcher, path)) GTEST_SKIP() << "no JDK 17 on this machine";
-    EXPECT_NE(launcher.vmEntryPoints.createJavaVm, nullptr);
-    EXPECT_NE(launcher.vmEntryPoints.getDefaultJavaVmInitArgs, nullptr);
-    EXPECT_NE(launcher.vmEntryPoints.findClassFromBootLoader, nullptr);
+    if (!LoadVmLibrary(launcher.Vm(), path)) GTEST_SKIP() << "no JDK 17 on this machine";
+    EXPECT_NE(launcher.Vm().vmEntryPoints.createJavaVm, nullptr);
+    EXPECT_NE(launcher.Vm().vmEntryPoints.getDefaultJavaVmInitArgs, nullptr);
+    EXPECT_NE(launcher.Vm().vmEntryPoints.findClassFromBootLoader, nullptr);
 }
 
 }  // namespace

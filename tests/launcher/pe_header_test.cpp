@@ -1,4 +1,4 @@
-#include "launcher/pe_header.h"
+#include "platform/pe_header.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,8 @@
 
 namespace kestran::launcher {
 namespace {
+
+using namespace platform;
 
 void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));

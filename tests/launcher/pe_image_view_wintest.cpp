@@ -1,4 +1,4 @@
-#include "launcher/pe_image_view_win.h"
+#include "platform/pe_image_view_win.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "launcher/process_environment.h"
+#include "launcher/launcher.h"
+#include "runtime/vm_library_machine.h"
 
 namespace kestran::launcher {
 namespace {
+
+using namespace platform;
 
 std::wstring TestFolder() {
     std::vector<wchar_t> buffer(32768);
@@ -98,7 +101,7 @@ TEST(CheckVmLibraryMachineTest, HandsOverOnlyX86WithAPairProduct) {
         launcher.vmLibraryPath = TestFolder() + c.library;
         launcher.pairProduct = c.pair;
         launcher.handOverToPair = !c.handOver;
-        CheckVmLibraryMachine(launcher);
+        runtime::CheckVmLibraryMachine(launcher, launcher);
         EXPECT_EQ(launcher.handOverToPair, c.handOver) << c.library << L" pair '" << c.pair << L"'";
     }
 }

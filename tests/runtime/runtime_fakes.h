@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "launcher/launcher.h"
 #include "runtime/registry_reader.h"
 #include "runtime/runtime_probe.h"
 #include "runtime/runtime_search.h"
@@ -87,9 +88,9 @@ public:
         return text == L"%JAVA_HOME%" ? javaHome : text;
     }
     std::wstring FullPath(const std::wstring& path) const override { return L"C:\\cwd\\" + path; }
-    void CheckVmLibraryMachine(launcher::Launcher& launcher) const override {
+    void CheckVmLibraryMachine(const config::LaunchSettings& settings, RuntimeChoice& choice) const override {
         ++machineChecks;
-        launcher.handOverToPair = !launcher.pairProduct.empty() && x86Libraries.count(launcher.vmLibraryPath) != 0;
+        choice.handOverToPair = !settings.pairProduct.empty() && x86Libraries.count(choice.vmLibraryPath) != 0;
     }
 
     FakeFiles files;

@@ -25,7 +25,7 @@ struct SearchTest : ::testing::Test {
         config::ApplyVmProvider(launcher, L"");
         launcher.jrePath = L"C:\\App\\";
     }
-    bool Find() { return FindJavaRuntime(launcher, host); }
+    bool Find() { return FindJavaRuntime(launcher, launcher, host); }
     launcher::Launcher launcher;
     FakeHost host;
 };

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "config/launcher_settings.h"
+#include "launcher/launcher.h"
 #include "runtime/runtime_search.h"
 
 namespace kestran::runtime {

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "launcher/launcher.h"
 #include "runtime/vm_options.h"
 
 namespace kestran::runtime {
@@ -98,7 +99,7 @@ struct Assembly {
 void Assemble(Assembly& run, std::map<Key, std::wstring> values, FakeSources& sources) {
     FakeSettings settings(std::move(values));
     testing::internal::CaptureStdout();
-    run.result = AssembleVmOptionsFrom(run.launcher, settings, sources);
+    run.result = AssembleVmOptionsFrom(run.launcher, run.launcher, settings, sources);
     run.output = testing::internal::GetCapturedStdout();
 }
 
@@ -146,7 +147,7 @@ TEST(VmOptions, EmptyClassPathPrints209AndAssemblesTheRest) {
                            {kCmd, L"extra"},
                            {{L"Application", L"Output File"}, L"o.txt"}});
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(AssembleVmOptionsFrom(run.launcher, settings, sources));
+    EXPECT_FALSE(AssembleVmOptionsFrom(run.launcher, run.launcher, settings, sources));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Java Class Path was not specified in INI file. \n");
     EXPECT_EQ(run.launcher.vmOptions, (Narrow{"-Djava.library.path=L", "-Djava.class.path=C:\\x.jar", "-Xss2m"}));
     EXPECT_EQ(run.launcher.arguments, (Wide{L"first", L"extra"}));

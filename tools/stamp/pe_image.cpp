@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "launcher/pe_header.h"
+#include "platform/pe_header.h"
 #include "platform/text_encoding.h"
 
 namespace kestran::stamp {
@@ -24,9 +24,9 @@ constexpr size_t kInitializedDataSize = 8, kSectionAlignment = 32, kFileAlignmen
 
 PeImage::PeImage(Bytes file) : file_(std::move(file)) {
     size_t nt = 0;
-    const launcher::PeHeaderStatus status = launcher::LocateNtHeaders(file_.data(), file_.size(), nt);
-    if (status != launcher::PeHeaderStatus::Ok)
-        Refuse(platform::WideToUtf8(launcher::DescribePeHeaderStatus(status)));
+    const platform::PeHeaderStatus status = platform::LocateNtHeaders(file_.data(), file_.size(), nt);
+    if (status != platform::PeHeaderStatus::Ok)
+        Refuse(platform::WideToUtf8(platform::DescribePeHeaderStatus(status)));
     const uint16_t count = Read16(&file_[nt + 6]);
     const uint16_t optionalSize = Read16(&file_[nt + 20]);
     optional_ = nt + 24;

@@ -1,16 +1,16 @@
 #include <windows.h>
 
 #include "config/messages.h"
-#include "launcher/launch_steps.h"
 #include "platform/growing_buffer.h"
+#include "platform/module_path.h"
 
-namespace kestran::launcher {
+namespace kestran::platform {
 
 bool GetModulePath(std::wstring& out) {
     // A launcher in a deep folder has a path beyond 260 characters: grow until it fits
     // (a full buffer means the path was cut and left unterminated).
     DWORD error = ERROR_SUCCESS;
-    bool read = platform::ReadIntoGrowingBuffer(out, [&error](wchar_t* buffer, size_t size) {
+    bool read = ReadIntoGrowingBuffer(out, [&error](wchar_t* buffer, size_t size) {
         DWORD length = GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(size));
         error = length == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER;
         return static_cast<size_t>(length);
@@ -19,9 +19,4 @@ bool GetModulePath(std::wstring& out) {
     return read;
 }
 
-void ParseCommandLine(Launcher&, WideList& out) {
-    const wchar_t* commandLine = GetCommandLineW();
-    SplitCommandLine(commandLine ? commandLine : L"", out);
-}
-
-}  // namespace kestran::launcher
+}  // namespace kestran::platform

@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
-#include "launcher/process_environment.h"
+#include "config/user_settings_path.h"
 
-using kestran::launcher::UserSettingsFilePathFor;
+using kestran::config::UserSettingsFilePathFor;
 
 TEST(UserSettingsFilePath, LayoutFromAppDataProductAndExeName) {
     setenv("APPDATA", "C:\\Users\\u\\AppData\\Roaming", 1);

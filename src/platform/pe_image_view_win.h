@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <string>
 
-#include "launcher/pe_header.h"
+#include "platform/pe_header.h"
 #include "platform/handles_win.h"
 
-namespace kestran::launcher {
+namespace kestran::platform {
 
 class PeImageView {
 public:
@@ -43,4 +43,4 @@ private:
     DWORD lastError_ = 0;
 };
 
-}  // namespace kestran::launcher
+}  // namespace kestran::platform

@@ -1,9 +1,10 @@
-#include "config/paths.h"
-#include "launcher/launch_steps.h"
-#include "launcher/process_environment.h"
-#include "platform/environment.h"
+#include "config/user_settings_path.h"
 
-namespace kestran::launcher {
+#include "config/paths.h"
+#include "platform/environment.h"
+#include "platform/module_path.h"
+
+namespace kestran::config {
 
 std::wstring UserSettingsFilePathFor(const std::wstring& exePath, const std::wstring& productName,
                                      const std::wstring& productCode, bool createDirectories) {
@@ -21,25 +22,25 @@ std::wstring UserSettingsFilePathFor(const std::wstring& exePath, const std::wst
     // name any other program may use: there is no per-user file then.
     if (productFolder.empty() && productCode.empty()) return {};
     path += L"\\" + productFolder;
-    if (createDirectories) config::CreateFolder(path);
+    if (createDirectories) CreateFolder(path);
     path += L"\\" + productCode;
-    if (createDirectories) config::CreateFolder(path);
+    if (createDirectories) CreateFolder(path);
 
-    std::wstring baseName = config::FileNameOf(exePath);
+    std::wstring baseName = FileNameOf(exePath);
     size_t dot = baseName.rfind(L'.');
     if (dot != std::wstring::npos) baseName.erase(dot);
     return path + L"\\" + baseName + L".ini";
 }
 
-std::wstring UserSettingsFilePath(const Launcher& launcher, bool createDirectories) {
+std::wstring UserSettingsFilePath(const LaunchSettings& settings, bool createDirectories) {
     std::wstring modulePath;
-    if (!GetModulePath(modulePath)) return {};
-    return UserSettingsFilePathFor(modulePath, launcher.productName, launcher.productCode, createDirectories);
+    if (!platform::GetModulePath(modulePath)) return {};
+    return UserSettingsFilePathFor(modulePath, settings.productName, settings.productCode, createDirectories);
 }
 
-std::wstring PairUserSettingsFilePath(const Launcher& launcher) {
-    if (launcher.pairProduct.empty()) return {};
-    return UserSettingsFilePathFor(launcher.pairProduct, launcher.productName, launcher.productCode, true);
+std::wstring PairUserSettingsFilePath(const LaunchSettings& settings) {
+    if (settings.pairProduct.empty()) return {};
+    return UserSettingsFilePathFor(settings.pairProduct, settings.productName, settings.productCode, true);
 }
 
-}  // namespace kestran::launcher
+}  // namespace kestran::config

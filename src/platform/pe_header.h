@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace kestran::launcher {
+namespace kestran::platform {
 
 constexpr uint16_t kMachineI386 = 0x014C;   // IMAGE_FILE_MACHINE_I386
 constexpr uint16_t kMachineAmd64 = 0x8664;  // IMAGE_FILE_MACHINE_AMD64
@@ -25,4 +25,4 @@ PeHeaderStatus LocateNtHeaders(const uint8_t* data, size_t size, size_t& ntOffse
 PeHeaderStatus ReadImageMachine(const uint8_t* data, size_t size, uint16_t& machine);
 const wchar_t* DescribePeHeaderStatus(PeHeaderStatus status);
 
-}  // namespace kestran::launcher
+}  // namespace kestran::platform

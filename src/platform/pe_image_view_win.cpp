@@ -1,8 +1,8 @@
-#include "launcher/pe_image_view_win.h"
+#include "platform/pe_image_view_win.h"
 
 #include "config/paths.h"
 
-namespace kestran::launcher {
+namespace kestran::platform {
 
 PeImageView::PeImageView(const std::wstring& path) : path_(path) {
     const std::wstring fullPath = config::PlatformPath(path);
@@ -43,4 +43,4 @@ PeImageView::PeImageView(const std::wstring& path) : path_(path) {
     ReadImageMachine(base, viewSize, machine_);
 }
 
-}  // namespace kestran::launcher
+}  // namespace kestran::platform

@@ -1,6 +1,6 @@
-#include "launcher/pe_header.h"
+#include "platform/pe_header.h"
 
-namespace kestran::launcher {
+namespace kestran::platform {
 namespace {
 
 constexpr size_t kDosHeaderSize = 0x40;
@@ -48,4 +48,4 @@ const wchar_t* DescribePeHeaderStatus(PeHeaderStatus status) {
     return L"unknown";
 }
 
-}  // namespace kestran::launcher
+}  // namespace kestran::platform

@@ -1,0 +1,25 @@
+#include "jvm/vm_host.h"
+
+#include <atomic>
+
+namespace kestran::jvm {
+namespace {
+// Read by the VM's exit and abort hooks, which run on threads of the VM.
+std::atomic<VmHost*> currentHost{nullptr};
+std::atomic<VmAbortNotice> abortNotice{nullptr};
+}  // namespace
+
+VmHost::VmHost() { currentHost.store(this); }
+
+VmHost::~VmHost() {
+    VmHost* expected = this;
+    currentHost.compare_exchange_strong(expected, nullptr);
+}
+
+VmHost* CurrentVmHost() { return currentHost.load(); }
+
+void SetVmAbortNotice(VmAbortNotice notice) { abortNotice.store(notice); }
+
+VmAbortNotice CurrentVmAbortNotice() { return abortNotice.load(); }
+
+}  // namespace kestran::jvm

@@ -1,0 +1,38 @@
+#include <windows.h>
+
+#include "platform/pe_image_view_win.h"
+#include "platform/trace.h"
+#include "runtime/vm_library_machine.h"
+
+namespace kestran::runtime {
+namespace {
+
+std::wstring Hex4(uint16_t value) {
+    static const wchar_t digits[] = L"0123456789ABCDEF";
+    std::wstring text = L"0x";
+    for (int shift = 12; shift >= 0; shift -= 4) text += digits[(value >> shift) & 0xF];
+    return text;
+}
+
+}  // namespace
+
+void CheckVmLibraryMachine(const config::LaunchSettings& settings, RuntimeChoice& choice) {
+    choice.handOverToPair = false;
+    if (settings.pairProduct.empty()) return;
+    const platform::PeImageView view(choice.vmLibraryPath);
+    if (view.valid() && view.machine() == platform::kMachineI386) choice.handOverToPair = true;
+    if (!platform::TraceEnabled()) return;
+    std::wstring what;
+    if (!view.mapped())
+        what = view.lastError() != 0 ? L"unreadable, error " + std::to_wstring(view.lastError())
+                                     : std::wstring(platform::DescribePeHeaderStatus(view.status()));
+    else if (!view.valid())
+        what = platform::DescribePeHeaderStatus(view.status());
+    else
+        what = L"machine " + Hex4(view.machine());
+    platform::Trace(L"machine check " + choice.vmLibraryPath + L": " + what +
+                    (choice.handOverToPair ? L", 32-bit x86: handed over to the pair program"
+                                           : L", not handed over"));
+}
+
+}  // namespace kestran::runtime
