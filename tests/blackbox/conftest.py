@@ -119,14 +119,16 @@ class Wine:
         full_env, exit_file = self.runner_environment(command_line, env, timeout, application)
         # Now and then (about once in 2,000 launches here) the Wine loader ends with status 1,
         # no output and no exit code written by the runner, which always writes one when it
-        # runs. That is the rig failing, not the launcher, so the run is repeated; anything
-        # the runner did report counts.
+        # runs; more rarely the runner's CreateProcessW fails with an internal error (1359)
+        # before the program exists. That is the rig failing, not the launcher, so the run is
+        # repeated; anything the program did report counts.
         for attempt in range(3):
             completed = subprocess.run([self.loader, str(RUNNER_EXE)], env=full_env, cwd=cwd,
                                        capture_output=True, timeout=timeout + 30)
             text = exit_file.read_text().strip() if exit_file.exists() else "missing"
             exit_file.unlink(missing_ok=True)
-            if text != "missing" or completed.stdout or completed.stderr:
+            rig_failed = text == "missing" or text == "start-failed 1359"
+            if not rig_failed or completed.stdout or completed.stderr:
                 break
         if not text.isdigit():
             raise AssertionError(f"runner could not report an exit code: {text!r}; wine status "
