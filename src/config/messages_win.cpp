@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "config/messages.h"
+#include "platform/text_encoding.h"
 
 namespace kestran::config {
 namespace {
@@ -60,9 +61,6 @@ namespace {
 // its locale; the VM then reads UTF-8.
 UINT VmCodePage() { return GetACP() == CP_UTF8 ? CP_UTF8 : CP_THREAD_ACP; }
 
-bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
 // One conversion; `usedDefault` reports a replaced character where the code page can tell.
 // CP_UTF8 refuses WC_NO_BEST_FIT_CHARS and a default-character flag (ERROR_INVALID_PARAMETER),
 // and has no best fit to refuse: every character but a lone surrogate has a UTF-8 form.
@@ -87,28 +85,23 @@ bool Convert(UINT codePage, const wchar_t* text, int length, std::string& out, b
 bool ToAnsiExact(const std::wstring& text, std::string& out, size_t& firstLost) {
     const UINT codePage = VmCodePage();
     bool usedDefault = false;
+    // CP_UTF8 replaces a lone surrogate without a word: it is looked for first.
     bool lonelySurrogate = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-            ++i;
-        } else if (IsHighSurrogate(text[i]) || IsLowSurrogate(text[i])) {
-            lonelySurrogate = true;
-            break;
-        }
+    for (size_t i = 0; i < text.size() && !lonelySurrogate; i += platform::CharacterLengthAt(text, i)) {
+        lonelySurrogate = platform::IsLoneSurrogateAt(text, i);
     }
     if (!lonelySurrogate && Convert(codePage, text.data(), static_cast<int>(text.size()), out, usedDefault) && !usedDefault) {
         return true;
     }
     // Something was lost: find the first character that has no form of its own.
     std::string one;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const int length = IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]) ? 2 : 1;
-        const bool lonely = length == 1 && (IsHighSurrogate(text[i]) || IsLowSurrogate(text[i]));
-        if (lonely || !Convert(codePage, text.data() + i, length, one, usedDefault) || usedDefault) {
+    for (size_t i = 0; i < text.size(); i += platform::CharacterLengthAt(text, i)) {
+        const int length = static_cast<int>(platform::CharacterLengthAt(text, i));
+        if (platform::IsLoneSurrogateAt(text, i) || !Convert(codePage, text.data() + i, length, one, usedDefault) ||
+            usedDefault) {
             firstLost = i;
             return false;
         }
-        i += static_cast<size_t>(length - 1);
     }
     firstLost = 0;
     return false;

@@ -1,5 +1,7 @@
 #include "platform/text_encoding.h"
 
+#include <cstdint>
+
 namespace kestran::platform {
 namespace {
 
@@ -126,6 +128,22 @@ std::wstring Utf16ToWide(const std::u16string& text) {
         AppendWide(out, c);
     }
     return out;
+}
+
+size_t CharacterLengthAt(const std::wstring& text, size_t at) {
+    if (at >= text.size()) return 0;
+    if constexpr (sizeof(wchar_t) == 2) {
+        const auto unit = static_cast<uint32_t>(text[at]);
+        if (unit >= 0xD800 && unit <= 0xDBFF && at + 1 < text.size() && text[at + 1] >= 0xDC00 && text[at + 1] <= 0xDFFF) {
+            return 2;
+        }
+    }
+    return 1;
+}
+
+bool IsLoneSurrogateAt(const std::wstring& text, size_t at) {
+    return CharacterLengthAt(text, at) == 1 && static_cast<uint32_t>(text[at]) >= 0xD800 &&
+           static_cast<uint32_t>(text[at]) <= 0xDFFF;
 }
 
 }  // namespace kestran::platform

@@ -4,6 +4,7 @@
 
 #include "config/messages.h"
 #include "config/paths.h"
+#include "platform/text_encoding.h"
 #include "platform/trace.h"
 
 namespace kestran::runtime {
@@ -22,14 +23,7 @@ bool NarrowingShortForm(const std::wstring& path, const TextNarrowing& codec, st
 
 std::wstring CharacterAt(const std::wstring& text, size_t at) {
     if (at >= text.size()) return std::wstring();
-    size_t length = 1;
-    if constexpr (sizeof(wchar_t) == 2) {
-        if (text[at] >= 0xD800 && text[at] <= 0xDBFF && at + 1 < text.size() && text[at + 1] >= 0xDC00 &&
-            text[at + 1] <= 0xDFFF) {
-            length = 2;
-        }
-    }
-    return text.substr(at, length);
+    return text.substr(at, platform::CharacterLengthAt(text, at));
 }
 
 std::wstring MendedValue(const std::wstring& value, const TextNarrowing& codec) {
