@@ -1,11 +1,13 @@
 #include "stamp.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <set>
 
 #include "icon_file.h"
 #include "manifest_edit.h"
 #include "pe_image.h"
+#include "platform/text_encoding.h"
 #include "resource_tree.h"
 #include "version_info.h"
 
@@ -50,19 +52,75 @@ void ReplaceIcon(ResourceList& resources, const std::vector<IconImage>& images) 
     resources.push_back({ResourceName::Id(kTypeGroupIcon), group, kLanguageNeutral, 0, BuildIconGroup(images, ids)});
 }
 
-// The launcher reads UTF-16LE with its byte order mark, and UTF-8 otherwise.
-void CheckSettingsText(const Bytes& text) {
-    if (text.size() >= 2 && text[0] == 0xFF && text[1] == 0xFE) {
-        if (text.size() % 2 != 0) throw StampError("the settings file is UTF-16LE with an odd number of bytes");
-        return;
+[[noreturn]] void RefuseSettings(const std::string& why) {
+    throw StampError("the settings file " + why + "; the launcher reads UTF-8, or UTF-16LE with its byte order mark");
+}
+
+// The settings text as the launcher reads it: UTF-16LE after its byte order mark, UTF-8
+// otherwise, lines ended by "\n" with a "\r" before it dropped. A lone "\r" would join two lines
+// there, so every line end is written as "\r\n".
+Bytes SettingsResource(const Bytes& file) {
+    const auto startsWith = [&file](std::initializer_list<uint8_t> mark) {
+        return file.size() >= mark.size() && std::equal(mark.begin(), mark.end(), file.begin());
+    };
+    if (startsWith({0xFF, 0xFE, 0, 0}) || startsWith({0, 0, 0xFE, 0xFF})) RefuseSettings("is UTF-32");
+    if (startsWith({0xFE, 0xFF})) RefuseSettings("is UTF-16 big-endian");
+    const bool utf16 = startsWith({0xFF, 0xFE});
+    std::u16string text;
+    if (utf16) {
+        if (file.size() % 2 != 0) RefuseSettings("is UTF-16LE with an odd number of bytes");
+        for (size_t i = 0; i < file.size(); i += 2) text.push_back(static_cast<char16_t>(Read16(&file[i])));
+        for (size_t i = 0; i < text.size(); ++i) {
+            const bool high = text[i] >= 0xD800 && text[i] < 0xDC00, low = text[i] >= 0xDC00 && text[i] < 0xE000;
+            if (low || (high && (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] >= 0xE000)))
+                RefuseSettings("is not UTF-16LE text (a lone surrogate)");
+            i += high;
+        }
+    } else {
+        try {
+            text = Utf8ToUtf16(std::string(file.begin(), file.end()));
+        } catch (const StampError&) {
+            RefuseSettings("is neither UTF-8 nor UTF-16LE text with its byte order mark");
+        }
     }
-    const std::string bytes(text.begin(), text.end());
-    if (bytes.find('\0') != std::string::npos) throw StampError("the settings file is not UTF-8 or UTF-16LE text with its byte order mark");
-    try {
-        Utf8ToUtf16(bytes);
-    } catch (const StampError&) {
-        throw StampError("the settings file is not UTF-8 or UTF-16LE text with its byte order mark");
+    if (text.find(u'\0') != std::u16string::npos) RefuseSettings("holds a NUL character (is it UTF-16 without its mark?)");
+    std::u16string lines;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\r' && text[i] != u'\n') {
+            lines.push_back(text[i]);
+            continue;
+        }
+        lines += u"\r\n";
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
     }
+    Bytes resource;
+    if (utf16)
+        for (char16_t unit : lines) Append16(resource, unit);
+    else
+        for (char byte : platform::WideToUtf8(platform::Utf16ToWide(lines))) resource.push_back(static_cast<uint8_t>(byte));
+    return resource;
+}
+
+// The output's file name as Windows will store it (without the trailing dots and spaces Win32
+// drops), whichever separator the path uses.
+std::string OutputFileName(const std::string& out) {
+    std::string name = out.substr(out.find_last_of("/\\:") == std::string::npos ? 0 : out.find_last_of("/\\:") + 1);
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+    return name;
+}
+
+// A vendor's executable carries none of the launcher's identity: the names default to the
+// output's, the strings that name Kestran are emptied, and what the vendor gives is set last.
+void BrandVersionInfo(VersionBlock& root, const StampOptions& options) {
+    ClearStringsNaming(root, u"Kestran");
+    if (options.version) SetFileVersion(root, *options.version);
+    if (options.productVersion || options.version) SetProductVersion(root, options.productVersion.value_or(*options.version));
+    const std::string name = OutputFileName(options.out);
+    std::string extension = name.size() > 4 ? name.substr(name.size() - 4) : "";
+    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    SetVersionString(root, u"OriginalFilename", Utf8ToUtf16(name));
+    SetVersionString(root, u"InternalName", Utf8ToUtf16(extension == ".exe" ? name.substr(0, name.size() - 4) : name));
+    for (const auto& [key, value] : options.strings) SetVersionString(root, key, value);
 }
 
 }  // namespace
@@ -79,24 +137,14 @@ Bytes StampExecutable(const StampInputs& inputs, const StampOptions& options) {
         throw StampError(notKestran);
 
     if (!options.icon.empty()) ReplaceIcon(resources, ParseIconFile(inputs.icon));
-    if (options.version || !options.strings.empty()) {
-        Resource& version = OnlyResource(resources, kTypeVersion, "version information");
-        VersionBlock root = ReadVersionInfo(version.data);
-        if (options.version) {
-            const auto& v = *options.version;
-            SetBinaryVersion(root, v);
-            std::string text = std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." + std::to_string(v[3]);
-            SetVersionString(root, u"FileVersion", Utf8ToUtf16(text));
-            SetVersionString(root, u"ProductVersion", Utf8ToUtf16(text));
-        }
-        for (const auto& [key, value] : options.strings) SetVersionString(root, key, value);
-        version.data = WriteVersionInfo(root);
-    }
+    Resource& version = OnlyResource(resources, kTypeVersion, "version information");
+    VersionBlock root = ReadVersionInfo(version.data);
+    BrandVersionInfo(root, options);
+    version.data = WriteVersionInfo(root);
     if (!options.settings.empty()) {
-        CheckSettingsText(inputs.settings);
         const ResourceName name = ResourceName::Text(kSettingsName);
         RemoveResources(resources, ResourceName::Id(kTypeRcData), &name);
-        resources.push_back({ResourceName::Id(kTypeRcData), name, kLanguageNeutral, 0, inputs.settings});
+        resources.push_back({ResourceName::Id(kTypeRcData), name, kLanguageNeutral, 0, SettingsResource(inputs.settings)});
     }
     if (!options.executionLevel.empty() || options.utf8CodePage) {
         Resource& manifest = OnlyResource(resources, kTypeManifest, "manifest");
