@@ -106,6 +106,9 @@ int RunStampTool(const std::vector<std::string>& arguments, std::ostream& out, s
     } catch (const std::bad_alloc&) {
         err << "kestran-stamp: not enough memory to stamp " << options.in << "\n";
         return kExitBadInput;
+    } catch (const std::exception& error) {
+        err << "kestran-stamp: cannot stamp " << options.in << ": " << error.what() << "\n";
+        return kExitBadInput;
     }
     std::string failure;
     if (!ReplaceOutput(options.out, stamped, failure)) {
