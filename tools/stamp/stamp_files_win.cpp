@@ -24,10 +24,23 @@ std::string SystemReason(DWORD error) {
     return (reason.empty() ? "" : platform::WideToUtf8(reason) + " ") + "(error " + std::to_string(error) + ")";
 }
 
+// A colon after the drive names a stream of a file ("MyApp.exe:x" lies inside MyApp.exe), which
+// writing would add to that file, an input perhaps.
+bool NamesStream(const std::wstring& path) {
+    const size_t separator = path.find_last_of(L"\\/");
+    const size_t name = separator != std::wstring::npos ? separator + 1 : path.size() >= 2 && path[1] == L':' ? 2 : 0;
+    return path.find(L':', name) != std::wstring::npos;
+}
+
 }  // namespace
 
 PathFacts ExaminePath(const std::string& path) {
     PathFacts facts;
+    if (NamesStream(Wide(path))) {
+        facts.kind = PathKind::Unexaminable;
+        facts.failure = "a colon in a file name names a stream of another file";
+        return facts;
+    }
     // No access asked for, only the attributes and the identity: a running executable, a file
     // open elsewhere or a device opens without being disturbed, and a link leads to its file.
     const UniqueHandle file(CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
