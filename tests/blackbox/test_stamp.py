@@ -135,9 +135,12 @@ def test_same_inputs_give_the_same_bytes_natively_and_under_wine(wine, tmp_path,
 def test_a_stamped_executable_stamps_again_without_piling_up_icons(wine, tmp_path, icon):
     first, second = tmp_path / "first.exe", tmp_path / "second.exe"
     assert run_stamp(wine, "native", every_option(tmp_path, icon, first)) == (0, "")
+    signed_first = tmp_path / "signed.exe"  # its signature is dropped
+    signed_first.write_bytes(signed(first.read_bytes(), b""))
     args = every_option(tmp_path, icon, second, level="asInvoker")
-    args[1] = first
+    args[1] = signed_first
     assert run_stamp(wine, "native", args) == (0, "")
+    assert len(second.read_bytes()) == image_end(second.read_bytes())
     listing = wrestool("-l", second).decode()
     assert listing.count("--type=3 ") == 3 and listing.count("--type=14 ") == 1
     assert listing.count("KESTRAN_SETTINGS") == 1

@@ -1,14 +1,13 @@
 #include "stamp.h"
 
 #include <algorithm>
-#include <initializer_list>
 #include <set>
 
 #include "icon_file.h"
 #include "manifest_edit.h"
 #include "pe_image.h"
-#include "platform/text_encoding.h"
 #include "resource_tree.h"
+#include "settings_text.h"
 #include "version_info.h"
 
 namespace kestran::stamp {
@@ -52,55 +51,6 @@ void ReplaceIcon(ResourceList& resources, const std::vector<IconImage>& images) 
     resources.push_back({ResourceName::Id(kTypeGroupIcon), group, kLanguageNeutral, 0, BuildIconGroup(images, ids)});
 }
 
-[[noreturn]] void RefuseSettings(const std::string& why) {
-    throw StampError("the settings file is not UTF-8 or UTF-16LE text with its byte order mark: " + why);
-}
-
-// The settings text as the launcher reads it: UTF-16LE after its byte order mark, UTF-8
-// otherwise, lines ended by "\n" with a "\r" before it dropped. A lone "\r" would join two lines
-// there, so every line end is written as "\r\n".
-Bytes SettingsResource(const Bytes& file) {
-    const auto startsWith = [&file](std::initializer_list<uint8_t> mark) {
-        return file.size() >= mark.size() && std::equal(mark.begin(), mark.end(), file.begin());
-    };
-    if (startsWith({0xFF, 0xFE, 0, 0}) || startsWith({0, 0, 0xFE, 0xFF})) RefuseSettings("it is UTF-32");
-    if (startsWith({0xFE, 0xFF})) RefuseSettings("it is UTF-16 big-endian");
-    const bool utf16 = startsWith({0xFF, 0xFE});
-    std::u16string text;
-    if (utf16) {
-        if (file.size() % 2 != 0) RefuseSettings("an odd number of bytes");
-        for (size_t i = 0; i < file.size(); i += 2) text.push_back(static_cast<char16_t>(Read16(&file[i])));
-        for (size_t i = 0; i < text.size(); ++i) {
-            const bool high = text[i] >= 0xD800 && text[i] < 0xDC00, low = text[i] >= 0xDC00 && text[i] < 0xE000;
-            if (low || (high && (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] >= 0xE000)))
-                RefuseSettings("a lone surrogate");
-            i += high;
-        }
-    } else {
-        try {
-            text = Utf8ToUtf16(std::string(file.begin(), file.end()));
-        } catch (const StampError&) {
-            RefuseSettings("invalid UTF-8");
-        }
-    }
-    if (text.find(u'\0') != std::u16string::npos) RefuseSettings("a NUL character (UTF-16 without its mark?)");
-    std::u16string lines;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != u'\r' && text[i] != u'\n') {
-            lines.push_back(text[i]);
-            continue;
-        }
-        lines += u"\r\n";
-        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-    }
-    Bytes resource;
-    if (utf16)
-        for (char16_t unit : lines) Append16(resource, unit);
-    else
-        for (char byte : platform::WideToUtf8(platform::Utf16ToWide(lines))) resource.push_back(static_cast<uint8_t>(byte));
-    return resource;
-}
-
 // The output's file name as Windows will store it (without the trailing dots and spaces Win32
 // drops), whichever separator the path uses.
 std::string OutputFileName(const std::string& out) {
@@ -109,8 +59,10 @@ std::string OutputFileName(const std::string& out) {
     return name;
 }
 
-// A vendor's executable carries none of the launcher's identity: the names default to the
-// output's, the strings that name Kestran are emptied, and what the vendor gives is set last.
+}  // namespace
+
+// A vendor's executable carries none of the launcher's identity, and what the vendor gives is set
+// last, so it may name Kestran.
 void BrandVersionInfo(VersionBlock& root, const StampOptions& options) {
     ClearStringsNaming(root, u"Kestran");
     if (options.version) SetFileVersion(root, *options.version);
@@ -122,8 +74,6 @@ void BrandVersionInfo(VersionBlock& root, const StampOptions& options) {
     SetVersionString(root, u"InternalName", Utf8ToUtf16(extension == ".exe" ? name.substr(0, name.size() - 4) : name));
     for (const auto& [key, value] : options.strings) SetVersionString(root, key, value);
 }
-
-}  // namespace
 
 Bytes StampExecutable(const StampInputs& inputs, const StampOptions& options) {
     const PeImage image(inputs.exe);
