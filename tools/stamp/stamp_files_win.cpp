@@ -96,15 +96,17 @@ NewFile WriteNewFile(const std::string& path, const Bytes& data, std::string& fa
         failure = SystemReason(error);
         return NewFile::Failed;
     }
-    bool written = true;
-    for (size_t at = 0; written && at < data.size();) {
+    DWORD error = ERROR_SUCCESS;
+    for (size_t at = 0; error == ERROR_SUCCESS && at < data.size();) {
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(data.size() - at, 1 << 24));
         DWORD done = 0;
-        written = WriteFile(file.get(), data.data() + at, chunk, &done, nullptr) && done == chunk;
+        if (!WriteFile(file.get(), data.data() + at, chunk, &done, nullptr)) error = GetLastError();
+        else if (done < chunk) error = ERROR_DISK_FULL;  // a short write to a disk file
         at += done;
     }
-    if (written && FlushFileBuffers(file.get()) && CloseHandle(file.release())) return NewFile::Written;
-    failure = SystemReason(GetLastError());
+    if (error == ERROR_SUCCESS && (!FlushFileBuffers(file.get()) || !CloseHandle(file.release()))) error = GetLastError();
+    if (error == ERROR_SUCCESS) return NewFile::Written;
+    failure = SystemReason(error);
     file.reset();
     DeleteFileW(name.c_str());
     return NewFile::Failed;
