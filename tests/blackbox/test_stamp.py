@@ -186,7 +186,7 @@ BAD_INPUTS = {
     "not a PE file": ({"--in": "text.txt"}, "not a usable executable: not a PE image (no MZ header)"),
     "a PE file that is not Kestran": ({"--in": TOOLS_DIR / "pe_sample64.dll"}, "not a Kestran executable"),
     "data before a signature": ({"--in": "signed.exe"}, "not a usable executable: data appended after the image"),
-    "output is the input": ({"--out": "in.exe"}, "--out "),
+    "output is the input": ({"--out": "in.exe"}, "in.exe is the input (--in "),
     "output is a hard link to the input": ({"--out": "hard.exe"}, "hard.exe is the input (--in "),
     "output is the input with a trailing dot": ({"--out": "in.exe."}, "in.exe. is the input (--in ", 2, "wine"),
     "output is the icon": ({"--icon": "app.ico", "--out": "app.ico"}, "app.ico is the input (--icon "),
@@ -207,13 +207,14 @@ def immutable(tmp_path):
 
 
 def snapshot(path: Path):
+    """What stands at `path`: a FIFO, a folder's entries, a file's bytes, or nothing."""
     if path.is_fifo() or path.is_dir():
         return path.is_fifo(), sorted(path.iterdir()) if path.is_dir() else None
     return path.read_bytes() if path.exists() else None
 
 
 @pytest.mark.parametrize("case", BAD_INPUTS)
-def test_bad_input_gets_exit_code_2_and_no_output(wine, tmp_path, icon, immutable, case):
+def test_bad_input_is_refused_and_harms_nothing(wine, tmp_path, icon, immutable, case):
     original = KESTRAN_EXE.read_bytes()
     (tmp_path / "in.exe").write_bytes(original)
     os.link(tmp_path / "in.exe", tmp_path / "hard.exe")
