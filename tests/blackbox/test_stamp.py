@@ -51,7 +51,8 @@ def icon(tmp_path):
 
 def every_option(tmp_path, icon, out, level="highestAvailable", source=KESTRAN_EXE):
     settings = tmp_path / "defaults.ini"
-    settings.write_bytes(b"\xff\xfe" + "[Java Runtime Environment]\r\nMain Class=baked.Main\r\n".encode("utf-16-le"))
+    # A lone CR ends the first line: the launcher reads only LF and CRLF, so the tool writes CRLF.
+    settings.write_bytes(b"\xff\xfe" + "[Java Runtime Environment]\rMain Class=baked.Main\r\n".encode("utf-16-le"))
     args = ["--in", source, "--out", out, "--icon", icon, "--version", "1.2.3.40000", "--settings", settings,
             "--execution-level", level, "--utf8-code-page"]
     for key, value in STRINGS.items():
@@ -134,9 +135,12 @@ def test_same_inputs_give_the_same_bytes_natively_and_under_wine(wine, tmp_path,
 def test_a_stamped_executable_stamps_again_without_piling_up_icons(wine, tmp_path, icon):
     first, second = tmp_path / "first.exe", tmp_path / "second.exe"
     assert run_stamp(wine, "native", every_option(tmp_path, icon, first)) == (0, "")
+    signed_first = tmp_path / "signed.exe"  # its signature is dropped
+    signed_first.write_bytes(signed(first.read_bytes(), b""))
     args = every_option(tmp_path, icon, second, level="asInvoker")
-    args[1] = first
+    args[1] = signed_first
     assert run_stamp(wine, "native", args) == (0, "")
+    assert len(second.read_bytes()) == image_end(second.read_bytes())
     listing = wrestool("-l", second).decode()
     assert listing.count("--type=3 ") == 3 and listing.count("--type=14 ") == 1
     assert listing.count("KESTRAN_SETTINGS") == 1
@@ -144,36 +148,91 @@ def test_a_stamped_executable_stamps_again_without_piling_up_icons(wine, tmp_pat
     assert 'level="asInvoker"' in manifest and manifest.count("<activeCodePage") == 1
 
 
-# One row per bad input: the arguments that replace or follow the good ones, and the error.
+def test_version_information_carries_only_what_the_vendor_gives(wine, tmp_path):
+    out = tmp_path / "MyApp.exe"
+    args = ["--in", KESTRAN_EXE, "--out", out, "--version", "1.2.3.4", "--product-version", "2026.1.0.0"]
+    assert run_stamp(wine, "native", args) == (0, "")
+    assert "kestran" not in wrestool("-x", "--raw", "-t16", out).decode("utf-16-le", errors="replace").lower()
+    shown = subprocess.run([wine.loader, str(TOOLS_DIR / "version_reader.exe"), win_path(out)],
+                           env=wine.base_environment(), capture_output=True).stdout.decode("utf-8").splitlines()
+    assert shown[:9] == ["binary=1.2.3.4/2026.1.0.0", "CompanyName=", "FileDescription=", "FileVersion=1.2.3.4",
+                         "InternalName=MyApp", "LegalCopyright=", "OriginalFilename=MyApp.exe", "ProductName=",
+                         "ProductVersion=2026.1.0.0"]
+
+
+def signed(data: bytes, appended: bytes) -> bytes:
+    """`data` and `appended` followed by a (meaningless) certificate table its directory names."""
+    body = data + appended + b"\0" * (-(len(data) + len(appended)) % 8)
+    certificate = struct.pack("<IHH", 16, 0x200, 2) + b"\0" * 8
+    directory = struct.unpack_from("<I", data, 0x3C)[0] + 24 + 112 + 4 * 8
+    return body[:directory] + struct.pack("<II", len(body), len(certificate)) + body[directory + 8:] + certificate
+
+
+# One row per bad input: the arguments that replace or follow the good ones (file names are in
+# the test's folder), the error, and where they differ, the exit code and the tool's build.
 BAD_INPUTS = {
-    "missing icon": ({"--icon": "absent.ico"}, "the icon file "),
+    "missing icon": ({"--icon": "absent.ico"}, "--icon "),
     "text as icon": ({"--icon": "text.txt"}, "not an icon file: no icon header"),
     "cut-short icon": ({"--icon": "truncated.ico"}, "not an icon file: image 1 lies outside the file"),
+    "icon with a cut PNG": ({"--icon": "cut-png.ico"}, "image 1 is a PNG image cut short"),
     "three-part version": ({"--version": "1.2.3"}, "is not four numbers from 0 to 65535"),
     "version part above 65535": ({"--version": "1.2.3.65536"}, "is not four numbers from 0 to 65535"),
     "version with a letter": ({"--version": "1.2.3.4a"}, "is not four numbers from 0 to 65535"),
     "description too long": ({"--description": "x" * 40000}, "text too long for the version information"),
     "UTF-16 settings without a mark": ({"--settings": "nomark.ini"}, "not UTF-8 or UTF-16LE text"),
+    "UTF-32 settings": ({"--settings": "utf32.ini"}, "with its byte order mark: it is UTF-32"),
     "unknown execution level": ({"--execution-level": "admin"}, "is not asInvoker, highestAvailable"),
     "unknown option": ({"--colour": "red"}, "unknown option --colour"),
     "not a PE file": ({"--in": "text.txt"}, "not a usable executable: not a PE image (no MZ header)"),
     "a PE file that is not Kestran": ({"--in": TOOLS_DIR / "pe_sample64.dll"}, "not a Kestran executable"),
-    "output is the input": ({"--out": KESTRAN_EXE}, "--out names the input executable"),
+    "data before a signature": ({"--in": "signed.exe"}, "not a usable executable: data appended after the image"),
+    "output is the input": ({"--out": "in.exe"}, "in.exe is the input (--in "),
+    "output is a hard link to the input": ({"--out": "hard.exe"}, "hard.exe is the input (--in "),
+    "output is the input with a trailing dot": ({"--out": "in.exe."}, "in.exe. is the input (--in ", 2, "wine"),
+    "output is the icon": ({"--icon": "app.ico", "--out": "app.ico"}, "app.ico is the input (--icon "),
+    "output is a folder": ({"--out": "folder"}, "folder exists and is not a regular file"),
+    "output is a FIFO": ({"--out": "fifo"}, "fifo exists and is not a regular file"),
+    "output cannot be replaced": ({"--out": "immutable.exe"}, "cannot write --out ", 1),
 }
 
 
+@pytest.fixture
+def immutable(tmp_path):
+    """A file not even root may replace, as Windows keeps a running executable."""
+    path = tmp_path / "immutable.exe"
+    path.write_bytes(b"old")
+    subprocess.run(["chattr", "+i", path], check=True)
+    yield path
+    subprocess.run(["chattr", "-i", path], check=True)
+
+
+def snapshot(path: Path):
+    """What stands at `path`: a FIFO, a folder's entries, a file's bytes, or nothing."""
+    if path.is_fifo() or path.is_dir():
+        return path.is_fifo(), sorted(path.iterdir()) if path.is_dir() else None
+    return path.read_bytes() if path.exists() else None
+
+
 @pytest.mark.parametrize("case", BAD_INPUTS)
-def test_bad_input_gets_exit_code_2_and_no_output(wine, tmp_path, icon, case):
+def test_bad_input_is_refused_and_harms_nothing(wine, tmp_path, icon, immutable, case):
+    original = KESTRAN_EXE.read_bytes()
+    (tmp_path / "in.exe").write_bytes(original)
+    os.link(tmp_path / "in.exe", tmp_path / "hard.exe")
+    (tmp_path / "signed.exe").write_bytes(signed(original, b"appended"))
+    (tmp_path / "folder").mkdir()
+    os.mkfifo(tmp_path / "fifo")
     (tmp_path / "text.txt").write_bytes(b"not an executable at all, just some words\n" * 4)
     (tmp_path / "truncated.ico").write_bytes(icon.read_bytes()[:60])
+    png = (tmp_path / "256.png").read_bytes()[:-12]  # no IEND
+    (tmp_path / "cut-png.ico").write_bytes(struct.pack("<HHHBBBBHHII", 0, 1, 1, 0, 0, 0, 0, 1, 32, len(png), 22) + png)
     (tmp_path / "nomark.ini").write_bytes("[Java Runtime Environment]\r\n".encode("utf-16-le"))
-    changes, message = BAD_INPUTS[case]
-    out = tmp_path / "MyApp.exe"
-    options = {"--in": KESTRAN_EXE, "--out": out}
-    options.update({k: tmp_path / v if isinstance(v, str) and v.endswith((".ico", ".txt", ".ini")) else v
-                    for k, v in changes.items()})
-    before = KESTRAN_EXE.read_bytes()
-    code, err = run_stamp(wine, "native", [item for pair in options.items() for item in pair])
-    assert code == 2 and message in err, err
-    assert not out.exists() and not list(tmp_path.glob("*.stamping"))
-    assert KESTRAN_EXE.read_bytes() == before
+    (tmp_path / "utf32.ini").write_bytes(b"\xff\xfe\0\0" + "[Java Runtime Environment]\r\n".encode("utf-32-le"))
+    changes, message, code, how = (*BAD_INPUTS[case], *(2, "native")[len(BAD_INPUTS[case]) - 2:])
+    options = {"--in": "in.exe", "--out": "MyApp.exe", **changes}
+    options = {k: tmp_path / v if k in ("--in", "--out", "--icon", "--settings") and isinstance(v, str) else v
+               for k, v in options.items()}
+    before = snapshot(options["--out"])
+    result = run_stamp(wine, how, [item for pair in options.items() for item in pair])
+    assert result[0] == code and message in result[1] and result[1].count("\n") == 1, result
+    assert snapshot(options["--out"]) == before and not list(tmp_path.rglob("*.stamping"))
+    assert (tmp_path / "in.exe").read_bytes() == original

@@ -1,8 +1,9 @@
-// Untrusted executables for kestran-stamp: the resource tree, version resources and icon files.
+// Untrusted files for kestran-stamp: the resource tree, version resources, icon and settings files.
 #include <cstdlib>
 
 #include "icon_file.h"
 #include "resource_tree.h"
+#include "settings_text.h"
 #include "version_info.h"
 
 using namespace kestran::stamp;
@@ -26,6 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     try {
         ParseIconFile(bytes);
+    } catch (const StampError&) {
+    }
+    try {
+        // Settings as written are what the launcher reads, so they are taken again unchanged.
+        const Bytes settings = SettingsResource(bytes);
+        FUZZ_CHECK(SettingsResource(settings) == settings);
     } catch (const StampError&) {
     }
     return 0;

@@ -4,6 +4,8 @@
 
 #include "manifest_edit.h"
 #include "resource_tree.h"
+#include "settings_text.h"
+#include "stamp.h"
 #include "stamp_options.h"
 
 using namespace kestran::stamp;
@@ -72,4 +74,64 @@ TEST(ResourceTree, RefusesTreesThatAreNotThreeLevels) {
     loop[14] = 1;
     loop[23] = 0x80;
     EXPECT_THROW(ReadResourceTree(loop, 0), StampError);
+}
+
+TEST(SettingsResource, KeepsTheEncodingAndWritesLineEndsAsTheLauncherReadsThem) {
+    const auto utf16 = [](const std::u16string& text) {
+        Bytes bytes = {0xFF, 0xFE};
+        for (char16_t unit : text) bytes.insert(bytes.end(), {static_cast<uint8_t>(unit), static_cast<uint8_t>(unit >> 8)});
+        return bytes;
+    };
+    const auto utf8 = [](const std::string& text) { return Bytes(text.begin(), text.end()); };
+    struct Case {
+        const char* name;
+        Bytes file, expected;  // expected empty: refused
+    };
+    const Case cases[] = {
+        {"UTF-8 mark kept, lone CR and LF", utf8("\xEF\xBB\xBF[a]\rk=\xC3\xA4\nx=1"), utf8("\xEF\xBB\xBF[a]\r\nk=\xC3\xA4\r\nx=1")},
+        {"CRLF and CR CR", utf8("[a]\r\n\r\rk=1\r\n"), utf8("[a]\r\n\r\n\r\nk=1\r\n")},
+        {"UTF-16LE with a surrogate pair", utf16(u"[a]\rk=\U0001F600\n"), utf16(u"[a]\r\nk=\U0001F600\r\n")},
+        {"UTF-16LE with a lone surrogate", utf16(u"k=\xD83D\n"), {}},
+        {"UTF-16BE", {0xFE, 0xFF, 0, '['}, {}},
+        {"UTF-32BE", {0, 0, 0xFE, 0xFF, 0, 0, 0, '['}, {}},
+        {"invalid UTF-8", utf8("k=\xC3("), {}},
+    };
+    for (const Case& c : cases) {
+        if (c.expected.empty()) EXPECT_THROW(SettingsResource(c.file), StampError) << c.name;
+        else EXPECT_EQ(SettingsResource(c.file), c.expected) << c.name;
+    }
+}
+
+TEST(BrandVersionInfo, NamesTheOutputAndKeepsOnlyWhatTheVendorGives) {
+    struct Case {
+        const char* name;
+        std::string out;
+        std::vector<std::pair<std::u16string, std::u16string>> given;
+        std::u16string originalFilename, internalName, company;
+    };
+    const Case cases[] = {
+        {"Windows path, upper-case extension", "C:\\dist\\MyApp.EXE", {}, u"MyApp.EXE", u"MyApp", u""},
+        {"trailing dot and space Win32 drops", "out/My App.exe. ", {}, u"My App.exe", u"My App", u""},
+        {"no .exe", "tool", {}, u"tool", u"tool", u""},
+        {"the vendor's own words win", "a.exe", {{u"CompanyName", u"Kestran fans"}, {u"InternalName", u"core"}}, u"a.exe",
+         u"core", u"Kestran fans"},
+    };
+    for (const Case& c : cases) {
+        VersionBlock root{u"VS_VERSION_INFO", false, Bytes(52, 0), {}};
+        Write32(root.value.data(), 0xFEEF04BD);
+        SetVersionString(root, u"CompanyName", u"Kestran");
+        SetVersionString(root, u"Comments", u"Kestran launcher");
+        StampOptions options;
+        options.out = c.out;
+        options.strings = c.given;
+        options.version = {{1, 2, 3, 4}};
+        options.productVersion = {{3, 0, 0, 7}};
+        BrandVersionInfo(root, options);
+        EXPECT_EQ(VersionString(root, u"OriginalFilename"), c.originalFilename) << c.name;
+        EXPECT_EQ(VersionString(root, u"InternalName"), c.internalName) << c.name;
+        EXPECT_EQ(VersionString(root, u"CompanyName"), c.company) << c.name;
+        EXPECT_EQ(VersionString(root, u"Comments"), u"") << c.name;
+        EXPECT_EQ(VersionString(root, u"FileVersion"), u"1.2.3.4") << c.name;
+        EXPECT_EQ(VersionString(root, u"ProductVersion"), u"3.0.0.7") << c.name;
+    }
 }

@@ -12,6 +12,19 @@ constexpr uint32_t kBitmapHeaderSize = 40;
 
 [[noreturn]] void Malformed(const std::string& why) { throw StampError("not an icon file: " + why); }
 
+// Windows decodes an icon's PNG only when it is drawn, so a cut one would ship as a broken icon:
+// every chunk must lie inside the image, up to and including IEND.
+void CheckWholePng(const uint8_t* data, size_t size, const std::string& which) {
+    for (size_t at = sizeof kPngSignature;;) {
+        if (size - at < 12) Malformed(which + " is a PNG image cut short (it has no IEND chunk)");
+        const uint32_t length = uint32_t{data[at]} << 24 | uint32_t{data[at + 1]} << 16 | uint32_t{data[at + 2]} << 8 | data[at + 3];
+        if (length > size - at - 12) Malformed(which + " is a PNG image cut short (a chunk runs past its end)");
+        const bool end = std::memcmp(data + at + 4, "IEND", 4) == 0;
+        at += 12 + length;
+        if (end) return;
+    }
+}
+
 }  // namespace
 
 std::vector<IconImage> ParseIconFile(const Bytes& file) {
@@ -28,8 +41,8 @@ std::vector<IconImage> ParseIconFile(const Bytes& file) {
         if (size < sizeof kPngSignature || offset > file.size() || size > file.size() - offset)
             Malformed(which + " lies outside the file");
         const uint8_t* data = &file[offset];
-        if (std::memcmp(data, kPngSignature, sizeof kPngSignature) != 0 && Read32(data) != kBitmapHeaderSize)
-            Malformed(which + " is neither PNG nor a bitmap");
+        if (std::memcmp(data, kPngSignature, sizeof kPngSignature) == 0) CheckWholePng(data, size, which);
+        else if (Read32(data) != kBitmapHeaderSize) Malformed(which + " is neither PNG nor a bitmap");
         IconImage image;
         image.width = entry[0];
         image.height = entry[1];

@@ -12,7 +12,7 @@ struct IconImage {
 };
 
 // Throws StampError (naming what is wrong) unless `file` is an icon file with at least one image,
-// every image inside the file and each one a PNG stream or a bitmap.
+// every image inside the file and each one a whole PNG stream (up to its IEND chunk) or a bitmap.
 std::vector<IconImage> ParseIconFile(const Bytes& file);
 // The RT_GROUP_ICON data for `images`, stored as the RT_ICON resources `ids` (one per image)
 Bytes BuildIconGroup(const std::vector<IconImage>& images, const std::vector<uint16_t>& ids);

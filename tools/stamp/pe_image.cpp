@@ -20,6 +20,12 @@ constexpr size_t kInitializedDataSize = 8, kSectionAlignment = 32, kFileAlignmen
 
 [[noreturn]] void Refuse(const std::string& why) { throw StampError("not a usable executable: " + why); }
 
+// Zero bytes from `from` up to `to`, at most to the next 8-byte boundary.
+bool IsPadding(const Bytes& file, uint64_t from, uint64_t to) {
+    return to >= from && to <= AlignUp(from, 8) && to <= file.size() &&
+           std::all_of(file.begin() + from, file.begin() + to, [](uint8_t byte) { return byte == 0; });
+}
+
 }  // namespace
 
 PeImage::PeImage(Bytes file) : file_(std::move(file)) {
@@ -88,16 +94,27 @@ Bytes PeImage::withResourceSection(const Bytes& resources) const {
     for (size_t i = index + 1; i < sections_.size(); ++i)
         if (sections_[i].name != ".reloc") Refuse("section " + sections_[i].name + " follows the resources");
 
-    // What lies after the last section: only a signature (named by its directory) or a symbol
-    // table (named by the file header) may be dropped.
-    uint64_t imageEnd = optional_;
-    for (const Section& s : sections_) imageEnd = std::max<uint64_t>(imageEnd, uint64_t{s.rawOffset} + s.rawSize);
-    uint64_t dropped = imageEnd;
-    const size_t security = dataDirectory(kSecurityDirectory);
-    if (security && Read32(&file_[security]) >= imageEnd) dropped = std::max<uint64_t>(dropped, uint64_t{Read32(&file_[security])} + Read32(&file_[security + 4]));
+    // After the last section only a symbol table (named by the file header, its string table
+    // behind it) and an Authenticode signature (named by its directory, 8-byte aligned) may
+    // follow. Both are dropped, since any change breaks a signature anyway; anything else there
+    // would be lost without a word, so it is refused, signed or not.
+    uint64_t end = optional_;
+    for (const Section& s : sections_) end = std::max<uint64_t>(end, uint64_t{s.rawOffset} + s.rawSize);
+    const char* const appended = "data appended after the image";
     const uint32_t symbols = Read32(&file_[optional_ - 24 + 12]);
-    if (symbols >= imageEnd) dropped = file_.size();
-    if (dropped < file_.size() && AlignUp(dropped, 8) < file_.size()) Refuse("data appended after the image");
+    if (symbols != 0 && symbols >= end) {
+        const uint64_t strings = symbols + uint64_t{Read32(&file_[optional_ - 24 + 16])} * 18;
+        if (!IsPadding(file_, end, symbols) || strings + 4 > file_.size()) Refuse(appended);
+        end = strings + std::max<uint32_t>(4, Read32(&file_[strings]));
+    }
+    const size_t security = dataDirectory(kSecurityDirectory);
+    const uint32_t signature = security ? Read32(&file_[security]) : 0;
+    if (signature != 0) {
+        if (!IsPadding(file_, end, signature)) Refuse(signature < end ? "the signature overlaps the image" : appended);
+        end = uint64_t{signature} + Read32(&file_[security + 4]);
+        if (end > file_.size()) Refuse("the signature runs past the end of the file");
+    }
+    if (end != file_.size() && (signature == 0 || !IsPadding(file_, end, file_.size()))) Refuse(appended);
 
     Bytes out(file_.begin(), file_.begin() + sections_[index].rawOffset);
     std::vector<Section> layout = sections_;

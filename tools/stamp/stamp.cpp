@@ -7,6 +7,7 @@
 #include "manifest_edit.h"
 #include "pe_image.h"
 #include "resource_tree.h"
+#include "settings_text.h"
 #include "version_info.h"
 
 namespace kestran::stamp {
@@ -50,22 +51,29 @@ void ReplaceIcon(ResourceList& resources, const std::vector<IconImage>& images) 
     resources.push_back({ResourceName::Id(kTypeGroupIcon), group, kLanguageNeutral, 0, BuildIconGroup(images, ids)});
 }
 
-// The launcher reads UTF-16LE with its byte order mark, and UTF-8 otherwise.
-void CheckSettingsText(const Bytes& text) {
-    if (text.size() >= 2 && text[0] == 0xFF && text[1] == 0xFE) {
-        if (text.size() % 2 != 0) throw StampError("the settings file is UTF-16LE with an odd number of bytes");
-        return;
-    }
-    const std::string bytes(text.begin(), text.end());
-    if (bytes.find('\0') != std::string::npos) throw StampError("the settings file is not UTF-8 or UTF-16LE text with its byte order mark");
-    try {
-        Utf8ToUtf16(bytes);
-    } catch (const StampError&) {
-        throw StampError("the settings file is not UTF-8 or UTF-16LE text with its byte order mark");
-    }
+// The output's file name as Windows will store it (without the trailing dots and spaces Win32
+// drops), whichever separator the path uses.
+std::string OutputFileName(const std::string& out) {
+    std::string name = out.substr(out.find_last_of("/\\:") == std::string::npos ? 0 : out.find_last_of("/\\:") + 1);
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+    return name;
 }
 
 }  // namespace
+
+// A vendor's executable carries none of the launcher's identity, and what the vendor gives is set
+// last, so it may name Kestran.
+void BrandVersionInfo(VersionBlock& root, const StampOptions& options) {
+    ClearStringsNaming(root, u"Kestran");
+    if (options.version) SetFileVersion(root, *options.version);
+    if (options.productVersion || options.version) SetProductVersion(root, options.productVersion.value_or(*options.version));
+    const std::string name = OutputFileName(options.out);
+    std::string extension = name.size() > 4 ? name.substr(name.size() - 4) : "";
+    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    SetVersionString(root, u"OriginalFilename", Utf8ToUtf16(name));
+    SetVersionString(root, u"InternalName", Utf8ToUtf16(extension == ".exe" ? name.substr(0, name.size() - 4) : name));
+    for (const auto& [key, value] : options.strings) SetVersionString(root, key, value);
+}
 
 Bytes StampExecutable(const StampInputs& inputs, const StampOptions& options) {
     const PeImage image(inputs.exe);
@@ -79,24 +87,14 @@ Bytes StampExecutable(const StampInputs& inputs, const StampOptions& options) {
         throw StampError(notKestran);
 
     if (!options.icon.empty()) ReplaceIcon(resources, ParseIconFile(inputs.icon));
-    if (options.version || !options.strings.empty()) {
-        Resource& version = OnlyResource(resources, kTypeVersion, "version information");
-        VersionBlock root = ReadVersionInfo(version.data);
-        if (options.version) {
-            const auto& v = *options.version;
-            SetBinaryVersion(root, v);
-            std::string text = std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." + std::to_string(v[3]);
-            SetVersionString(root, u"FileVersion", Utf8ToUtf16(text));
-            SetVersionString(root, u"ProductVersion", Utf8ToUtf16(text));
-        }
-        for (const auto& [key, value] : options.strings) SetVersionString(root, key, value);
-        version.data = WriteVersionInfo(root);
-    }
+    Resource& version = OnlyResource(resources, kTypeVersion, "version information");
+    VersionBlock root = ReadVersionInfo(version.data);
+    BrandVersionInfo(root, options);
+    version.data = WriteVersionInfo(root);
     if (!options.settings.empty()) {
-        CheckSettingsText(inputs.settings);
         const ResourceName name = ResourceName::Text(kSettingsName);
         RemoveResources(resources, ResourceName::Id(kTypeRcData), &name);
-        resources.push_back({ResourceName::Id(kTypeRcData), name, kLanguageNeutral, 0, inputs.settings});
+        resources.push_back({ResourceName::Id(kTypeRcData), name, kLanguageNeutral, 0, SettingsResource(inputs.settings)});
     }
     if (!options.executionLevel.empty() || options.utf8CodePage) {
         Resource& manifest = OnlyResource(resources, kTypeManifest, "manifest");

@@ -3,6 +3,7 @@
 
 #include "byte_io.h"
 #include "stamp_options.h"
+#include "version_info.h"
 
 namespace kestran::stamp {
 
@@ -16,6 +17,11 @@ struct StampInputs {
     Bytes icon;      // the .ico file, when options.icon is set
     Bytes settings;  // the settings text, when options.settings is set
 };
+
+// The version information of the executable stamped as `options` say: the versions and strings
+// they give; "OriginalFilename" and "InternalName" (without ".exe") from the output's file name
+// unless given; every other string that names Kestran emptied unless given.
+void BrandVersionInfo(VersionBlock& root, const StampOptions& options);
 
 // The stamped executable. Throws StampError on bad input: not a Kestran executable, a malformed
 // icon or settings text, a resource tree or version resource the tool does not understand, text

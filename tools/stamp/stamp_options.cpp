@@ -21,7 +21,8 @@ constexpr const char* kExecutionLevels[] = {"asInvoker", "highestAvailable", "re
 }  // namespace
 
 const char kStampUsage[] =
-    "usage: kestran-stamp --in kestran.exe --out MyApp.exe [--icon app.ico] [--version 1.2.3.4]\n"
+    "usage: kestran-stamp --in kestran.exe --out MyApp.exe [--icon app.ico]\n"
+    "         [--version 1.2.3.4] [--product-version 1.2.0.0]\n"
     "         [--product-name TEXT] [--company TEXT] [--description TEXT] [--copyright TEXT]\n"
     "         [--internal-name TEXT] [--original-filename TEXT] [--settings defaults.ini]\n"
     "         [--execution-level asInvoker|highestAvailable|requireAdministrator] [--utf8-code-page]\n";
@@ -83,11 +84,11 @@ StampOptions ParseStampOptions(const std::vector<std::string>& arguments) {
         else if (option == "--out") options.out = value;
         else if (option == "--icon") options.icon = value;
         else if (option == "--settings") options.settings = value;
-        else if (option == "--version") {
+        else if (option == "--version" || option == "--product-version") {
             std::array<uint16_t, 4> version{};
             if (!ParseFourPartVersion(value, version))
-                throw StampError("--version " + value + " is not four numbers from 0 to 65535 (like 1.2.3.4)");
-            options.version = version;
+                throw StampError(option + " " + value + " is not four numbers from 0 to 65535 (like 1.2.3.4)");
+            (option == "--version" ? options.version : options.productVersion) = version;
         } else if (option == "--execution-level") {
             bool valid = false;
             for (const char* level : kExecutionLevels) valid = valid || value == level;

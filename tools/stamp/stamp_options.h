@@ -13,6 +13,7 @@ struct StampOptions {
     std::string in, out;  // UTF-8 paths
     std::string icon, settings;
     std::optional<std::array<uint16_t, 4>> version;
+    std::optional<std::array<uint16_t, 4>> productVersion;  // when it differs from `version`
     std::vector<std::pair<std::u16string, std::u16string>> strings;  // version string key, value
     std::string executionLevel;
     bool utf8CodePage = false;

@@ -1,56 +1,84 @@
 #include "stamp_tool.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <chrono>
+#include <cstdio>
+#include <new>
+#include <random>
 
 #include "stamp.h"
+#include "stamp_files.h"
 
 namespace kestran::stamp {
 namespace {
 
-namespace fs = std::filesystem;
+// Far above any launcher, icon or settings file, and below what a build machine can hold twice.
+constexpr uint64_t kLargestInput = 256u << 20;
 
-fs::path PathOf(const std::string& utf8) {
-    const std::u16string text = Utf8ToUtf16(utf8);
-    return fs::path(text);
-}
+struct NamedInput {
+    const char* option;
+    const std::string& path;
+};
 
-Bytes ReadWholeFile(const std::string& name, const char* what) {
-    std::error_code error;
-    const fs::path path = PathOf(name);
-    if (!fs::is_regular_file(path, error)) throw StampError(std::string(what) + " " + name + " does not exist or is not a file");
-    std::ifstream in(path, std::ios::binary);
-    Bytes data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw StampError(std::string("cannot read ") + what + " " + name);
+Bytes ReadInput(const NamedInput& input) {
+    const std::string named = std::string(input.option) + " " + input.path;
+    const PathFacts facts = ExaminePath(input.path);
+    if (facts.kind == PathKind::Missing) throw StampError(named + " does not exist");
+    if (facts.kind == PathKind::NotRegular) throw StampError(named + " is not a regular file");
+    if (facts.kind == PathKind::Unexaminable) throw StampError("cannot open " + named + ": " + facts.failure);
+    if (facts.size > kLargestInput) throw StampError(named + " is larger than 256 MB");
+    Bytes data;
+    std::string failure;
+    if (!ReadWholeFile(input.path, data, failure)) throw StampError("cannot read " + named + ": " + failure);
     return data;
 }
 
-bool SameFile(const fs::path& a, const fs::path& b) {
-    std::error_code error;
-    if (fs::exists(b, error)) return fs::equivalent(a, b, error);
-    return fs::weakly_canonical(a, error) == fs::weakly_canonical(b, error);
+// The output may be missing or a regular file, and never one of the inputs by another name:
+// the files' identities are compared, since links, case, short names and the trailing dots
+// and spaces Win32 drops all give one file several spellings.
+void CheckOutput(const std::string& out, const std::vector<NamedInput>& inputs) {
+    const PathFacts target = ExaminePath(out);
+    if (target.kind == PathKind::Unexaminable) throw StampError("cannot examine --out " + out + ": " + target.failure);
+    if (target.kind == PathKind::NotRegular)
+        throw StampError("--out " + out + " exists and is not a regular file (a folder, a device, a pipe?); it is left as it is");
+    if (target.kind != PathKind::RegularFile) return;
+    for (const NamedInput& input : inputs) {
+        const PathFacts facts = input.path.empty() ? PathFacts{} : ExaminePath(input.path);
+        if (facts.kind == PathKind::RegularFile && facts.volume == target.volume && facts.file == target.file)
+            throw StampError("--out " + out + " is the input (" + input.option + " " + input.path + "); inputs are never modified");
+    }
 }
 
-// Written beside the target and renamed over it, so a failed write leaves no half executable.
-bool WriteWholeFile(const fs::path& path, const Bytes& data, const fs::path& permissionsFrom) {
-    fs::path temporary = path;
-    temporary += ".stamping";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-        if (!out.flush()) {
-            out.close();
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            return false;
+std::string UnpredictableSuffix() {
+    uint64_t value = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    try {
+        std::random_device source;
+        value ^= uint64_t{source()} << 32 | source();
+    } catch (const std::exception&) {
+        // The clock alone: still unique enough, and a taken name is only skipped.
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+// Written beside the output under a name no one can guess or plant a link at, then renamed
+// over it in one step: the output is the old file or the whole new one, never half of one.
+bool ReplaceOutput(const std::string& out, const Bytes& data, std::string& failure) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const std::string temporary = out + "." + UnpredictableSuffix() + ".stamping";
+        switch (WriteNewFile(temporary, data, failure)) {
+            case NewFile::NameTaken:
+                continue;
+            case NewFile::Failed:
+                return false;
+            case NewFile::Written:
+                if (RenameOver(temporary, out, failure)) return true;
+                RemoveFile(temporary);
+                return false;
         }
     }
-    std::error_code error;
-    fs::permissions(temporary, fs::status(permissionsFrom, error).permissions(), error);
-    fs::rename(temporary, path, error);
-    if (error) fs::remove(temporary, error);
-    return !fs::exists(temporary);
+    failure = "every temporary name tried was taken";
+    return false;
 }
 
 }  // namespace
@@ -64,20 +92,27 @@ int RunStampTool(const std::vector<std::string>& arguments, std::ostream& out, s
             out << kStampUsage;
             return kExitStamped;
         }
-        if (SameFile(PathOf(options.in), PathOf(options.out)))
-            throw StampError("--out names the input executable; the input is never modified");
-        StampInputs inputs;
-        inputs.exe = ReadWholeFile(options.in, "the executable");
-        if (!options.icon.empty()) inputs.icon = ReadWholeFile(options.icon, "the icon file");
-        if (!options.settings.empty()) inputs.settings = ReadWholeFile(options.settings, "the settings file");
-        stamped = StampExecutable(inputs, options);
+        const std::vector<NamedInput> inputs = {{"--in", options.in}, {"--icon", options.icon}, {"--settings", options.settings}};
+        CheckOutput(options.out, inputs);
+        StampInputs read;
+        read.exe = ReadInput(inputs[0]);
+        if (!options.icon.empty()) read.icon = ReadInput(inputs[1]);
+        if (!options.settings.empty()) read.settings = ReadInput(inputs[2]);
+        stamped = StampExecutable(read, options);
     } catch (const StampError& error) {
         err << "kestran-stamp: " << error.what() << "\n";
         if (arguments.empty()) err << kStampUsage;
         return kExitBadInput;
+    } catch (const std::bad_alloc&) {
+        err << "kestran-stamp: not enough memory to stamp " << options.in << "\n";
+        return kExitBadInput;
+    } catch (const std::exception& error) {
+        err << "kestran-stamp: cannot stamp " << options.in << ": " << error.what() << "\n";
+        return kExitBadInput;
     }
-    if (!WriteWholeFile(PathOf(options.out), stamped, PathOf(options.in))) {
-        err << "kestran-stamp: cannot write " << options.out << "\n";
+    std::string failure;
+    if (!ReplaceOutput(options.out, stamped, failure)) {
+        err << "kestran-stamp: cannot write --out " << options.out << ": " << failure << "; it is left as it was\n";
         return kExitWriteFailed;
     }
     return kExitStamped;

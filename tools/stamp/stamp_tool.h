@@ -8,8 +8,8 @@
 namespace kestran::stamp {
 
 constexpr int kExitStamped = 0;
-constexpr int kExitWriteFailed = 1;
-constexpr int kExitBadInput = 2;  // nothing is written
+constexpr int kExitWriteFailed = 1;  // the output is left as it was, no temporary file either
+constexpr int kExitBadInput = 2;     // refused: nothing is written
 
 // `arguments` without the program name, in UTF-8; messages go to `err` (usage to `out`).
 int RunStampTool(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);

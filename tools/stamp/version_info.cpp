@@ -77,6 +77,23 @@ VersionBlock* Child(VersionBlock& parent, const std::u16string& key) {
     return nullptr;
 }
 
+void SetFixedVersion(VersionBlock& root, size_t offset, const std::array<uint16_t, 4>& v, const std::u16string& key) {
+    Write32(&root.value[offset], uint32_t{v[0]} << 16 | v[1]);
+    Write32(&root.value[offset + 4], uint32_t{v[2]} << 16 | v[3]);
+    std::u16string text;
+    for (uint16_t part : v) {
+        if (!text.empty()) text += u'.';
+        for (char digit : std::to_string(part)) text += static_cast<char16_t>(digit);
+    }
+    SetVersionString(root, key, text);
+}
+
+std::u16string AsciiLower(std::u16string text) {
+    for (char16_t& unit : text)
+        if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit - u'A' + u'a');
+    return text;
+}
+
 }  // namespace
 
 VersionBlock ReadVersionInfo(const Bytes& data) {
@@ -93,11 +110,24 @@ Bytes WriteVersionInfo(const VersionBlock& root) {
     return out;
 }
 
-void SetBinaryVersion(VersionBlock& root, const std::array<uint16_t, 4>& v) {
-    for (size_t offset : {8, 16}) {  // dwFileVersionMS/LS, dwProductVersionMS/LS
-        Write32(&root.value[offset], uint32_t{v[0]} << 16 | v[1]);
-        Write32(&root.value[offset + 4], uint32_t{v[2]} << 16 | v[3]);
-    }
+void SetFileVersion(VersionBlock& root, const std::array<uint16_t, 4>& version) {
+    SetFixedVersion(root, 8, version, u"FileVersion");  // dwFileVersionMS/LS
+}
+
+void SetProductVersion(VersionBlock& root, const std::array<uint16_t, 4>& version) {
+    SetFixedVersion(root, 16, version, u"ProductVersion");  // dwProductVersionMS/LS
+}
+
+void ClearStringsNaming(VersionBlock& root, const std::u16string& word) {
+    const std::u16string lower = AsciiLower(word);
+    for (VersionBlock& strings : root.children)
+        if (strings.key == u"StringFileInfo")
+            for (VersionBlock& table : strings.children)
+                for (VersionBlock& entry : table.children) {
+                    std::u16string text(entry.value.size() / 2, u'\0');
+                    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char16_t>(Read16(&entry.value[2 * i]));
+                    if (entry.text && AsciiLower(text).find(lower) != std::u16string::npos) entry.value = TextValue(u"");
+                }
 }
 
 void SetVersionString(VersionBlock& root, const std::u16string& key, const std::u16string& value) {

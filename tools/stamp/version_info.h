@@ -21,11 +21,14 @@ VersionBlock ReadVersionInfo(const Bytes& data);
 // Throws StampError when a block no longer fits the 16-bit lengths of the format (text too long).
 Bytes WriteVersionInfo(const VersionBlock& root);
 
-// FILEVERSION and PRODUCTVERSION of the fixed part.
-void SetBinaryVersion(VersionBlock& root, const std::array<uint16_t, 4>& version);
+// FILEVERSION of the fixed part and the "FileVersion" string; PRODUCTVERSION and "ProductVersion".
+void SetFileVersion(VersionBlock& root, const std::array<uint16_t, 4>& version);
+void SetProductVersion(VersionBlock& root, const std::array<uint16_t, 4>& version);
 // Sets `key` in every string table of the StringFileInfo block (adding it where missing; adding a
 // US English, Unicode table when there is none).
 void SetVersionString(VersionBlock& root, const std::u16string& key, const std::u16string& value);
+// Empties every string, in every table, whose text holds `word` in any ASCII case.
+void ClearStringsNaming(VersionBlock& root, const std::u16string& word);
 // The string `key` of the first table, empty if absent.
 std::u16string VersionString(const VersionBlock& root, const std::u16string& key);
 
