@@ -443,13 +443,38 @@ def test_machine_check_of_the_configured_library(app, tmp_path, registry, image,
         assert recorded_command_line(pair) is None
 
 
-def test_32bit_library_without_pair_product_is_loaded_here(app, tmp_path, registry):
-    rt = make_runtime(tmp_path / "rt", library=PE32)
-    write_ini(app, f"JRE Path={win_path(rt)}\n")
+def foreign_library(machine):
+    data = bytearray(PE64.read_bytes())
+    struct.pack_into("<H", data, struct.unpack_from("<I", data, 0x3C)[0] + 4, machine)
+    return data
+
+
+@pytest.mark.parametrize("place, machine, name", [
+    ("registry", 0xAA64, "ARM64"),    # registered as the newest, an x64 one second: the x64 one runs
+    ("configured", 0xAA64, "ARM64"),  # alone: the line names the architecture
+    ("configured", 0x014C, "x86"),    # without a pair program an x86 runtime is of no use either
+])
+def test_runtime_of_another_architecture(app, tmp_path, registry, place, machine, name):
+    foreign = make_runtime(tmp_path / "foreign")
+    (foreign / "bin" / "server" / "jvm.dll").write_bytes(foreign_library(machine))
+    if place == "registry":
+        x64 = make_runtime(tmp_path / "x64", library=PE64)
+        registry.add(1, "21", win_path(foreign))
+        registry.add(1, "17", win_path(x64))
+        registry.apply()
+        write_ini(app)
+    else:
+        write_ini(app, f"JRE Path={win_path(foreign)}\n")
     result = launch(app)
-    assert chosen(result) == lib(rt)
-    assert not any(line.startswith("machine check") for line in result.trace())
+    skipped = [line for line in result.trace() if f"{lib(foreign)} is a runtime for {name}" in line]
+    assert len(skipped) == 1, result
     assert result.exit_code == MINUS_ONE
+    if place == "registry":
+        assert chosen(result) == lib(x64)
+    else:
+        assert chosen(result) is None
+        assert result.stdout_lines == [
+            f"Error: {lib(foreign)} is a runtime for {name}; this launcher needs an x64 runtime. "], result
 
 
 def test_override_working_dir(app, tmp_path, registry):
