@@ -27,6 +27,10 @@ bool PrepareLaunch(Launcher& launcher) {
 bool LocateRuntime(Launcher& launcher) {
     if (runtime::FindJavaRuntime(launcher, launcher)) return true;
     // A runtime was there, only of the wrong kind: saying which kind helps more than a dialog.
+    if (launcher.foreignMachine == platform::kMachineI386) {
+        config::PrintErrorLine(config::FormatMessageId(config::kMsgRuntimeIs32Bit, {launcher.foreignLibraryPath}));
+        return false;
+    }
     if (launcher.foreignMachine != 0) {
         config::PrintErrorLine(config::FormatMessageId(
             config::kMsgRuntimeArchitecture,

@@ -287,7 +287,7 @@ def test_options_and_paths_reach_the_vm_intact(make_app, tmp_path, case, folder,
         assert (app.dir / "out" / "run.log").read_text().splitlines() == ["hi"]
 
 
-@pytest.mark.parametrize("variant, error", [("jvm32.dll", 193), ("text", 193)])
+@pytest.mark.parametrize("variant, error", [("jvm32.dll", None), ("text", 193)])
 def test_unloadable_library_prints_222(app, runtime, launch, variant, error):
     make_files(app.dir / "lib", "a.jar")
     app.write_ini(settings())
@@ -297,9 +297,10 @@ def test_unloadable_library_prints_222(app, runtime, launch, variant, error):
     else:
         runtime.use(variant)
     result = launch.run()
+    # A 32-bit runtime is not even loaded: without a pair program to run it, the search skips it.
     explained = [f"Error: {win_path(target)} is a 32-bit Java runtime; this launcher needs a 64-bit one. "]
-    assert result.stdout_lines == [f"Error: Failed to load Java VM library: {win_path(target)} (errno = {error}).",
-                                   " "] + (explained if variant == "jvm32.dll" else [])
+    assert result.stdout_lines == (explained if variant == "jvm32.dll" else
+                                   [f"Error: Failed to load Java VM library: {win_path(target)} (errno = {error}).", " "])
     assert result.exit_code == MINUS_ONE
     assert launch.log == []
 
