@@ -74,9 +74,17 @@ bool KeepsWildcardMatch(const std::wstring& pattern, const std::wstring& name, b
 }
 
 void AppendClassPathElement(std::wstring& classPath, const std::wstring& element) {
-    if (element.empty()) return;
-    if (!classPath.empty()) classPath.append(1, L';');
-    classPath.append(element);
+    // A variable's value may itself be a list ("C:\a.jar;;C:\b.jar;"): its empty pieces go too.
+    size_t start = 0;
+    while (start <= element.size()) {
+        size_t end = element.find(L';', start);
+        if (end == std::wstring::npos) end = element.size();
+        if (end > start) {
+            if (!classPath.empty()) classPath.append(1, L';');
+            classPath.append(element, start, end - start);
+        }
+        start = end + 1;
+    }
 }
 
 size_t ExpandClassPathEntry(const std::wstring& item, const std::wstring& moduleFolder, const MatchLister& list,
