@@ -22,15 +22,17 @@ namespace {
 // past the end of a file, and no write of ours ever reaches it.
 constexpr DWORD kAppendLockOffsetHigh = 0x40000000;
 // How long a line waits for another process's line before it is written without the lock.
-constexpr int kLockAttempts = 2000;
+constexpr ULONGLONG kLockWaitMs = 2000;
 
 // Held while one line is written. Launchers of several processes append to one file at once:
 // an append-only handle is not enough under every file system and emulation (Wine lost and
-// tore lines), so the end of the file is read and written at under a lock that spans processes.
+// tore lines), so each line is written at the end under a lock that spans processes.
 class AppendLock {
 public:
     explicit AppendLock(HANDLE file) : file_(file) {
-        for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+        // Polled rather than waited for: a blocking lock could wait for ever on a holder that hangs.
+        const ULONGLONG deadline = GetTickCount64() + kLockWaitMs;
+        for (;;) {
             OVERLAPPED at = {};
             at.OffsetHigh = kAppendLockOffsetHigh;
             if (LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
@@ -40,6 +42,7 @@ public:
             // A process that died holding it releases it as its handles close; one that hangs
             // must not stop this launch: after about two seconds the line goes without it.
             if (GetLastError() != ERROR_LOCK_VIOLATION && GetLastError() != ERROR_IO_PENDING) return;
+            if (GetTickCount64() >= deadline) return;
             Sleep(1);
         }
     }
@@ -49,7 +52,6 @@ public:
         at.OffsetHigh = kAppendLockOffsetHigh;
         UnlockFileEx(file_, 0, 1, 0, &at);
     }
-    bool held() const { return held_; }
     AppendLock(const AppendLock&) = delete;
     AppendLock& operator=(const AppendLock&) = delete;
 
@@ -76,15 +78,10 @@ bool AppendTraceText(const std::wstring& fullPath, const std::wstring& text) {
     if (size <= 0) return false;
     std::string bytes(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, crlf.data(), static_cast<int>(crlf.size()), bytes.data(), size, nullptr, nullptr);
-    // One write of the whole line, at the end as it is under the lock; without the lock at
-    // whatever the end is at the moment of the write (both offsets all ones).
+    // One write of the whole line at the file's end (both offsets all ones), under the lock.
     const AppendLock lock(file.get());
-    LARGE_INTEGER end = {};
-    end.QuadPart = -1;
-    if (lock.held() && !GetFileSizeEx(file.get(), &end)) return false;
     OVERLAPPED at = {};
-    at.Offset = end.LowPart;
-    at.OffsetHigh = static_cast<DWORD>(end.HighPart);
+    at.Offset = at.OffsetHigh = 0xFFFFFFFF;
     DWORD written = 0;
     return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, &at) &&
            written == bytes.size();
