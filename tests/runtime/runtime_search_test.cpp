@@ -226,34 +226,28 @@ TEST_F(SearchTest, JavaHome32BitLibraryIsHandedOverAfterTheMachineCheck) {
     EXPECT_TRUE(launcher.handOverToPair);
 }
 
+// The registry rows run the choice that reads only the subkeys it reaches (no trace).
 TEST_F(SearchTest, RuntimesOfAnotherArchitectureAreSkipped) {
-    enum Place { kConfigured, kBundled, kRegisteredNewest };
-    struct Case {
+    const struct {
         const char* name;
-        Place arm64;       // where the ARM64 runtime is
-        bool x64Registered;  // an x64 17 registered besides
-    };
-    const Case cases[] = {
-        {"ARM64 registered before an x64", kRegisteredNewest, true},
-        {"ARM64 bundled, x64 registered", kBundled, true},
-        {"ARM64 configured and alone", kConfigured, false},
-    };
-    for (const Case& c : cases) {
+        bool registered;  // else configured, and alone
+    } cases[] = {{"ARM64 registered before an x64", true}, {"ARM64 configured and alone", false}};
+    const std::wstring arm64 = L"C:\\arm\\bin\\server\\jvm.dll";
+    for (const auto& c : cases) {
         host = FakeHost();
-        const std::wstring armFolder = c.arm64 == kBundled ? L"C:\\App\\jre64\\" : L"C:\\arm\\";
-        launcher.jrePath = c.arm64 == kConfigured ? L"C:\\arm" : L"C:\\App\\";
-        if (c.arm64 == kRegisteredNewest) host.registry.AddRuntime(kNative, kJdkKey, L"21", armFolder);
-        host.files.AddRuntime(armFolder, {L"server"});
-        host.files.foreignMachines[armFolder + L"bin\\server\\jvm.dll"] = 0xAA64;
-        if (c.x64Registered) {
+        host.files.AddRuntime(L"C:\\arm\\", {L"server"});
+        host.files.foreignMachines[arm64] = 0xAA64;
+        launcher.jrePath = c.registered ? L"" : L"C:\\arm";
+        if (c.registered) {
+            host.registry.AddRuntime(kNative, kJdkKey, L"21", L"C:\\arm\\");
             host.registry.AddRuntime(kNative, kJdkKey, L"17", L"C:\\jdk17\\");
             host.files.AddRuntime(L"C:\\jdk17\\", {L"server"});
         }
-        EXPECT_EQ(Find(), c.x64Registered) << c.name;
-        EXPECT_EQ(launcher.vmLibraryPath, c.x64Registered ? L"C:\\jdk17\\bin\\server\\jvm.dll" : L"") << c.name;
-        // Kept for the error line that names the architecture, when nothing else was found.
-        EXPECT_EQ(launcher.foreignLibraryPath, c.x64Registered ? L"" : armFolder + L"bin\\server\\jvm.dll") << c.name;
-        EXPECT_EQ(launcher.foreignMachine, c.x64Registered ? 0 : 0xAA64) << c.name;
+        EXPECT_EQ(Find(), c.registered) << c.name;
+        EXPECT_EQ(launcher.vmLibraryPath, c.registered ? L"C:\\jdk17\\bin\\server\\jvm.dll" : L"") << c.name;
+        // Kept for the line that names the architecture when nothing else was found.
+        EXPECT_EQ(launcher.foreignLibraryPath, c.registered ? L"" : arm64) << c.name;
+        EXPECT_EQ(launcher.foreignMachine, c.registered ? 0 : 0xAA64) << c.name;
     }
 }
 
