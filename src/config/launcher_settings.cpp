@@ -132,8 +132,9 @@ SettingsResult ReadLauncherSettings(LaunchSettings& launch, const SettingsStore&
 
     if (Read(layered, kApplicationSection, L"Application Type") == L"service") {
         launch.serviceMode = true;
-        // Lines from here on (a runtime not found) also go to the event log.
-        platform::ReportAsService(L"");
+        // Lines from here on (a runtime not found) also go to the event log, once the process
+        // is known to run as a service.
+        platform::ReportAsConfiguredService();
         launch.omitServiceName = !Read(layered, kApplicationSection, L"Omit Service Name").empty();
     } else {
         // Asked for here; cleared again when the shared objects cannot be set up.

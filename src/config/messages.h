@@ -51,6 +51,7 @@ enum MessageId : unsigned {
     kMsgForwardTooLong = 252,      // the arguments of a later instance do not fit the shared block
     kMsgOptionNotRepresentable = 253,  // a VM option would reach the VM with changed characters
     kMsgVmLibraryPathTooLong = 254,    // explains a failed load of a library path of 260 or more
+    kMsgRuntimeArchitecture = 255,     // the only runtime found is built for another architecture
 };
 
 class MessageCatalog {

@@ -4,6 +4,7 @@
 #include "launcher/pair_handover.h"
 #include "launcher/process_environment.h"
 #include "launcher/single_instance.h"
+#include "platform/pe_header.h"
 #include "platform/trace.h"
 #include "runtime/runtime_search.h"
 #include "runtime/vm_library_machine.h"
@@ -25,6 +26,17 @@ bool PrepareLaunch(Launcher& launcher) {
 
 bool LocateRuntime(Launcher& launcher) {
     if (runtime::FindJavaRuntime(launcher, launcher)) return true;
+    // A runtime was there, only of the wrong kind: saying which kind helps more than a dialog.
+    if (launcher.foreignMachine == platform::kMachineI386) {
+        config::PrintErrorLine(config::FormatMessageId(config::kMsgRuntimeIs32Bit, {launcher.foreignLibraryPath}));
+        return false;
+    }
+    if (launcher.foreignMachine != 0) {
+        config::PrintErrorLine(config::FormatMessageId(
+            config::kMsgRuntimeArchitecture,
+            {launcher.foreignLibraryPath, platform::DescribeMachine(launcher.foreignMachine)}));
+        return false;
+    }
 
     std::wstring range = config::DescribeVersionRange(launcher.minVersion, launcher.maxVersion, config::Messages());
     unsigned messageId = launcher.jvmType == 1 ? config::kMsgJreNotFoundServer : config::kMsgJreNotFound;

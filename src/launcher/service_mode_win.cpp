@@ -413,6 +413,9 @@ uint32_t RunServiceDispatcher(Launcher& launcher) {
     }
     const DWORD error = GetLastError();
     if (error == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) {
+        // Started from a prompt or from Explorer: an interactive failure, seen on the output
+        // or in the box.
+        platform::ReportAsInteractive();
         config::PrintErrorLine(config::FormatMessageId(config::kMsgServiceManagerOnly));
     } else {
         config::PrintPlatformErrorText(L"StartServiceCtrlDispatcherW", error);

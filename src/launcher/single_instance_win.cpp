@@ -247,6 +247,12 @@ enum class Attempt {
     kGone,      // the first instance ended, or is ending, without replying: try again
 };
 
+// What a later instance needs, once its arguments are handed over, to wait for the reply.
+struct HandOver {
+    platform::UniqueHandle primary;
+    UINT messageId = 0;
+};
+
 // The reply, when it has arrived; other messages are dropped.
 bool TakeReply(const ThreadMessageFunctions& functions, UINT messageId, uint32_t& reply) {
     MSG message;
@@ -283,19 +289,12 @@ Attempt AwaitReply(const ThreadMessageFunctions& functions, HANDLE primary, UINT
     }
 }
 
-// A later instance: writes the arguments into the block, posts the request and waits for the
-// reply. The block is let go as soon as the request is taken, so that a later instance never
-// keeps the name alive once the first instance is gone.
-Attempt ForwardArguments(Launcher& launcher, const ThreadMessageFunctions& functions, const InstanceIdentity& identity,
-                         uint32_t& reply) {
-    const size_t size = ForwardedArgumentsSize(launcher.arguments);
-    if (size > kArgumentWriteLimit) {
-        config::PrintErrorLine(config::FormatMessageId(config::kMsgForwardTooLong,
-                                                       {static_cast<long long>(size), static_cast<long long>(kArgumentWriteLimit)}));
-        return Attempt::kFailed;
-    }
-    // The reply may come before the wait begins: the queue must be there to keep it.
-    CreateMessageQueue(functions);
+// Writes the arguments into the block and posts the request, during this start's turn. The
+// turn ends with this function, once the first instance has taken the arguments (or ended):
+// the next start may then write, whatever secondaryMain does with these and however long.
+// True once handed over; false with the outcome otherwise.
+bool HandOverArguments(Launcher& launcher, const ThreadMessageFunctions& functions, const InstanceIdentity& identity,
+                       HandOver& handOver, Attempt& outcome) {
     ForwardTurn turn(identity, identity.name + kForwardLockSuffix);
 
     platform::UniqueHandle primary;
@@ -305,10 +304,16 @@ Attempt ForwardArguments(Launcher& launcher, const ThreadMessageFunctions& funct
         const DWORD listenerThreadId = LoadField(launcher, kListenerThreadIdOffset);
         const DWORD processId = LoadField(launcher, kPrimaryProcessIdOffset);
         const UINT messageId = LoadField(launcher, kMessageIdOffset);
-        if (messageId == kClosedBlockMark) return Attempt::kGone;
+        if (messageId == kClosedBlockMark) {
+            outcome = Attempt::kGone;
+            return false;
+        }
         if (!primary && processId != 0) {
             primary.reset(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, processId));
-            if (!primary && GetLastError() == ERROR_INVALID_PARAMETER) return Attempt::kGone;  // no such process
+            if (!primary && GetLastError() == ERROR_INVALID_PARAMETER) {  // no such process
+                outcome = Attempt::kGone;
+                return false;
+            }
         }
         if (primary && listenerThreadId != 0 && messageId != 0) {
             const std::wstring takenName = identity.name + kArgumentsTakenSuffix;
@@ -322,19 +327,44 @@ Attempt ForwardArguments(Launcher& launcher, const ThreadMessageFunctions& funct
                     HANDLE waits[] = {taken.get(), primary.get()};
                     WaitForMultipleObjects(2, waits, FALSE, kTakenWaitMs);
                 }
-                ReleaseSingleInstance(launcher);
-                return AwaitReply(functions, primary.get(), messageId, reply);
+                handOver.primary = std::move(primary);
+                handOver.messageId = messageId;
+                return true;
             }
             error = GetLastError();
             // 1444: the listener has no queue yet, or has just ended with its process.
             if (error != ERROR_INVALID_THREAD_ID) break;
         }
-        if (primary && WaitForSingleObject(primary.get(), 0) == WAIT_OBJECT_0) return Attempt::kGone;
+        if (primary && WaitForSingleObject(primary.get(), 0) == WAIT_OBJECT_0) {
+            outcome = Attempt::kGone;
+            return false;
+        }
         if (GetTickCount64() >= deadline) break;
         Sleep(10);
     }
     config::PrintPlatformErrorText(L"PostThreadMessageW", error);
-    return Attempt::kFailed;
+    outcome = Attempt::kFailed;
+    return false;
+}
+
+// A later instance: hands the arguments over, then waits for the reply outside its turn. The
+// block is let go as soon as the request is taken, so that a later instance never keeps the
+// name alive once the first instance is gone.
+Attempt ForwardArguments(Launcher& launcher, const ThreadMessageFunctions& functions, const InstanceIdentity& identity,
+                         uint32_t& reply) {
+    const size_t size = ForwardedArgumentsSize(launcher.arguments);
+    if (size > kArgumentWriteLimit) {
+        config::PrintErrorLine(config::FormatMessageId(config::kMsgForwardTooLong,
+                                                       {static_cast<long long>(size), static_cast<long long>(kArgumentWriteLimit)}));
+        return Attempt::kFailed;
+    }
+    // The reply may come before the wait begins: the queue must be there to keep it.
+    CreateMessageQueue(functions);
+    HandOver handOver;
+    Attempt outcome = Attempt::kFailed;
+    if (!HandOverArguments(launcher, functions, identity, handOver, outcome)) return outcome;
+    ReleaseSingleInstance(launcher);
+    return AwaitReply(functions, handOver.primary.get(), handOver.messageId, reply);
 }
 
 // One try at a role: the block under our name, created (first instance) or found (later).

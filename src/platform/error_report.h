@@ -25,9 +25,18 @@ void ReportUnseenText(const std::wstring& text);
 // windowed executable. Under a console the VM keeps printing them itself, as always.
 bool VmMessagesNeedHook(bool serviceMode);
 
-// Service mode from here on: lines also go to the event log under `sourceName` (the service's
-// name; empty: found from the service control manager, else the executable's name).
+// The settings ask for service mode. That makes no service: a service-configured executable
+// started from a prompt or from Explorer is an interactive launch, whose lines belong on its
+// output or in its box, and which must not register an event source. Until ReportAsService or
+// ReportAsInteractive settles it, the first line that needs to know asks the service control
+// manager whether it names this process.
+void ReportAsConfiguredService();
+// The dispatcher connected: service mode from here on, lines also go to the event log under
+// `sourceName` (the service's name; empty: found from the service control manager, else the
+// executable's name).
 void ReportAsService(const std::wstring& sourceName);
+// The dispatcher could not connect: whatever the settings say, this is no service.
+void ReportAsInteractive();
 
 // Shows what was kept in one message box titled `title` when the launch failed (`failed` after
 // a launcher line was reported, or `vmAborted`) and there is a desktop to show it on. In

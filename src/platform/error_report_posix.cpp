@@ -19,7 +19,9 @@ void ReportVmMessage(const std::wstring& text) {
 
 void ReportUnseenText(const std::wstring&) {}
 bool VmMessagesNeedHook(bool serviceMode) { return serviceMode; }
+void ReportAsConfiguredService() {}
 void ReportAsService(const std::wstring&) {}
+void ReportAsInteractive() {}
 void ShowKeptErrors(const std::wstring&, bool, bool) {}
 void SetReportObserver(ReportObserver seen) { observer.store(seen); }
 

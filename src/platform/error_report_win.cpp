@@ -17,7 +17,8 @@ namespace {
 // Recursive: reporting an event can fail in a way that reports a line (advapi32 missing).
 std::recursive_mutex reportLock;
 // Everything below is guarded by reportLock.
-bool asService = false;
+enum class ServiceState { kNo, kConfigured, kYes };
+ServiceState serviceState = ServiceState::kNo;
 std::wstring sourceName;
 bool reportingEvent = false;   // an event is on its way: lines it causes go nowhere else
 bool launchFailed = false;
@@ -60,6 +61,23 @@ std::wstring ExecutableBaseName() {
     return dot == std::wstring::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
+// Call with reportLock held. A configured service is one only when the control manager says so:
+// asked once, when the first line or box needs to know.
+bool RunsAsService() {
+    if (serviceState == ServiceState::kConfigured) {
+        // Settled before asking: asking may itself report a line (advapi32 missing).
+        serviceState = ServiceState::kNo;
+        const std::wstring name = FindOwnServiceName();
+        if (!name.empty()) {
+            serviceState = ServiceState::kYes;
+            if (sourceName.empty()) sourceName = name;
+        }
+        Trace(name.empty() ? std::wstring(L"configured as a service, but no service runs in this process")
+                           : L"running as service " + name);
+    }
+    return serviceState == ServiceState::kYes;
+}
+
 // Call with reportLock held.
 void ReportEvent(const std::wstring& text) {
     if (reportingEvent || text.empty()) return;
@@ -70,7 +88,7 @@ void ReportEvent(const std::wstring& text) {
     reportingEvent = false;
 }
 
-ErrorRoute CurrentRoute() { return RouteErrorLine(StandardOutputUsable(), WindowedExecutable(), asService); }
+ErrorRoute CurrentRoute() { return RouteErrorLine(StandardOutputUsable(), WindowedExecutable(), RunsAsService()); }
 
 }  // namespace
 
@@ -101,15 +119,25 @@ void ReportVmMessage(const std::wstring& text) {
 
 void ReportUnseenText(const std::wstring& text) {
     std::lock_guard<std::recursive_mutex> guard(reportLock);
-    if (asService) ReportEvent(TrimmedLine(text));
+    if (RunsAsService()) ReportEvent(TrimmedLine(text));
 }
 
 bool VmMessagesNeedHook(bool serviceMode) { return serviceMode || WindowedExecutable(); }
 
+void ReportAsConfiguredService() {
+    std::lock_guard<std::recursive_mutex> guard(reportLock);
+    if (serviceState == ServiceState::kNo) serviceState = ServiceState::kConfigured;
+}
+
 void ReportAsService(const std::wstring& name) {
     std::lock_guard<std::recursive_mutex> guard(reportLock);
-    asService = true;
+    serviceState = ServiceState::kYes;
     if (!name.empty()) sourceName = name;
+}
+
+void ReportAsInteractive() {
+    std::lock_guard<std::recursive_mutex> guard(reportLock);
+    serviceState = ServiceState::kNo;
 }
 
 void ShowKeptErrors(const std::wstring& title, bool failed, bool vmAborted) {
@@ -118,7 +146,7 @@ void ShowKeptErrors(const std::wstring& title, bool failed, bool vmAborted) {
         std::lock_guard<std::recursive_mutex> guard(reportLock);
         if (boxDone) return;
         boxDone = true;
-        if (asService) {
+        if (RunsAsService()) {
             if (!vmLine.empty()) ReportEvent(TrimmedLine(vmLine));
             vmLine.clear();
             return;

@@ -48,4 +48,23 @@ const wchar_t* DescribePeHeaderStatus(PeHeaderStatus status) {
     return L"unknown";
 }
 
+std::wstring MachineHex(uint16_t machine) {
+    static const wchar_t digits[] = L"0123456789ABCDEF";
+    std::wstring text = L"0x";
+    for (int shift = 12; shift >= 0; shift -= 4) text += digits[(machine >> shift) & 0xF];
+    return text;
+}
+
+std::wstring DescribeMachine(uint16_t machine) {
+    switch (machine) {
+        case kMachineAmd64: return L"x64";
+        case kMachineI386: return L"x86";
+        case kMachineArm64: return L"ARM64";
+        case 0x01C4: return L"ARM";      // IMAGE_FILE_MACHINE_ARMNT
+        case 0x0200: return L"Itanium";  // IMAGE_FILE_MACHINE_IA64
+        default: break;
+    }
+    return L"machine " + MachineHex(machine);
+}
+
 }  // namespace kestran::platform

@@ -4,11 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace kestran::platform {
 
 constexpr uint16_t kMachineI386 = 0x014C;   // IMAGE_FILE_MACHINE_I386
 constexpr uint16_t kMachineAmd64 = 0x8664;  // IMAGE_FILE_MACHINE_AMD64
+constexpr uint16_t kMachineArm64 = 0xAA64;  // IMAGE_FILE_MACHINE_ARM64
 constexpr uint32_t kNtSignature = 0x00004550;  // "PE\0\0"
 
 enum class PeHeaderStatus {
@@ -24,5 +26,9 @@ PeHeaderStatus LocateNtHeaders(const uint8_t* data, size_t size, size_t& ntOffse
 // The machine field of the file header; `machine` is untouched unless the result is Ok.
 PeHeaderStatus ReadImageMachine(const uint8_t* data, size_t size, uint16_t& machine);
 const wchar_t* DescribePeHeaderStatus(PeHeaderStatus status);
+// "0x8664": the machine field as the PE format writes it.
+std::wstring MachineHex(uint16_t machine);
+// The architecture as people name it ("x64", "ARM64"), else "machine 0xNNNN".
+std::wstring DescribeMachine(uint16_t machine);
 
 }  // namespace kestran::platform

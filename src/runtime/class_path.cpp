@@ -73,15 +73,28 @@ bool KeepsWildcardMatch(const std::wstring& pattern, const std::wstring& name, b
     return !isDirectory && WildcardNameMatches(namePattern, name);
 }
 
-void ExpandClassPathEntry(const std::wstring& item, const std::wstring& moduleFolder, const MatchLister& list,
-                          std::wstring& classPath) {
+void AppendClassPathElement(std::wstring& classPath, const std::wstring& element) {
+    // A variable's value may itself be a list ("C:\a.jar;;C:\b.jar;"): its empty pieces go too.
+    size_t start = 0;
+    while (start <= element.size()) {
+        size_t end = element.find(L';', start);
+        if (end == std::wstring::npos) end = element.size();
+        if (end > start) {
+            if (!classPath.empty()) classPath.append(1, L';');
+            classPath.append(element, start, end - start);
+        }
+        start = end + 1;
+    }
+}
+
+size_t ExpandClassPathEntry(const std::wstring& item, const std::wstring& moduleFolder, const MatchLister& list,
+                            std::wstring& classPath) {
     std::wstring pattern = ClassPathSearchPattern(item, moduleFolder);
     std::wstring prefix = ClassPathMatchPrefix(pattern);
     std::vector<std::wstring> names;
     list(pattern, names);
-    for (const std::wstring& name : names) {
-        classPath.append(prefix).append(name).append(1, L';');
-    }
+    for (const std::wstring& name : names) AppendClassPathElement(classPath, prefix + name);
+    return names.size();
 }
 
 }  // namespace kestran::runtime

@@ -8,7 +8,8 @@ namespace {
 
 class MachineSearchHost final : public RuntimeSearchHost {
 public:
-    const FileProber& Files() const override { return DiskFileProber(); }
+    explicit MachineSearchHost(bool x86Allowed) : files_(x86Allowed) {}
+    const FileProber& Files() const override { return files_; }
     const RegistryReader& Registry(RegistryRoot root) const override {
         return root == RegistryRoot::CurrentUser ? UserRegistry() : MachineRegistry();
     }
@@ -23,12 +24,16 @@ public:
     void CheckVmLibraryMachine(const config::LaunchSettings& settings, RuntimeChoice& choice) const override {
         runtime::CheckVmLibraryMachine(settings, choice);
     }
+
+private:
+    MachineCheckingProber files_;
 };
 
 }  // namespace
 
 bool FindJavaRuntime(const config::LaunchSettings& launch, RuntimeChoice& choice) {
-    const MachineSearchHost host;
+    // An x86 runtime is of use only to the pair program.
+    const MachineSearchHost host(!launch.pairProduct.empty());
     return FindJavaRuntime(launch, choice, host);
 }
 

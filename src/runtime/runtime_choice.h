@@ -13,6 +13,9 @@ namespace kestran::runtime {
 struct RuntimeChoice {
     std::wstring vmLibraryPath;          // full path of the chosen jvm.dll
     bool handOverToPair = false;         // the paired (32-bit) program must run it
+    // The first runtime the search refused for its architecture, when nothing was chosen.
+    std::wstring foreignLibraryPath;
+    uint16_t foreignMachine = 0;
 };
 
 // How the VM is created and what the Java program's main receives.

@@ -1,7 +1,9 @@
 #include "runtime/runtime_probe.h"
 
 #include "config/paths.h"
+#include "platform/pe_header.h"
 #include "runtime/runtime_keys.h"
+#include "runtime/vm_library_machine.h"
 
 namespace kestran::runtime {
 namespace {
@@ -18,7 +20,27 @@ const DiskProber diskProber;
 
 const FileProber& DiskFileProber() { return diskProber; }
 
-ProbeResult ProbeRuntimeFolder(const std::wstring& folder, int32_t mode, const FileProber& files) {
+bool MachineCheckingProber::Exists(const std::wstring& path) const { return diskProber.Exists(path); }
+
+bool MachineCheckingProber::LoadableMachine(const std::wstring& libraryPath, uint16_t& machine) const {
+    machine = ReadVmLibraryMachine(libraryPath);
+    return machine == 0 || machine == platform::kMachineAmd64 || (x86Allowed_ && machine == platform::kMachineI386);
+}
+
+namespace {
+
+// A library of another architecture is no runtime for this process: the loader would only
+// say "not a valid Win32 application" (193).
+void RefuseForeignMachine(const FileProber& files, ProbeResult& result) {
+    uint16_t machine = 0;
+    if (files.LoadableMachine(result.libraryPath, machine)) return;
+    result.foreignLibrary = std::move(result.libraryPath);
+    result.foreignMachine = machine;
+    result.libraryPath.clear();
+    result.serverVm = false;
+}
+
+ProbeResult FindVmLibrary(const std::wstring& folder, int32_t mode, const FileProber& files) {
     ProbeResult result;
     if (mode == 1 || mode == 2) {
         std::wstring server = folder + kServerVmLibrary;
@@ -37,6 +59,14 @@ ProbeResult ProbeRuntimeFolder(const std::wstring& folder, int32_t mode, const F
             return result;
         }
     }
+    return result;
+}
+
+}  // namespace
+
+ProbeResult ProbeRuntimeFolder(const std::wstring& folder, int32_t mode, const FileProber& files) {
+    ProbeResult result = FindVmLibrary(folder, mode, files);
+    if (!result.libraryPath.empty()) RefuseForeignMachine(files, result);
     return result;
 }
 

@@ -12,6 +12,13 @@ public:
     virtual ~FileProber() = default;
     // True when something (a file or a folder) exists at `path`.
     virtual bool Exists(const std::wstring& path) const = 0;
+    // False, with the image's machine field in `machine`, for a VM library built for an
+    // architecture this process cannot use. A prober that does not look counts every file.
+    virtual bool LoadableMachine(const std::wstring& libraryPath, uint16_t& machine) const {
+        (void)libraryPath;
+        (void)machine;
+        return true;
+    }
 };
 
 // The real file system (FindFirstFileW semantics, long paths prefixed).
@@ -20,10 +27,14 @@ const FileProber& DiskFileProber();
 struct ProbeResult {
     std::wstring libraryPath;  // empty when the folder holds no usable VM library
     bool serverVm = false;
+    // The library found but refused for its architecture (libraryPath then empty).
+    std::wstring foreignLibrary;
+    uint16_t foreignMachine = 0;
 };
 
 // `folder` ends with a backslash; `mode` is a jvmType: 0 client first, 1 server only,
-// 2 server first. Any other mode behaves as 0.
+// 2 server first. Any other mode behaves as 0. The first library found is the folder's
+// answer: refused for its architecture, the folder offers none.
 ProbeResult ProbeRuntimeFolder(const std::wstring& folder, int32_t mode, const FileProber& files);
 ProbeResult ProbeRuntimeFolder(const std::wstring& folder, int32_t mode);
 

@@ -5,6 +5,7 @@
 #include "config/ini_document.h"
 #include "config/paths.h"
 #include "config/version_number.h"
+#include "platform/pe_header.h"
 #include "platform/trace.h"
 #include "runtime/registry_choice.h"
 
@@ -24,15 +25,24 @@ const wchar_t* ViewName(RegistryView view) {
 
 void TraceLine(const std::wstring& line) { platform::Trace(line); }
 
+std::wstring ForeignLibraryText(const ProbeResult& probe) {
+    return probe.foreignLibrary + L" is a runtime for " + platform::DescribeMachine(probe.foreignMachine);
+}
+
 // Probes `folder` and, on success, stores its library as the chosen one.
 bool TakeLibrary(const config::LaunchSettings& launch, RuntimeChoice& choice, const std::wstring& place, const std::wstring& folder,
                  const FileProber& files) {
     ProbeResult probe = ProbeRuntimeFolder(folder, launch.jvmType, files);
     if (platform::TraceEnabled()) {
         TraceLine(place + L" " + folder + L": " +
-                  (probe.libraryPath.empty() ? std::wstring(L"no usable jvm.dll for JVM Type " +
-                                                            std::to_wstring(launch.jvmType))
-                                             : probe.libraryPath));
+                  (!probe.libraryPath.empty()   ? probe.libraryPath
+                   : probe.foreignMachine != 0 ? ForeignLibraryText(probe) + L", skipped"
+                                               : L"no usable jvm.dll for JVM Type " + std::to_wstring(launch.jvmType)));
+    }
+    // Kept to name the architecture should nothing else be found.
+    if (probe.foreignMachine != 0 && choice.foreignMachine == 0) {
+        choice.foreignLibraryPath = probe.foreignLibrary;
+        choice.foreignMachine = probe.foreignMachine;
     }
     if (probe.libraryPath.empty()) return false;
     choice.vmLibraryPath = std::move(probe.libraryPath);
@@ -156,12 +166,16 @@ bool CheckRegistration(const RuntimeKey& key, RegistryRoot root, RegistryView vi
     WithTrailingBackslash(home, folder);
     folder += key.homeSuffix;
     probe = ProbeRuntimeFolder(folder, mode, host.Files());
-    if (probe.libraryPath.empty() && key.installer && key.kind == RuntimeKind::Jdk) {
+    if (probe.libraryPath.empty() && probe.foreignMachine == 0 && key.installer && key.kind == RuntimeKind::Jdk) {
         // Up to Java 8 a JDK keeps its VM in the runtime inside it; later JDKs have none.
         probe = ProbeRuntimeFolder(folder + kJdkInnerRuntimeFolder, mode, host.Files());
         if (!probe.libraryPath.empty()) folder += kJdkInnerRuntimeFolder;
     }
     if (!probe.libraryPath.empty()) return true;
+    if (probe.foreignMachine != 0) {
+        refusal = ForeignLibraryText(probe);
+        return false;
+    }
     refusal = L"no usable jvm.dll in " + folder +
               (key.installer && key.kind == RuntimeKind::Jdk ? L" or its jre\\" : L"") + L" (probe mode " +
               std::to_wstring(mode) + L")";
@@ -278,6 +292,8 @@ bool FindJavaRuntime(const config::LaunchSettings& launch, RuntimeChoice& choice
     const FileProber& files = host.Files();
     choice.vmLibraryPath.clear();
     choice.handOverToPair = false;
+    choice.foreignLibraryPath.clear();
+    choice.foreignMachine = 0;
     bool found = false;
 
     std::wstring folder;
@@ -341,6 +357,8 @@ bool FindJavaRuntime(const config::LaunchSettings& launch, RuntimeChoice& choice
         if (trace) TraceLine(L"no Java runtime found");
         return false;
     }
+    choice.foreignLibraryPath.clear();
+    choice.foreignMachine = 0;
     if (trace) {
         TraceLine(L"chosen " + choice.vmLibraryPath);
         TraceLine(choice.handOverToPair ? L"hand-over: the pair program " + launch.pairProduct + L" runs it"

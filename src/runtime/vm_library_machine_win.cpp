@@ -5,16 +5,11 @@
 #include "runtime/vm_library_machine.h"
 
 namespace kestran::runtime {
-namespace {
 
-std::wstring Hex4(uint16_t value) {
-    static const wchar_t digits[] = L"0123456789ABCDEF";
-    std::wstring text = L"0x";
-    for (int shift = 12; shift >= 0; shift -= 4) text += digits[(value >> shift) & 0xF];
-    return text;
+uint16_t ReadVmLibraryMachine(const std::wstring& libraryPath) {
+    const platform::PeImageView view(libraryPath);
+    return view.machine();
 }
-
-}  // namespace
 
 void CheckVmLibraryMachine(const config::LaunchSettings& settings, RuntimeChoice& choice) {
     choice.handOverToPair = false;
@@ -29,7 +24,7 @@ void CheckVmLibraryMachine(const config::LaunchSettings& settings, RuntimeChoice
     else if (!view.valid())
         what = platform::DescribePeHeaderStatus(view.status());
     else
-        what = L"machine " + Hex4(view.machine());
+        what = L"machine " + platform::MachineHex(view.machine());
     platform::Trace(L"machine check " + choice.vmLibraryPath + L": " + what +
                     (choice.handOverToPair ? L", 32-bit x86: handed over to the pair program"
                                            : L", not handed over"));

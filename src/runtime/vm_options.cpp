@@ -49,7 +49,7 @@ std::wstring BuildClassPath(const config::SettingsStore& settings, OptionSources
         StripQuotes(item);
         sources.ExpandEnvironment(item);
         if (!ClassPathItemNeedsSearch(item)) {
-            classPath.append(item).append(1, L';');
+            AppendClassPathElement(classPath, item);
             continue;
         }
         // An empty item would search the launcher's folder itself ("C:\app\"), which
@@ -61,11 +61,8 @@ std::wstring BuildClassPath(const config::SettingsStore& settings, OptionSources
             if (!module.Get(modulePath)) continue;
             moduleFolder = config::FolderOf(modulePath);
         }
-        size_t before = classPath.size();
-        ExpandClassPathEntry(item, moduleFolder, lister, classPath);
+        const size_t added = ExpandClassPathEntry(item, moduleFolder, lister, classPath);
         if (platform::TraceEnabled()) {
-            size_t added = 0;
-            for (size_t i = before; i < classPath.size(); ++i) added += classPath[i] == L';';
             platform::Trace(L"class path item \"" + item + L"\": " + std::to_wstring(added) + L" match(es)");
         }
     }
@@ -91,7 +88,10 @@ bool AssembleVmOptionsFrom(config::LaunchSettings& launch, JavaInvocation& invoc
     settings.getValue(L"Application", L"Embedded Jar", embedded);
     if (config::IsYesAnyCase(embedded)) {
         std::wstring modulePath;
-        if (module.Get(modulePath)) classPath = modulePath + L";" + classPath;
+        if (module.Get(modulePath)) {
+            AppendClassPathElement(modulePath, classPath);
+            classPath = std::move(modulePath);
+        }
     }
 
     // Without a class path the VM still gets everything else the settings say: its own

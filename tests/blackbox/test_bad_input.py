@@ -37,7 +37,7 @@ def test_quoted_list_values_keep_their_items(app, launch):
     result = launch.run()
     assert result.exit_code == 0, result
     options = [re.sub(r"^\d+ (.*) extraInfo=\w+$", r"\1", line) for line in launch.record("option ")]
-    assert options[:4] == [f"-Djava.class.path=C:\\x y\\z.jar;{app.win()}\\lib\\a b.jar;",
+    assert options[:4] == [f"-Djava.class.path=C:\\x y\\z.jar;{app.win()}\\lib\\a b.jar",
                            "-Dapp.home=C:\\Program Files\\App", "-Xmx64m", "-Dlog.dir=C:\\My Logs"]
     texts = [re.sub(r"^\d+ units=\S* text=", "", line) for line in launch.record("arg ")]
     assert texts == ["first arg", "second arg"]

@@ -2,6 +2,8 @@
 the steps, and the exit code of each outcome."""
 
 import os
+from collections import Counter
+from concurrent.futures import ThreadPoolExecutor
 
 import pytest
 
@@ -70,3 +72,17 @@ def test_a_provider_setting_that_merely_allows_ibm_does_not_keep_the_process_ali
                          "[Class Path]\nClass Path=app.jar\n")
     result = launch.run(script="return")
     assert result.exit_code == 0, result
+
+
+def test_concurrent_launches_append_every_trace_line_whole(launch, tmp_path):
+    launch.settings()
+    alone, shared = tmp_path / "alone.txt", tmp_path / "shared.txt"
+    env = {"TESTJVM_MAIN": "return", "KESTRAN_TRACE": win_path(alone)}
+    assert launch.app.run(env=env).exit_code == 0
+    once = Counter(alone.read_text(encoding="utf-8").splitlines())
+    env["KESTRAN_TRACE"] = win_path(shared)
+    with ThreadPoolExecutor(8) as pool:
+        codes = list(pool.map(lambda _: launch.app.run(env=env).exit_code, range(8)))
+    assert codes == [0] * 8
+    lines = Counter(shared.read_text(encoding="utf-8").splitlines())
+    assert lines == Counter({line: count * 8 for line, count in once.items()}), lines - once

@@ -443,13 +443,33 @@ def test_machine_check_of_the_configured_library(app, tmp_path, registry, image,
         assert recorded_command_line(pair) is None
 
 
-def test_32bit_library_without_pair_product_is_loaded_here(app, tmp_path, registry):
-    rt = make_runtime(tmp_path / "rt", library=PE32)
-    write_ini(app, f"JRE Path={win_path(rt)}\n")
+@pytest.mark.parametrize("place", [
+    "registry",    # registered as the newest, an x64 one second: the x64 one runs
+    "configured",  # alone: the line names the architecture
+])
+def test_arm64_runtime(app, tmp_path, registry, place):
+    foreign = make_runtime(tmp_path / "foreign")
+    data = bytearray(PE64.read_bytes())
+    struct.pack_into("<H", data, struct.unpack_from("<I", data, 0x3C)[0] + 4, 0xAA64)
+    (foreign / "bin" / "server" / "jvm.dll").write_bytes(data)
+    if place == "registry":
+        x64 = make_runtime(tmp_path / "x64", library=PE64)
+        registry.add(1, "21", win_path(foreign))
+        registry.add(1, "17", win_path(x64))
+        registry.apply()
+        write_ini(app)
+    else:
+        write_ini(app, f"JRE Path={win_path(foreign)}\n")
     result = launch(app)
-    assert chosen(result) == lib(rt)
-    assert not any(line.startswith("machine check") for line in result.trace())
+    skipped = [line for line in result.trace() if f"{lib(foreign)} is a runtime for ARM64" in line]
+    assert len(skipped) == 1, result
     assert result.exit_code == MINUS_ONE
+    if place == "registry":
+        assert chosen(result) == lib(x64)
+    else:
+        assert chosen(result) is None
+        assert result.stdout_lines == [
+            f"Error: {lib(foreign)} is a runtime for ARM64; this launcher needs an x64 runtime. "], result
 
 
 def test_override_working_dir(app, tmp_path, registry):

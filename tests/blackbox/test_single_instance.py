@@ -102,6 +102,25 @@ def test_ten_later_starts_at_once_each_get_their_own_reply(launch, tmp_path):
     assert sorted(first.forwarded()) == [[v] for v in values], first.log()
 
 
+def test_a_slow_secondary_main_does_not_hold_up_the_next_start(launch, tmp_path):
+    launch.settings(application="Single Instance=yes\n")
+    first = FirstInstance(launch, tmp_path, "secondary:int:echo,slowsecondary:8000,thread:12000", "main-end")
+    try:
+        slow = subprocess.Popen([launch.app.wine.loader, str(RUNNER_EXE)], cwd=tmp_path, env=launch.app.wine.base_environment(
+            {**first.env, "KESTRAN_TEST_COMMAND_LINE": launch.app.command_line("slow"),
+             "KESTRAN_TEST_EXITCODE_FILE": win_path(tmp_path / "slow-exit.txt")}))
+        deadline = time.monotonic() + 30
+        while first.forwarded() != [["slow"]]:
+            assert time.monotonic() < deadline, first.log()
+            time.sleep(0.05)
+        # Its turn ended with the hand-over: this start is answered while the slow call still runs.
+        assert launch.app.run(["7"], env=first.env, timeout=60).exit_code == 7
+        assert slow.poll() is None, first.log()
+        assert slow.wait(timeout=60) == 0 and (tmp_path / "slow-exit.txt").read_text() == "0"
+    finally:
+        assert first.finish() == 0, first.log()
+
+
 def test_an_object_taken_first_by_another_program_gets_no_arguments(launch, tmp_path):
     """A program that creates the block under our name first, owned by another account and open
     to all, poses as the first instance: the start must run the application itself."""

@@ -107,7 +107,7 @@ def test_options_reach_the_vm_in_order_library_path_first(app, launch):
     # Expanded with the Path from before the runtime's bin folder was added.
     assert f"{home}\\jre64\\bin" not in library
     assert options[1:] == [
-        (f"-Djava.class.path={home}\\lib\\a.jar;C:\\shared\\x.jar;", False),
+        (f"-Djava.class.path={home}\\lib\\a.jar;C:\\shared\\x.jar", False),
         ("-Xmx512m", False),
         ("-Dname=a b", False),
         ("-Dx=1 2", False),
@@ -118,7 +118,7 @@ def test_options_reach_the_vm_in_order_library_path_first(app, launch):
     assert launch.record("create ") == ["version=0x00010002 ignoreUnrecognized=0"]
     # The trace shows the same list as handed over.
     traced = [line for line in result.trace() if line.startswith("VM option ")]
-    assert traced[1] == f"VM option 1: -Djava.class.path={home}\\lib\\a.jar;C:\\shared\\x.jar;"
+    assert traced[1] == f"VM option 1: -Djava.class.path={home}\\lib\\a.jar;C:\\shared\\x.jar"
     assert traced[-2:] == ["VM option 6: abort (hook)", "VM option 7: exit (hook)"]
     assert "VM created" in result.trace()
 
@@ -128,7 +128,7 @@ def test_without_library_path_the_class_path_comes_first(app, launch):
     app.write_ini(settings(class_path="app.jar"))
     result = launch.run()
     assert result.exit_code == 0, result
-    assert launch.options() == [(f"-Djava.class.path={app.win()}\\app.jar;", False), ("abort", True), ("exit", True)]
+    assert launch.options() == [(f"-Djava.class.path={app.win()}\\app.jar", False), ("abort", True), ("exit", True)]
 
 
 def test_class_path_items_resolve_on_disk(app, launch):
@@ -141,8 +141,8 @@ def test_class_path_items_resolve_on_disk(app, launch):
     assert result.exit_code == 0, result
     home = app.win()
     class_path = launch.option_strings()[0]
-    assert class_path.startswith("-Djava.class.path=") and class_path.endswith(";")
-    entries = class_path[len("-Djava.class.path="):-1].split(";")
+    assert class_path.startswith("-Djava.class.path=") and not class_path.endswith(";")
+    entries = class_path[len("-Djava.class.path="):].split(";")
     # Wildcards list the files whose names match, in directory order (compared as a set here);
     # not the folder classes.jar.
     matched = entries[:3]
@@ -159,7 +159,7 @@ def test_embedded_jar_puts_the_launcher_first(app, launch):
     make_files(app.dir / "lib", "a.jar")
     app.write_ini(settings(application="Embedded Jar=YES\n"))
     launch.run()
-    assert launch.option_strings()[0] == f"-Djava.class.path={app.win(app.exe)};{app.win()}\\lib\\a.jar;"
+    assert launch.option_strings()[0] == f"-Djava.class.path={app.win(app.exe)};{app.win()}\\lib\\a.jar"
 
 
 def test_empty_class_path_prints_209_and_the_run_goes_on(app, launch):
@@ -282,12 +282,12 @@ def test_options_and_paths_reach_the_vm_intact(make_app, tmp_path, case, folder,
     if case == "folder":
         class_path = launch.option_strings()[0]
         assert class_path.isascii() and "~" in class_path and "?" not in class_path, class_path
-        assert class_path.endswith("\\lib\\a.jar;") and "Lukasz" not in class_path, class_path
+        assert class_path.endswith("\\lib\\a.jar") and "Lukasz" not in class_path, class_path
     if case == "output":
         assert (app.dir / "out" / "run.log").read_text().splitlines() == ["hi"]
 
 
-@pytest.mark.parametrize("variant, error", [("jvm32.dll", 193), ("text", 193)])
+@pytest.mark.parametrize("variant, error", [("jvm32.dll", None), ("text", 193)])
 def test_unloadable_library_prints_222(app, runtime, launch, variant, error):
     make_files(app.dir / "lib", "a.jar")
     app.write_ini(settings())
@@ -297,9 +297,10 @@ def test_unloadable_library_prints_222(app, runtime, launch, variant, error):
     else:
         runtime.use(variant)
     result = launch.run()
+    # A 32-bit runtime is not even loaded: without a pair program to run it, the search skips it.
     explained = [f"Error: {win_path(target)} is a 32-bit Java runtime; this launcher needs a 64-bit one. "]
-    assert result.stdout_lines == [f"Error: Failed to load Java VM library: {win_path(target)} (errno = {error}).",
-                                   " "] + (explained if variant == "jvm32.dll" else [])
+    assert result.stdout_lines == (explained if variant == "jvm32.dll" else
+                                   [f"Error: Failed to load Java VM library: {win_path(target)} (errno = {error}).", " "])
     assert result.exit_code == MINUS_ONE
     assert launch.log == []
 

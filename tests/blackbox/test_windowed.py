@@ -11,24 +11,34 @@ from test_dialogs import Session, desktop, find_window  # noqa: F401 (the deskto
 
 MINUS_ONE = 0xFFFFFFFF
 MISSING_CLASS = "Error: Could not find the main class com/example/Main."
+SERVICE_ONLY = ("Error: This program is configured to run as a Windows service and must be started by the "
+                "service control manager.")
+EVENT_SOURCE = r"HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Tool"
 
-# name: (standard output, VM parameters, lines the box (or the output) must hold)
+# name: (standard output, VM parameters, [Application] settings, lines the box (or the output)
+# must hold, exit code)
 SCENARIOS = {
     # Started from Explorer: one box with the line, the exit code once it is closed.
-    "no output, missing class": (False, "", [MISSING_CLASS]),
+    "no output, missing class": (False, "", "", [MISSING_CLASS], MINUS_ONE),
     # The VM's complaint comes through the vfprintf hook into the same box as the launcher's line.
-    "no output, VM message": (False, "bogus", ["Unrecognized option: bogus", "Error: JNI exception: "]),
+    "no output, VM message": (False, "bogus", "", ["Unrecognized option: bogus", "Error: JNI exception: "], MINUS_ONE),
     # "Toolw.exe > log.txt": the lines in the file as from the console exe, and no box.
-    "redirected output": (True, "", [MISSING_CLASS]),
+    "redirected output": (True, "", "", [MISSING_CLASS], MINUS_ONE),
+    # A service's exe started from Explorer is no service: its line in the box, no event source.
+    "no output, service started by hand": (False, "", "Application Type=service\n", [SERVICE_ONLY], 1063),
 }
 
 
 @pytest.mark.parametrize("case", SCENARIOS)
 def test_windowed_failure_reaches_a_box_or_the_output(case, launch, tmp_path):
-    output, vm_parameters, expected = SCENARIOS[case]
+    output, vm_parameters, application, expected, code = SCENARIOS[case]
     shutil.copyfile(KESTRANW_EXE, launch.app.exe)
     launch.use("jvm_noboot.dll")
-    launch.settings(main_class="com.example.Main\nVirtual Machine Parameters=" + vm_parameters)
+    launch.settings(application, main_class="com.example.Main\nVirtual Machine Parameters=" + vm_parameters)
+    launch.app.wine.reg("delete", EVENT_SOURCE, "/f", check=False)
+    if application:  # without this value Wine's dispatcher waits 10 s before it fails
+        launch.app.wine.reg("add", r"HKLM\SYSTEM\CurrentControlSet\Control\ServiceCurrent", "/ve", "/t", "REG_DWORD",
+                            "/d", "99999", "/f")
     trace = tmp_path / "trace.txt"
     env = {"TESTJVM_LOG": win_path(launch.log_path), "TESTJVM_MAIN": "missing", "KESTRAN_TRACE": win_path(trace)}
     if not output:
@@ -40,7 +50,8 @@ def test_windowed_failure_reaches_a_box_or_the_output(case, launch, tmp_path):
     result = session.finish()
     lines = trace.read_text(encoding="utf-8").splitlines()
     boxes = [i for i, line in enumerate(lines) if line.startswith("kestran: error box")]
-    assert result.exit_code == MINUS_ONE, (result, lines)
+    assert result.exit_code == code, (result, lines)
+    assert launch.app.wine.reg("query", EVENT_SOURCE, check=False).returncode != 0, "an event source was registered"
     assert lines[0].startswith("kestran: "), lines  # the trace went to its file
     if output:
         assert boxes == [] and all(any(e in l for l in result.stdout_lines) for e in expected), (result, lines)

@@ -105,14 +105,14 @@ TEST(ClassPath, ExpandsMatchesInListerOrder) {
         const wchar_t* expected;
     };
     const Case cases[] = {
-        {L"lib\\*.jar", L"x;C:\\app\\lib\\b.jar;C:\\app\\lib\\a.jar;C:\\app\\lib\\c.jar;"},
-        {L"app.jar", L"x;C:\\app\\app.jar;"},
-        {L"missing.jar", L"x;"},                     // vanishes without a message
-        {L"lib\\*.zip", L"x;"},
-        {L"*", L"x;C:\\app\\.;C:\\app\\..;C:\\app\\lib;C:\\app\\Tool.exe;"},  // every name counts
+        {L"lib\\*.jar", L"x;C:\\app\\lib\\b.jar;C:\\app\\lib\\a.jar;C:\\app\\lib\\c.jar"},
+        {L"app.jar", L"x;C:\\app\\app.jar"},
+        {L"missing.jar", L"x"},                     // vanishes without a message
+        {L"lib\\*.zip", L"x"},
+        {L"*", L"x;C:\\app\\.;C:\\app\\..;C:\\app\\lib;C:\\app\\Tool.exe"},  // every name counts
     };
     for (const Case& c : cases) {
-        std::wstring classPath = L"x;";
+        std::wstring classPath = L"x";
         ExpandClassPathEntry(c.item, L"C:\\app", lister, classPath);
         EXPECT_EQ(classPath, c.expected) << testing::PrintToString(std::wstring(c.item));
     }

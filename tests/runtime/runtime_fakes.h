@@ -25,7 +25,14 @@ public:
         if (javaDll) paths.insert(folder + L"bin\\java.dll");
         for (const wchar_t* vm : vms) paths.insert(folder + L"bin\\" + vm + L"\\jvm.dll");
     }
+    bool LoadableMachine(const std::wstring& libraryPath, uint16_t& machine) const override {
+        auto found = foreignMachines.find(libraryPath);
+        if (found == foreignMachines.end()) return true;
+        machine = found->second;
+        return false;
+    }
     std::set<std::wstring> paths;
+    std::map<std::wstring, uint16_t> foreignMachines;  // libraries of an architecture the process cannot use
     mutable size_t probes = 0;
 };
 

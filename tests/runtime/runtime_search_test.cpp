@@ -226,6 +226,31 @@ TEST_F(SearchTest, JavaHome32BitLibraryIsHandedOverAfterTheMachineCheck) {
     EXPECT_TRUE(launcher.handOverToPair);
 }
 
+// The registry rows run the choice that reads only the subkeys it reaches (no trace).
+TEST_F(SearchTest, RuntimesOfAnotherArchitectureAreSkipped) {
+    const struct {
+        const char* name;
+        bool registered;  // else configured, and alone
+    } cases[] = {{"ARM64 registered before an x64", true}, {"ARM64 configured and alone", false}};
+    const std::wstring arm64 = L"C:\\arm\\bin\\server\\jvm.dll";
+    for (const auto& c : cases) {
+        host = FakeHost();
+        host.files.AddRuntime(L"C:\\arm\\", {L"server"});
+        host.files.foreignMachines[arm64] = 0xAA64;
+        launcher.jrePath = c.registered ? L"" : L"C:\\arm";
+        if (c.registered) {
+            host.registry.AddRuntime(kNative, kJdkKey, L"21", L"C:\\arm\\");
+            host.registry.AddRuntime(kNative, kJdkKey, L"17", L"C:\\jdk17\\");
+            host.files.AddRuntime(L"C:\\jdk17\\", {L"server"});
+        }
+        EXPECT_EQ(Find(), c.registered) << c.name;
+        EXPECT_EQ(launcher.vmLibraryPath, c.registered ? L"C:\\jdk17\\bin\\server\\jvm.dll" : L"") << c.name;
+        // Kept for the line that names the architecture when nothing else was found.
+        EXPECT_EQ(launcher.foreignLibraryPath, c.registered ? L"" : arm64) << c.name;
+        EXPECT_EQ(launcher.foreignMachine, c.registered ? 0 : 0xAA64) << c.name;
+    }
+}
+
 TEST_F(SearchTest, NamesWithoutDigitsAndManySubkeysAreHandled) {
     for (int i = 0; i < 3000; ++i) host.registry.AddRuntime(kNative, kJreKey, L"1." + std::to_wstring(i), L"C:\\none");
     host.registry.AddRuntime(kNative, kJreKey, L"latest", L"C:\\latest");

@@ -76,7 +76,8 @@ public:
     bool moduleKnown = true;
     int modulePathCalls = 0;
     std::map<std::wstring, std::wstring> environment = {{L"APPDATA", L"C:\\Users\\u\\AppData"}, {L"LOGS", L"D:\\logs"}, {L"PCTOS", L"%OS%"},
-                                                           {L"OS", L"Windows_NT"}, {L"TEMP", L"T"}};
+                                                           {L"OS", L"Windows_NT"}, {L"TEMP", L"T"},
+                                                           {L"JARS", L"C:\\x.jar;;C:\\y.jar;"}};
     std::map<std::wstring, Wide> disk = {
         {L"C:\\app\\lib\\*.jar", {L"a.jar"}},
         {L"C:\\app\\app.jar", {L"app.jar"}},
@@ -111,16 +112,18 @@ TEST(VmOptions, BuildsTheClassPathItemByItem) {
     };
     const Case cases[] = {
         {L"lib\\*.jar;C:\\shared\\x.jar;%APPDATA%\\y.jar", L"",
-         "-Djava.class.path=C:\\app\\lib\\a.jar;C:\\shared\\x.jar;C:\\Users\\u\\AppData\\y.jar;"},
-        {L"lib\\*.jar", L"YES", "-Djava.class.path=C:\\app\\Tool.exe;C:\\app\\lib\\a.jar;"},
-        {L"", L"yes", "-Djava.class.path=C:\\app\\Tool.exe;"},
+         "-Djava.class.path=C:\\app\\lib\\a.jar;C:\\shared\\x.jar;C:\\Users\\u\\AppData\\y.jar"},
+        {L"lib\\*.jar", L"YES", "-Djava.class.path=C:\\app\\Tool.exe;C:\\app\\lib\\a.jar"},
+        {L"", L"yes", "-Djava.class.path=C:\\app\\Tool.exe"},
         {L"app.jar;missing.jar;;C:\\gone\\nothing.jar", L"",
-         "-Djava.class.path=C:\\app\\app.jar;C:\\gone\\nothing.jar;"},  // absolute: disk not asked
+         "-Djava.class.path=C:\\app\\app.jar;C:\\gone\\nothing.jar"},  // absolute: disk not asked
         {L"%UNSET%\\z.jar", L"", "-Djava.class.path="},                   // relative after expansion, not on disk
-        {L"C:\\a.jar;C:\\a.jar", L"Yes please", "-Djava.class.path=C:\\a.jar;C:\\a.jar;"},
-        {L"\"C:\\a b\\x.jar\";\"C:\\c d\\y.jar\"", L"", "-Djava.class.path=C:\\a b\\x.jar;C:\\c d\\y.jar;"},
+        {L"C:\\a.jar;C:\\a.jar", L"Yes please", "-Djava.class.path=C:\\a.jar;C:\\a.jar"},
+        {L"\"C:\\a b\\x.jar\";\"C:\\c d\\y.jar\"", L"", "-Djava.class.path=C:\\a b\\x.jar;C:\\c d\\y.jar"},
         {L"%PCTOS%.jar;jars\\*.jar", L"",  // a value or a file name holding %...% is not expanded again
-         "-Djava.class.path=C:\\app\\%OS%.jar;C:\\app\\jars\\%TEMP%.jar;"},
+         "-Djava.class.path=C:\\app\\%OS%.jar;C:\\app\\jars\\%TEMP%.jar"},
+        {L"C:\\a.jar;lib\\*.zip;C:\\b.jar", L"", "-Djava.class.path=C:\\a.jar;C:\\b.jar"},  // no ";;" for an empty match
+        {L"%JARS%", L"", "-Djava.class.path=C:\\x.jar;C:\\y.jar"},  // a variable holding a list with empty pieces
     };
     for (const Case& c : cases) {
         FakeSources sources;
@@ -161,7 +164,7 @@ TEST(VmOptions, UnreadableModulePathSkipsRelativeItemsAndIsAskedOnce) {
     Assembly run;
     Assemble(run, {{kClassPath, L"lib\\*.jar;app.jar;C:\\x.jar"}, {kEmbedded, L"yes"}}, sources);
     EXPECT_TRUE(run.result);
-    EXPECT_EQ(run.launcher.vmOptions, Narrow{"-Djava.class.path=C:\\x.jar;"});
+    EXPECT_EQ(run.launcher.vmOptions, Narrow{"-Djava.class.path=C:\\x.jar"});
     EXPECT_EQ(sources.modulePathCalls, 1);
 }
 
@@ -174,7 +177,7 @@ TEST(VmOptions, AppendsParametersInWrittenOrderAfterWhatIsThere) {
               {kParameters, L"   -Xmx512m  -Dname=\"a b\" \"-Dx=1 2\" -Xms50P -Dlog=%LOGS%\\app.log -Xss1m"}},
              sources);
     EXPECT_TRUE(run.result);
-    EXPECT_EQ(run.launcher.vmOptions, (Narrow{"-Djava.library.path=L", "-Djava.class.path=C:\\x.jar;", "-Xmx512m",
+    EXPECT_EQ(run.launcher.vmOptions, (Narrow{"-Djava.library.path=L", "-Djava.class.path=C:\\x.jar", "-Xmx512m",
                                               "-Dname=a b", "-Dx=1 2", "-Xms8388608K", "-Dlog=D:\\logs\\app.log",
                                               "-Xss1m"}));
     EXPECT_EQ(run.launcher.threadStackSize, 1048576u);
@@ -188,7 +191,7 @@ TEST(VmOptions, EnvironmentIsExpandedAfterThePipeline) {
     sources.environment[L"SIZE"] = L"2m";
     Assembly run;
     Assemble(run, {{kClassPath, L"C:\\x.jar"}, {kParameters, L"-Xmx%PCT%P -Xss%SIZE%"}}, sources);
-    EXPECT_EQ(run.launcher.vmOptions, (Narrow{"-Djava.class.path=C:\\x.jar;", "-Xmx50P", "-Xss2m"}));
+    EXPECT_EQ(run.launcher.vmOptions, (Narrow{"-Djava.class.path=C:\\x.jar", "-Xmx50P", "-Xss2m"}));
     EXPECT_EQ(run.launcher.threadStackSize, 0u);
 }
 

@@ -64,6 +64,7 @@ struct Script {
     jint secondaryValue = 0;
     bool secondaryEcho = false;  // the int form returns its first argument as a number
     bool secondaryThrows = false;  // the int form throws instead of returning
+    long long secondarySlowMs = 0;  // how long a call whose first argument is "slow" takes
     long long destroyDelayMs = 0;  // DestroyJavaVM shuts down this long once the threads have ended
     long long createDelayMs = 0;  // JNI_CreateJavaVM takes this long to succeed
     bool hasStop = false;  // the application class has a static stop()V

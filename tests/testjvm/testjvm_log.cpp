@@ -66,6 +66,8 @@ bool ApplyMainToken(Script& script, const std::string& token, std::string& error
         script.secondaryInt = script.secondaryThrows = true;
     } else if (token.rfind("slowdestroy:", 0) == 0 && ParseInteger(token.substr(12), 0, 600000, number)) {
         script.destroyDelayMs = number;
+    } else if (token.rfind("slowsecondary:", 0) == 0 && ParseInteger(token.substr(14), 0, 600000, number)) {
+        script.secondarySlowMs = number;
     } else if (token.rfind("slowcreate:", 0) == 0 && ParseInteger(token.substr(11), 0, 600000, number)) {
         script.createDelayMs = number;
     } else if (token.rfind("secondary:int:", 0) == 0 && ParseInteger(token.substr(14), INT32_MIN, INT32_MAX, number)) {

@@ -319,7 +319,9 @@ jvalue ApplicationSecondaryMain(ThreadState& thread, Object*, Class*, const jval
     if (TheWorld().script.secondaryThrows) {
         Throw(thread, "java/lang/RuntimeException", u"boom", "\tat com.example.Main.secondaryMain(Main.java)\r\n");
     } else if (TheWorld().script.secondaryEcho && array && !array->elements.empty() && array->elements[0]) {
-        result.i = std::atoi(Utf8FromUtf16(array->elements[0]->text).c_str());
+        const std::string first = Utf8FromUtf16(array->elements[0]->text);
+        if (first == "slow") Sleep(static_cast<DWORD>(TheWorld().script.secondarySlowMs));
+        result.i = std::atoi(first.c_str());
     }
     return result;
 }
