@@ -25,44 +25,59 @@ bool CurrentUser(const platform::RegistryFunctions& functions, std::vector<BYTE>
     return !sid.empty();
 }
 
-// The folder is ours when this user owns it and every grant in its protected list is to this
-// user: nobody else can have put a file in it, or swap one that we use.
-bool OnlyUserMayWrite(const platform::RegistryFunctions& functions, const std::wstring& folder, PSID user) {
+// The folder is ours when this user owns it and every grant in its list is to this user (or to
+// those trusted anyway): nobody else can have put a file in it, or swap one that we use.
+// The user, or those who may do anything on the machine anyway (LocalSystem, Administrators),
+// which Windows grants access to a user's profile folders.
+bool Trusted(const platform::RegistryFunctions& functions, PSID sid, PSID user) {
+    if (functions.EqualSid(sid, user)) return true;
+    const std::wstring text = platform::SidText(functions, sid);
+    return text == L"S-1-5-18" || text == L"S-1-5-32-544";
+}
+
+// Empty when it is, else what is wrong.
+std::wstring WhyNotOnlyUser(const platform::RegistryFunctions& functions, const std::wstring& folder, PSID user) {
     const DWORD attributes = GetFileAttributesW(Long(folder).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
         (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        return false;
+        return L"not a plain folder";
     }
     platform::UniqueHandle handle(CreateFileW(Long(folder).c_str(), READ_CONTROL,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!handle) return false;
+    if (!handle) return L"cannot be opened (error " + std::to_wstring(GetLastError()) + L")";
     PSID owner = nullptr;
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (functions.GetSecurityInfo(handle.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                  &owner, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
-        return false;
-    }
+    const DWORD error = functions.GetSecurityInfo(handle.get(), SE_FILE_OBJECT,
+                                                  OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                                                  &dacl, nullptr, &descriptor);
+    if (error != ERROR_SUCCESS) return L"its security is unknown (error " + std::to_wstring(error) + L")";
     platform::UniqueLocalMemory hold(descriptor);
+    if (owner == nullptr || !Trusted(functions, owner, user)) return L"another user owns it";
     // No list at all grants everyone everything.
-    if (owner == nullptr || dacl == nullptr || !functions.EqualSid(owner, user)) return false;
+    if (dacl == nullptr) return L"everyone may write to it";
     // The ACL layout is documented: the header, then AceCount entries, each starting with its
     // ACE_HEADER; an allowing entry keeps its SID after the header and the access mask.
     const BYTE* entry = reinterpret_cast<const BYTE*>(dacl) + sizeof(ACL);
     const BYTE* end = reinterpret_cast<const BYTE*>(dacl) + dacl->AclSize;
     for (WORD i = 0; i < dacl->AceCount; ++i) {
         const auto* header = reinterpret_cast<const ACE_HEADER*>(entry);
-        if (entry + sizeof(ACE_HEADER) > end || header->AceSize < sizeof(ACE_HEADER) || entry + header->AceSize > end) return false;
+        if (entry + sizeof(ACE_HEADER) > end || header->AceSize < sizeof(ACE_HEADER) || entry + header->AceSize > end) {
+            return L"its access list is damaged";
+        }
         if (header->AceType == ACCESS_ALLOWED_ACE_TYPE) {
             const auto* allowed = reinterpret_cast<const ACCESS_ALLOWED_ACE*>(entry);
-            if (!functions.EqualSid(const_cast<DWORD*>(&allowed->SidStart), user)) return false;
+            if (!Trusted(functions, const_cast<DWORD*>(&allowed->SidStart), user)) {
+                return L"its access list grants " +
+                       platform::SidText(functions, const_cast<DWORD*>(&allowed->SidStart));
+            }
         } else if (header->AceType != ACCESS_DENIED_ACE_TYPE) {
-            return false;
+            return L"its access list holds an entry of type " + std::to_wstring(header->AceType);
         }
         entry += header->AceSize;
     }
-    return true;
+    return L"";
 }
 
 class WindowsCacheFiles : public CacheFiles {
@@ -132,8 +147,9 @@ public:
                 return false;
             }
         }
-        if (!OnlyUserMayWrite(*functions, path, userSid)) {
-            reason = L"the folder " + path + L" is not this user's alone";
+        const std::wstring why = WhyNotOnlyUser(*functions, path, userSid);
+        if (!why.empty()) {
+            reason = L"the folder " + path + L" is not this user's alone: " + why;
             return false;
         }
         folder = path;
