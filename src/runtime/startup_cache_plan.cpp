@@ -139,6 +139,12 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
         Say(L"not possible: " + reason);
         return;
     }
+    // The VM reads its options in the code page: a profile folder outside it (C:\Users\Łukasz)
+    // is named by its short form where the volume has one.
+    std::string narrow;
+    size_t lost = 0;
+    std::wstring shortFolder;
+    if (!config::ToAnsiExact(folder, narrow, lost) && PlatformNarrowing().ShortForm(folder, shortFolder)) folder = shortFolder;
     uint64_t size = 0;
     const std::wstring archive = TidyFolder(files, folder, decision.key, size);
     std::string option;
