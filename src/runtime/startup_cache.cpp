@@ -30,6 +30,18 @@ bool ShapesArchive(const std::string& option) {
     return false;
 }
 
+// Options with which HotSpot refuses to make an archive, and ends the process with 1 instead:
+// agents ("Error occurred during CDS dumping"), and a class pointer layout that keeps the base
+// archive from loading ("DynamicDumpSharedSpaces is unsupported when base CDS archive is not loaded").
+bool PreventsArchive(const std::string& option) {
+    static const char* const kPrefixes[] = {"-javaagent:", "-agentlib:", "-agentpath:", "-Xrun",
+                                            "-XX:-UseCompressedClassPointers"};
+    for (const char* prefix : kPrefixes) {
+        if (StartsWith(option, prefix)) return true;
+    }
+    return false;
+}
+
 std::wstring StampText(const FileStamp& stamp) {
     if (!stamp.exists) return L"-";
     return std::to_wstring(stamp.size) + L":" + std::to_wstring(stamp.writeTime) + (stamp.folder ? L":d" : L"");
@@ -124,6 +136,11 @@ StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts) {
     for (const std::string& option : facts.vmOptions) {
         if (NamesSharingOption(option)) {
             decision.reason = L"the VM options already name " + Widen(option.substr(0, option.find('=')));
+            return decision;
+        }
+        if (PreventsArchive(option)) {
+            decision.reason = L"the VM cannot make an archive with " + Widen(option.substr(0, option.find_first_of(":="))) +
+                              L" (it would end with 1)";
             return decision;
         }
     }

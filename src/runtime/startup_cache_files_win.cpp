@@ -105,9 +105,14 @@ public:
         stamp.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         stamp.writeTime = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
         if (stamp.folder) {
-            std::vector<std::wstring> names;
-            List(path, names);
-            stamp.folderEmpty = names.empty();
+            // One entry besides "." and ".." decides; a folder of many files is not listed.
+            WIN32_FIND_DATAW found{};
+            platform::UniqueFindHandle search(FindFirstFileW(Long(path + L"\\*").c_str(), &found));
+            bool more = static_cast<bool>(search);
+            while (more && (std::wstring(found.cFileName) == L"." || std::wstring(found.cFileName) == L"..")) {
+                more = FindNextFileW(search.get(), &found) != FALSE;
+            }
+            stamp.folderEmpty = !more;
         }
         return stamp;
     }
@@ -181,8 +186,15 @@ public:
         platform::UniqueHandle file(CreateFileW(Long(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
         ULARGE_INTEGER available{};
-        return file && GetDiskFreeSpaceExW(Long(folder + L"\\").c_str(), &available, nullptr, nullptr) &&
-               available.QuadPart >= kArchiveRoom;
+        if (!file || !GetDiskFreeSpaceExW(Long(folder + L"\\").c_str(), &available, nullptr, nullptr) ||
+            available.QuadPart < kArchiveRoom) {
+            return false;
+        }
+        // Held until the process ends, without delete sharing: the folder cannot be removed or
+        // renamed while the VM still has to write into it (it would end the process with 1).
+        folderHold_.reset(CreateFileW(Long(folder).c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        return static_cast<bool>(folderHold_);
     }
 
     uint32_t ProcessId() override { return GetCurrentProcessId(); }
@@ -193,6 +205,9 @@ public:
         if (!process) return GetLastError() != ERROR_INVALID_PARAMETER;
         return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
     }
+
+private:
+    platform::UniqueHandle folderHold_;
 };
 
 WindowsCacheFiles windowsFiles;

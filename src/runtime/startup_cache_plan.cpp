@@ -4,6 +4,7 @@
 
 #include "config/launcher_settings.h"
 #include "config/messages.h"
+#include "config/paths.h"
 #include "config/split.h"
 #include "platform/environment.h"
 #include "platform/trace.h"
@@ -145,6 +146,11 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
     size_t lost = 0;
     std::wstring shortFolder;
     if (!config::ToAnsiExact(folder, narrow, lost) && PlatformNarrowing().ShortForm(folder, shortFolder)) folder = shortFolder;
+    // The VM opens the archive by the path as given, without a long-path prefix.
+    if (folder.size() + 64 >= config::kClassicPathLimit) {
+        Say(L"not possible: the folder " + folder + L" is too long a path for the VM");
+        return;
+    }
     uint64_t size = 0;
     const std::wstring archive = TidyFolder(files, folder, decision.key, size);
     std::string option;
