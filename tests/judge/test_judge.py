@@ -440,6 +440,7 @@ def test_startup_cache_is_written_once_complete_and_used_next(case, runtime, tmp
         assert "ArchiveClassesAtExit" not in first.err + second.err, f"{case}: {first}"
         return
     assert "startup cache: written:" in first.err and len(archives) == 1, f"{case}: {first}"
+    assert "[warning][cds] Skipping" in first.err, f"{case}: the trace lacks the VM's archive messages: {first}"
     assert second_trace in second.err, f"{case}: {second}"
     from_archive = "source: shared objects file (top)" in second.out
     assert from_archive == (second_trace == "startup cache: using"), f"{case}: {second}"
