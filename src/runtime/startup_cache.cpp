@@ -129,7 +129,7 @@ StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts) {
         decision.reason = L"not a HotSpot runtime (" + facts.release.jvmVariant + L" " + facts.release.implementor + L")";
         return decision;
     }
-    if (!facts.baseArchive) {
+    if (!facts.baseArchive.exists || facts.baseArchive.folder) {
         decision.reason = L"the runtime has no base archive (classes.jsa beside its VM library)";
         return decision;
     }
@@ -151,7 +151,7 @@ StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts) {
 
     std::wstring text = L"kestran-startup-cache 1\n" + facts.release.javaVersion + L"\n" + facts.release.runtimeVersion +
                         L"\n" + facts.release.implementor + L"\n" + facts.release.jvmVariant + L"\n" +
-                        StampText(facts.vmLibrary) + L"\n";
+                        StampText(facts.vmLibrary) + L"\n" + StampText(facts.baseArchive) + L"\n";
     for (const auto& [path, stamp] : facts.classPath) {
         if (stamp.folder && !stamp.folderEmpty) {
             decision.reason = L"the class path holds the folder " + path + L", which cannot be archived";

@@ -48,7 +48,7 @@ std::vector<std::wstring> ClassPathEntries(const std::wstring& classPath, wchar_
 struct StartupCacheFacts {
     bool releaseRead = false;
     RuntimeRelease release;
-    bool baseArchive = false;            // classes.jsa beside the VM library
+    FileStamp baseArchive;               // classes.jsa beside the VM library
     FileStamp vmLibrary;
     std::vector<std::pair<std::wstring, FileStamp>> classPath;
     config::NarrowList vmOptions;        // as the VM gets them, and those of the VM's environment variables

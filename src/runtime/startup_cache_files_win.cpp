@@ -145,17 +145,21 @@ public:
         std::wstring path = root;
         while (!path.empty() && path.back() == L'\\') path.pop_back();
         const std::wstring application = ApplicationFolderName(config::FileNameOf(modulePath), platform::FoldedFinalPath(modulePath));
+        // Each level: whoever may rename a folder above the cache may put another in its place.
         for (const std::wstring& part : {std::wstring(L"Kestran"), std::wstring(L"StartupCache"), application}) {
             path += L"\\" + part;
-            if (!CreateDirectoryW(Long(path).c_str(), &attributes) && GetLastError() != ERROR_ALREADY_EXISTS) {
-                reason = L"the folder " + path + L" cannot be made (error " + std::to_wstring(GetLastError()) + L")";
+            if (!CreateDirectoryW(Long(path).c_str(), &attributes)) {
+                const DWORD error = GetLastError();
+                if (error != ERROR_ALREADY_EXISTS) {
+                    reason = L"the folder " + path + L" cannot be made (error " + std::to_wstring(error) + L")";
+                    return false;
+                }
+            }
+            const std::wstring why = WhyNotOnlyUser(*functions, path, userSid);
+            if (!why.empty()) {
+                reason = L"the folder " + path + L" is not this user's alone: " + why;
                 return false;
             }
-        }
-        const std::wstring why = WhyNotOnlyUser(*functions, path, userSid);
-        if (!why.empty()) {
-            reason = L"the folder " + path + L" is not this user's alone: " + why;
-            return false;
         }
         folder = path;
         return true;

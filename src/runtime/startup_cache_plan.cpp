@@ -2,7 +2,6 @@
 
 #include <mutex>
 
-#include "config/launcher_settings.h"
 #include "config/messages.h"
 #include "config/paths.h"
 #include "config/split.h"
@@ -47,8 +46,8 @@ StartupCacheFacts GatherFacts(const std::wstring& vmLibraryPath, const JavaInvoc
     std::string release;
     facts.releaseRead = files.ReadStart(home + separator + L"release", 64 * 1024, release) &&
                         ParseReleaseFile(release, facts.release);
-    const FileStamp base = files.Stamp(libraryFolder + separator + L"classes.jsa");
-    facts.baseArchive = base.exists && !base.folder;
+    // A dynamic archive holds the checksum of the base archive it was made on top of.
+    facts.baseArchive = files.Stamp(libraryFolder + separator + L"classes.jsa");
     facts.vmLibrary = files.Stamp(vmLibraryPath);
 
     facts.vmOptions = invocation.vmOptions;
@@ -108,8 +107,8 @@ bool NarrowOption(const std::wstring& name, const std::wstring& path, std::strin
 
 void AppendQuietOptions(JavaInvocation& invocation) {
     // The VM reports an archive it cannot use, and the classes it leaves out of a new one, on
-    // standard output: the program's output is not the place for that.
-    // With the trace on, they go to standard error beside the trace's own lines.
+    // standard output, which is the program's. With the trace on they go to standard error,
+    // beside the trace's own lines.
     invocation.vmOptions.push_back("-Xlog:cds*=off");
     if (platform::TraceEnabled()) invocation.vmOptions.push_back("-Xlog:cds*=warning:stderr");
 }
