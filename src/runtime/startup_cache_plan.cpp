@@ -6,6 +6,7 @@
 #include "config/paths.h"
 #include "config/split.h"
 #include "platform/environment.h"
+#include "platform/error_report.h"
 #include "platform/trace.h"
 #include "runtime/option_narrowing.h"
 
@@ -105,12 +106,11 @@ bool NarrowOption(const std::wstring& name, const std::wstring& path, std::strin
     return false;
 }
 
-void AppendQuietOptions(JavaInvocation& invocation) {
+void AppendQuietOptions(JavaInvocation& invocation, bool messagesToStandardError) {
     // The VM reports an archive it cannot use, and the classes it leaves out of a new one, on
-    // standard output, which is the program's. With the trace on they go to standard error,
-    // beside the trace's own lines.
+    // standard output, which is the program's.
     invocation.vmOptions.push_back("-Xlog:cds*=off");
-    if (platform::TraceEnabled()) invocation.vmOptions.push_back("-Xlog:cds*=warning:stderr");
+    if (messagesToStandardError) invocation.vmOptions.push_back("-Xlog:cds*=warning:stderr");
 }
 
 }  // namespace
@@ -124,10 +124,15 @@ bool StartupCacheWanted(const config::SettingsStore& settings) {
 
 void ApplyStartupCache(const config::LaunchSettings& launch, const RuntimeChoice& choice, JavaInvocation& invocation) {
     if (!launch.settings || !StartupCacheWanted(*launch.settings)) return;
-    PlanStartupCache(choice.vmLibraryPath, invocation, PlatformCacheFiles());
+    // Where the VM's messages go through the vfprintf hook (a windowed or service launch), the
+    // hook cannot tell standard error from standard output: they would reach the program's
+    // output or the event log.
+    PlanStartupCache(choice.vmLibraryPath, invocation, PlatformCacheFiles(),
+                     platform::TraceEnabled() && !platform::VmMessagesNeedHook(launch.serviceMode));
 }
 
-void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocation, CacheFiles& files) {
+void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocation, CacheFiles& files,
+                      bool messagesToStandardError) {
     const StartupCacheDecision decision = DecideStartupCache(GatherFacts(vmLibraryPath, invocation, files));
     if (!decision.possible) {
         Say(L"not possible: " + decision.reason);
@@ -156,7 +161,7 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
     if (!archive.empty()) {
         if (!NarrowOption(L"-XX:SharedArchiveFile=", archive, option)) return;
         invocation.vmOptions.push_back(option);
-        AppendQuietOptions(invocation);
+        AppendQuietOptions(invocation, messagesToStandardError);
         Say(L"using " + archive + L" (" + std::to_wstring(size) + L" bytes)");
         return;
     }
@@ -169,7 +174,7 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
     const std::wstring temporary = folder + files.PathSeparator() + TemporaryFileName(decision.key, files.ProcessId());
     if (!NarrowOption(L"-XX:ArchiveClassesAtExit=", temporary, option)) return;
     invocation.vmOptions.push_back(option);
-    AppendQuietOptions(invocation);
+    AppendQuietOptions(invocation, messagesToStandardError);
     {
         std::lock_guard<std::mutex> guard(pending.lock);
         pending.files = &files;

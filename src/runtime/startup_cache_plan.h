@@ -19,10 +19,11 @@ void ApplyStartupCache(const config::LaunchSettings& launch, const RuntimeChoice
 
 // Appends to invocation.vmOptions either the option that uses this application's archive, or
 // the one that writes a new one to a temporary file of this process, and the options that keep
-// the VM's archive messages off the program's output. Removes the application's stale archives
-// and files left by ended processes. Never fails the launch: whatever stands in the way only
-// gives a trace line.
-void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocation, CacheFiles& files);
+// the VM's archive messages off the program's output (on standard error instead with
+// `messagesToStandardError`, for the trace). Removes the application's stale archives and files
+// left by ended processes. Never fails the launch: whatever stands in the way only gives a trace line.
+void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocation, CacheFiles& files,
+                      bool messagesToStandardError);
 
 // Once the VM has ended (DestroyJavaVM returned, or the exit hook runs, after the VM wrote its
 // archive): the temporary file becomes the archive when it is complete, else it is removed.

@@ -40,6 +40,7 @@
 #include "launcher/single_instance.h"
 #include "platform/error_report.h"
 #include "platform/text_encoding.h"
+#include "platform/trace.h"
 #include "runtime/memory_options.h"
 #include "runtime/startup_cache_plan.h"
 #include "ui/exception_text.h"
@@ -186,7 +187,8 @@ int Usage(const char* problem) {
 int Run(Launcher& launcher, const Options& options) {
     if (!jvm::LoadVmLibrary(launcher.Vm(), platform::Utf8ToWide(options.libjvm))) return -1;
     if (options.startupCache) {
-        kestran::runtime::PlanStartupCache(platform::Utf8ToWide(options.libjvm), launcher, kestran::runtime::PlatformCacheFiles());
+        kestran::runtime::PlanStartupCache(platform::Utf8ToWide(options.libjvm), launcher, kestran::runtime::PlatformCacheFiles(),
+                                           platform::TraceEnabled());
     }
     if (options.noLauncherHelper) launcher.Vm().vmEntryPoints.findClassFromBootLoader = nullptr;
     if (launcher.threadStackSize == 0) launcher.threadStackSize = jvm::QueryDefaultJavaStackSize(launcher.Vm().vmEntryPoints);

@@ -107,7 +107,7 @@ std::string ClassPathOption(const wchar_t* classPath) {
 std::wstring PlanWriting(MemoryFiles& files, const wchar_t* classPath) {
     JavaInvocation invocation;
     invocation.vmOptions = {ClassPathOption(classPath)};
-    PlanStartupCache(L"C:\\rt\\bin\\server\\jvm.dll", invocation, files);
+    PlanStartupCache(L"C:\\rt\\bin\\server\\jvm.dll", invocation, files, false);
     const std::string prefix = "-XX:ArchiveClassesAtExit=";
     for (const std::string& option : invocation.vmOptions) {
         if (option.rfind(prefix, 0) == 0) return std::wstring(option.begin() + prefix.size(), option.end());
@@ -167,7 +167,7 @@ TEST(StartupCacheTest, PlanScenarios) {
         invocation.vmOptions = {ClassPathOption(c.classPath)};
         if (c.vendorOption) invocation.vmOptions.push_back(c.vendorOption);
         const size_t before = invocation.vmOptions.size();
-        PlanStartupCache(L"C:\\rt\\bin\\server\\jvm.dll", invocation, files);
+        PlanStartupCache(L"C:\\rt\\bin\\server\\jvm.dll", invocation, files, false);
         platform::UnsetEnvironmentText(L"_JAVA_OPTIONS");
 
         if (c.expected == nullptr) {
