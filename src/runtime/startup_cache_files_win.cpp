@@ -118,10 +118,14 @@ public:
     }
 
     bool ApplicationFolder(std::wstring& folder, std::wstring& reason) override {
-        // A service running as LocalSystem has the system profile's folder here.
+        // A service running as LocalSystem has the system profile's folder here; where the
+        // variable is missing, the profile's own layout stands in for it.
         std::wstring root;
-        if (!platform::GetEnvironmentText(L"LOCALAPPDATA", root) || !config::IsAbsolutePath(root)) {
-            reason = L"LOCALAPPDATA names no folder";
+        if (!platform::GetEnvironmentText(L"LOCALAPPDATA", root) && platform::GetEnvironmentText(L"USERPROFILE", root)) {
+            root += L"\\AppData\\Local";
+        }
+        if (!config::IsAbsolutePath(root)) {
+            reason = L"neither LOCALAPPDATA nor USERPROFILE names a folder";
             return false;
         }
         std::wstring modulePath;
