@@ -9,7 +9,13 @@
 namespace kestran::runtime {
 namespace {
 
-bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+template <size_t N>
+bool StartsWithAny(const std::string& text, const char* const (&prefixes)[N]) {
+    for (const char* prefix : prefixes) {
+        if (text.rfind(prefix, 0) == 0) return true;
+    }
+    return false;
+}
 
 bool ContainsNoCase(const std::wstring& text, const std::wstring& part) {
     std::wstring folded = text;
@@ -17,17 +23,19 @@ bool ContainsNoCase(const std::wstring& text, const std::wstring& part) {
     return folded.find(part) != std::wstring::npos;
 }
 
-std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+// Byte for byte, so that every byte of an option keeps its own character in the key.
+std::wstring Widen(const std::string& text) {
+    std::wstring wide;
+    for (char c : text) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return wide;
+}
 
 // Options that change what an archive holds or whether the VM may map it: the module graph,
 // the boot class path, the heap and pointer layout the archived objects were written for.
 bool ShapesArchive(const std::string& option) {
     static const char* const kPrefixes[] = {"--", "-Djdk.module.", "-Xbootclasspath", "-XX:+Use", "-XX:-Use",
                                             "-XX:+EnableJVMCI", "-Djava.system.class.loader"};
-    for (const char* prefix : kPrefixes) {
-        if (StartsWith(option, prefix)) return true;
-    }
-    return false;
+    return StartsWithAny(option, kPrefixes);
 }
 
 // Options with which HotSpot refuses to make an archive, and ends the process with 1 instead:
@@ -36,10 +44,7 @@ bool ShapesArchive(const std::string& option) {
 bool PreventsArchive(const std::string& option) {
     static const char* const kPrefixes[] = {"-javaagent:", "-agentlib:", "-agentpath:", "-Xrun",
                                             "-XX:-UseCompressedClassPointers"};
-    for (const char* prefix : kPrefixes) {
-        if (StartsWith(option, prefix)) return true;
-    }
-    return false;
+    return StartsWithAny(option, kPrefixes);
 }
 
 std::wstring StampText(const FileStamp& stamp) {
@@ -96,10 +101,7 @@ bool NamesSharingOption(const std::string& option) {
         "-XX:-AutoCreateSharedArchive", "-XX:AOT", "-XX:+AOT", "-XX:-AOT", "-XX:SharedClassListFile",
         "-XX:DumpLoadedClassList", "-XX:+UseSharedSpaces", "-XX:-UseSharedSpaces", "-XX:+RecordDynamicDumpInfo",
         "-XX:Flags=", "-XX:VMOptionsFile="};
-    for (const char* prefix : kPrefixes) {
-        if (StartsWith(option, prefix)) return true;
-    }
-    return false;
+    return StartsWithAny(option, kPrefixes);
 }
 
 std::vector<std::wstring> ClassPathEntries(const std::wstring& classPath, wchar_t separator) {
