@@ -99,7 +99,11 @@ public:
     }
 
     bool Writable(const std::wstring& folder) override {
-        if (access(Narrow(folder).c_str(), W_OK) != 0) return false;
+        const std::string probe = Narrow(folder) + "/probe." + std::to_string(getpid());
+        const int file = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        if (file < 0) return false;
+        close(file);
+        unlink(probe.c_str());
         struct statvfs volume {};
         return statvfs(Narrow(folder).c_str(), &volume) == 0 &&
                static_cast<uint64_t>(volume.f_bavail) * volume.f_frsize >= kArchiveRoom;

@@ -407,6 +407,12 @@ def truncate_archive(jar, archive):
         file.truncate(archive.stat().st_size // 2)
 
 
+def make_unwritable(jar, archive):
+    archive.unlink()
+    if subprocess.run(["chattr", "+i", str(archive.parent)], capture_output=True).returncode != 0:
+        pytest.skip("the folder cannot be made immutable here (chattr needs root on ext4)")
+
+
 # name: (main, arguments, cache root below tmp_path, done between the launches, second launch's trace, exit code)
 CACHE_CASES = {
     "main returns": ("judge/Digest", [], "local", None, "startup cache: using", 0),
@@ -414,6 +420,7 @@ CACHE_CASES = {
     "jar touched": ("judge/Digest", [], "local", touch_jar, "startup cache: being written", 0),
     "archive cut short": ("judge/Digest", [], "local", truncate_archive, "startup cache: being written", 0),
     "no folder can be made": ("judge/Digest", [], "/proc/kestran", None, "startup cache: not possible", 0),
+    "folder cannot be written": ("judge/Digest", ["3"], "local", make_unwritable, "startup cache: not written", 3),
 }
 
 
@@ -431,7 +438,11 @@ def test_startup_cache_is_written_once_complete_and_used_next(case, runtime, tmp
     archives = list((tmp_path / root).glob("Kestran/StartupCache/*/*.jsa"))
     if between:
         between(jar, archives[0])
-    second = judge(main, *arguments, options=options, trace=True, env_extra=env)
+    try:
+        second = judge(main, *arguments, options=options, trace=True, env_extra=env)
+    finally:
+        if between is make_unwritable:
+            subprocess.run(["chattr", "-i", str(archives[0].parent)], check=True)
     for run in (first, second):
         assert run.code == code, f"{case}: {run}"
         # The VM's archive messages belong to the trace, never to the program's output.
@@ -444,5 +455,6 @@ def test_startup_cache_is_written_once_complete_and_used_next(case, runtime, tmp
     assert second_trace in second.err, f"{case}: {second}"
     from_archive = "source: shared objects file (top)" in second.out
     assert from_archive == (second_trace == "startup cache: using"), f"{case}: {second}"
-    if between:
+    if second_trace == "startup cache: being written":
         assert f"startup cache: removed {archives[0]}" in second.err, f"{case}: {second}"
+    assert ("ArchiveClassesAtExit" in second.err) == (second_trace == "startup cache: being written"), f"{case}: {second}"
