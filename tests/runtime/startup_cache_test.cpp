@@ -137,7 +137,6 @@ TEST(StartupCacheTest, PlanScenarios) {
          true, nullptr, {}},
         {"no base archive", kRelease17, false, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, nullptr, {}},
         {"vendor's -Xshare:off", kRelease17, true, L"C:\\app\\a.jar", "-Xshare:off", nullptr, {}, true, nullptr, {}},
-        {"vendor's AOT cache", kRelease17, true, L"C:\\app\\a.jar", "-XX:AOTCache=app.aot", nullptr, {}, true, nullptr, {}},
         {"a Java agent", kRelease17, true, L"C:\\app\\a.jar", "-javaagent:apm.jar", nullptr, {}, true, nullptr, {}},
         {"-Xshare:off in _JAVA_OPTIONS", kRelease17, true, L"C:\\app\\a.jar", nullptr, "-Xmx1g -Xshare:off", {}, true,
          nullptr, {}},
