@@ -10,6 +10,7 @@
 #include "jvm/main_class.h"
 #include "jvm/vm_host.h"
 #include "platform/trace.h"
+#include "runtime/startup_cache_plan.h"
 
 namespace kestran::jvm {
 
@@ -52,6 +53,8 @@ bool IsIbmRuntime(JNIEnv* env) {
 // The hooks run inside the VM's own exit path: an exception must not unwind into it.
 void JNICALL VmExitHook(jint code) {
     try {
+        // The VM wrote its class archive before it called the hook; the process ends after it.
+        runtime::FinishStartupCache();
         VmHost* current = CurrentVmHost();
         if (current != nullptr && current->vmExitListener != nullptr) current->vmExitListener->OnVmExit(code);
     } catch (...) {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/trace.h"
+#include "runtime/startup_cache_plan.h"
 
 namespace kestran::jvm {
 
@@ -117,6 +118,7 @@ bool VmSession::Destroy() {
     if (vm == nullptr) return false;
     const jint result = vm->DestroyJavaVM();
     if (platform::TraceEnabled()) platform::Trace(L"VM destroyed (" + std::to_wstring(result) + L")");
+    runtime::FinishStartupCache();
     std::lock_guard<std::mutex> guard(lock_);
     vm_ = nullptr;
     return true;

@@ -8,6 +8,7 @@
 #include "platform/handles_win.h"
 #include "platform/thread_language.h"
 #include "platform/trace.h"
+#include "runtime/startup_cache_plan.h"
 #include "runtime/vm_options.h"
 
 namespace kestran::launcher {
@@ -38,6 +39,7 @@ uint32_t RunLaunch(Launcher& launcher) {
     if (!jvm::LoadVmLibrary(launcher.Vm(), launcher.vmLibraryPath)) return 0xFFFFFFFFu;
     runtime::AssembleVmOptions(launcher, launcher);  // a missing class path was reported; the run goes on
     if (launcher.vmOptionRefused) return 0xFFFFFFFFu;
+    runtime::ApplyStartupCache(launcher, launcher, launcher);
 
     if (launcher.threadStackSize == 0) launcher.threadStackSize = jvm::QueryDefaultJavaStackSize(launcher.Vm().vmEntryPoints);
     platform::Trace(L"Java thread stack size " + std::to_wstring(launcher.threadStackSize) +

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "config/path_hash.h"
 #include "platform/text_encoding.h"
 
 namespace kestran::launcher {
@@ -13,30 +14,8 @@ std::wstring InstanceObjectName(const std::wstring& modulePath) {
     return name;
 }
 
-namespace {
-
-// FNV-1a over 128 bits, on the path's UTF-16LE bytes. Launchers that share this naming must
-// agree on every bit of it: this is a format, not a detail.
-std::wstring PathHash(const std::wstring& path) {
-    using Hash = unsigned __int128;
-    const Hash prime = (static_cast<Hash>(1) << 88) + 0x13B;
-    Hash hash = (static_cast<Hash>(0x6C62272E07BB0142ull) << 64) | 0x62B821756295C58Dull;
-    for (char16_t unit : platform::WideToUtf16(path)) {
-        for (uint8_t byte : {static_cast<uint8_t>(unit & 0xFF), static_cast<uint8_t>(unit >> 8)}) {
-            hash ^= byte;
-            hash *= prime;
-        }
-    }
-    static const wchar_t kDigits[] = L"0123456789abcdef";
-    std::wstring text(32, L'0');
-    for (int i = 31; i >= 0; --i, hash >>= 4) text[i] = kDigits[static_cast<unsigned>(hash & 0xF)];
-    return text;
-}
-
-}  // namespace
-
 std::wstring CanonicalInstanceName(const std::wstring& foldedFinalPath, const std::wstring& userSid) {
-    return L"Local\\Kestran." + userSid + L"." + PathHash(foldedFinalPath);
+    return L"Local\\Kestran." + userSid + L"." + config::PathHash(foldedFinalPath);
 }
 
 size_t ForwardedArgumentsSize(const WideList& arguments) {

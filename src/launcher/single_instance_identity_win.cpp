@@ -1,57 +1,16 @@
 #include <windows.h>
 
-#include "config/paths.h"
 #include "launcher/single_instance.h"
 #include "launcher/single_instance_win.h"
-#include "platform/growing_buffer.h"
+#include "platform/final_path_win.h"
 #include "platform/registry_functions_win.h"
 #include "platform/trace.h"
+#include "platform/user_token_win.h"
 
 namespace kestran::launcher {
-namespace {
 
-bool TokenValue(const platform::RegistryFunctions& functions, HANDLE token, TOKEN_INFORMATION_CLASS kind,
-                std::vector<BYTE>& out) {
-    DWORD size = 0;
-    functions.GetTokenInformation(token, kind, nullptr, 0, &size);
-    if (size == 0) return false;
-    out.assign(size, 0);
-    return functions.GetTokenInformation(token, kind, out.data(), size, &size) != FALSE;
-}
-
-std::wstring SidText(const platform::RegistryFunctions& functions, PSID sid) {
-    LPWSTR text = nullptr;
-    if (!functions.ConvertSidToStringSidW(sid, &text)) return {};
-    platform::UniqueLocalMemory owner(text);
-    return text;
-}
-
-// The path the file system itself gives the open file: every spelling of it (case, 8.3 names,
-// a mapped drive, "..", a link) ends at the same text, which is then case-folded as the file
-// system compares names. The spelled path, made full, when the file cannot be asked.
-std::wstring FoldedFinalPath(const std::wstring& modulePath) {
-    std::wstring path;
-    platform::UniqueHandle file(CreateFileW(config::PlatformPath(modulePath).c_str(), FILE_READ_ATTRIBUTES,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    const bool final = file && platform::ReadIntoGrowingBuffer(path, [&file](wchar_t* buffer, size_t size) {
-        return static_cast<size_t>(GetFinalPathNameByHandleW(file.get(), buffer, static_cast<DWORD>(size),
-                                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS));
-    });
-    if (!final) {
-        platform::Trace(L"single instance: no final path of " + modulePath + L" (error " +
-                        std::to_wstring(GetLastError()) + L"); using the path as spelled");
-        path = config::FullPath(modulePath);
-    }
-    const int length = static_cast<int>(path.size());
-    std::wstring folded(path.size(), L'\0');
-    if (length > 0 && LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, path.c_str(), length, folded.data(), length) == length) {
-        return folded;
-    }
-    return path;
-}
-
-}  // namespace
+using platform::SidText;
+using platform::TokenValue;
 
 PSID InstanceIdentity::UserSid() const {
     return user.empty() ? nullptr : reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid;
@@ -93,7 +52,7 @@ bool MakeInstanceIdentity(const std::wstring& modulePath, InstanceIdentity& out)
     }
     out.descriptor.reset(descriptor);
     out.attributes = {sizeof(SECURITY_ATTRIBUTES), descriptor, FALSE};
-    out.name = CanonicalInstanceName(FoldedFinalPath(modulePath), sid);
+    out.name = CanonicalInstanceName(platform::FoldedFinalPath(modulePath), sid);
     return true;
 }
 

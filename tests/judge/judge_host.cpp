@@ -16,6 +16,7 @@
 //                            (repeatable) to HandleForwardedRequest and prints the reply
 //     --attach-in-teardown   once the VM's teardown has begun, a helper thread tries to attach
 //     --throw-in-call        once main has started, a helper's attached call throws
+//     --startup-cache        the start-up cache of this executable, as "Startup Cache=auto" asks
 // Arguments are UTF-8; markers the tests look for go to standard output.
 #include <pthread.h>
 
@@ -39,7 +40,9 @@
 #include "launcher/single_instance.h"
 #include "platform/error_report.h"
 #include "platform/text_encoding.h"
+#include "platform/trace.h"
 #include "runtime/memory_options.h"
+#include "runtime/startup_cache_plan.h"
 #include "ui/exception_text.h"
 
 #ifndef KESTRAN_JUDGE_LIBJVM
@@ -131,6 +134,7 @@ struct Options {
     bool describeThrowable = false;
     bool readyEvent = false;
     bool exitListener = false;
+    bool startupCache = false;
 };
 
 // CreateVm, then main by hand so that DescribeThrowable sees main's exception still pending.
@@ -182,6 +186,10 @@ int Usage(const char* problem) {
 
 int Run(Launcher& launcher, const Options& options) {
     if (!jvm::LoadVmLibrary(launcher.Vm(), platform::Utf8ToWide(options.libjvm))) return -1;
+    if (options.startupCache) {
+        kestran::runtime::PlanStartupCache(platform::Utf8ToWide(options.libjvm), launcher, kestran::runtime::PlatformCacheFiles(),
+                                           platform::TraceEnabled());
+    }
     if (options.noLauncherHelper) launcher.Vm().vmEntryPoints.findClassFromBootLoader = nullptr;
     if (launcher.threadStackSize == 0) launcher.threadStackSize = jvm::QueryDefaultJavaStackSize(launcher.Vm().vmEntryPoints);
 
@@ -270,6 +278,8 @@ int main(int argc, char** argv) {
             } else if (arg == "--attach-in-teardown" || arg == "--throw-in-call") {
                 (arg == "--throw-in-call" ? throwInCall : attachInTeardown) = true;
                 launcher.Vm().readyEvent = &readyEvent;
+            } else if (arg == "--startup-cache") {
+                options.startupCache = true;
             } else if (arg == "--exit-listener") {
                 launcher.Vm().vmExitListener = &exitListener;
             } else {

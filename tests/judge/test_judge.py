@@ -387,3 +387,74 @@ def test_vm_session_guards_attachments(case):
     options, markers = SESSION_CASES[case]
     run = judge("judge/Worker", "1000", options=options)
     assert run.code == 0 and ordered(run.out, *markers), run
+
+
+# ---- the start-up cache ----
+
+JDK25_LIBJVM = pathlib.Path("/usr/lib/jvm/temurin-25-jdk-amd64/lib/server/libjvm.so")
+RUNTIMES = [pytest.param((), id="17"),
+            pytest.param(("--jvm", str(JDK25_LIBJVM)), id="25",
+                         marks=pytest.mark.skipif(not JDK25_LIBJVM.exists(), reason="no Temurin 25 here"))]
+
+
+def touch_jar(jar, archive):
+    os.utime(jar, (1, 1))
+
+
+def truncate_archive(jar, archive):
+    os.chmod(archive, 0o644)
+    with open(archive, "r+b") as file:
+        file.truncate(archive.stat().st_size // 2)
+
+
+def make_unwritable(jar, archive):
+    archive.unlink()
+    if subprocess.run(["chattr", "+i", str(archive.parent)], capture_output=True).returncode != 0:
+        pytest.skip("the folder cannot be made immutable here (chattr needs root on ext4)")
+
+
+# name: (main, arguments, cache root below tmp_path, done between the launches, second launch's trace, exit code)
+CACHE_CASES = {
+    "main returns": ("judge/Digest", [], "local", None, "startup cache: using", 0),
+    "System.exit, renamed in the exit hook": ("judge/Digest", ["7"], "local", None, "startup cache: using", 7),
+    "jar touched": ("judge/Digest", [], "local", touch_jar, "startup cache: being written", 0),
+    "archive cut short": ("judge/Digest", [], "local", truncate_archive, "startup cache: being written", 0),
+    "no folder can be made": ("judge/Digest", [], "/proc/kestran", None, "startup cache: not possible", 0),
+    "folder cannot be written": ("judge/Digest", ["3"], "local", make_unwritable, "startup cache: not written", 3),
+}
+
+
+@pytest.mark.parametrize("case", CACHE_CASES)
+@pytest.mark.parametrize("runtime", RUNTIMES)
+def test_startup_cache_is_written_once_complete_and_used_next(case, runtime, tmp_path):
+    main, arguments, root, between, second_trace, code = CACHE_CASES[case]
+    jar = tmp_path / "app.jar"
+    jar.write_bytes((JUDGE_DIR / "judge.jar").read_bytes())
+    env = {"LOCALAPPDATA": str(tmp_path / root)}
+    if not root.startswith("/"):
+        (tmp_path / root).mkdir()
+    options = (*runtime, "--class-path", str(jar), "--startup-cache", "--option", "-Xlog:class+load=info")
+    first = judge(main, *arguments, options=options, trace=True, env_extra=env)
+    archives = list((tmp_path / root).glob("Kestran/StartupCache/*/*.jsa"))
+    if between:
+        between(jar, archives[0])
+    try:
+        second = judge(main, *arguments, options=options, trace=True, env_extra=env)
+    finally:
+        if between is make_unwritable:
+            subprocess.run(["chattr", "-i", str(archives[0].parent)], check=True)
+    for run in (first, second):
+        assert run.code == code, f"{case}: {run}"
+        # The VM's archive messages belong to the trace, never to the program's output.
+        assert "[warning]" not in run.out and "[error]" not in run.out, f"{case}: {run}"
+    if root.startswith("/"):
+        assert "ArchiveClassesAtExit" not in first.err + second.err, f"{case}: {first}"
+        return
+    assert "startup cache: written:" in first.err and len(archives) == 1, f"{case}: {first}"
+    assert "[warning][cds] Skipping" in first.err, f"{case}: the trace lacks the VM's archive messages: {first}"
+    assert second_trace in second.err, f"{case}: {second}"
+    from_archive = "source: shared objects file (top)" in second.out
+    assert from_archive == (second_trace == "startup cache: using"), f"{case}: {second}"
+    if second_trace == "startup cache: being written":
+        assert f"startup cache: removed {archives[0]}" in second.err, f"{case}: {second}"
+    assert ("ArchiveClassesAtExit" in second.err) == (second_trace == "startup cache: being written"), f"{case}: {second}"

@@ -164,12 +164,15 @@ struct World {
     std::vector<std::string> liveThreadNames;
     bool scriptThreadsStarted = false;
     std::map<std::string, std::u16string> properties;  // -D options, for System.getProperty
+    std::string archiveAtExit;  // -XX:ArchiveClassesAtExit: written as the VM ends, before the exit hook
     // DestroyJavaVM is past the point of no return: like HotSpot, a thread that enters the VM
     // (or attaches) from here on blocks for good.
     std::atomic<bool> exiting{false};
     int nextThreadNumber = 0;
 };
 World& TheWorld();
+// Writes the class archive that -XX:ArchiveClassesAtExit asked for, as HotSpot does at its end.
+void WriteArchiveAtExit();
 
 // Class lookup by JNI name. Unknown names outside the JDK's packages are the application class
 // (unless the script says it is missing); bootOnly limits the search to system classes.

@@ -118,6 +118,7 @@ jint JNICALL DestroyJavaVm(JavaVM*) {
         LogLine("shutdown-hook " + std::to_string(world.script.shutdownHookMs));
         Sleep(static_cast<DWORD>(world.script.shutdownHookMs));
     }
+    WriteArchiveAtExit();
     DetachThread(thread);
     world.destroyed = true;
     if (world.script.destroyDelayMs > 0) {
@@ -347,6 +348,7 @@ void Throw(ThreadState& thread, const char* className, const std::u16string& mes
 void ExitVm(jint code) {
     World& world = TheWorld();
     LogLine("System.exit " + std::to_string(code));
+    WriteArchiveAtExit();
     if (world.exitHook) {
         LogLine("exit-hook " + std::to_string(code));
         world.exitHook(code);

@@ -9,6 +9,21 @@
 #include <map>
 
 namespace testjvm {
+
+void WriteArchiveAtExit() {
+    World& world = TheWorld();
+    if (world.archiveAtExit.empty()) return;
+    // A dynamic archive's magic number, then enough to pass for a whole one.
+    std::string bytes(8192, '\0');
+    bytes.replace(0, 4, "\xa8\xab\x0b\xf0");
+    HANDLE file = CreateFileA(world.archiveAtExit.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_READONLY, nullptr);
+    DWORD written = 0;
+    const bool ok = file != INVALID_HANDLE_VALUE && WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    LogLine(std::string(ok ? "archive-written " : "archive-failed ") + world.archiveAtExit);
+    world.archiveAtExit.clear();
+}
+
 namespace {
 
 std::string Hex32(jint value) {
@@ -183,6 +198,7 @@ jint CheckOption(const char* text, PrintHook hook) {
         if (option.rfind("-D", 0) == 0 && equals != std::string::npos) {
             world.properties[option.substr(2, equals - 2)] = Utf16FromAnsi(option.substr(equals + 1));
         }
+        if (option.rfind("-XX:ArchiveClassesAtExit=", 0) == 0) world.archiveAtExit = option.substr(equals + 1);
     }
     world.created = true;
     world.stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);

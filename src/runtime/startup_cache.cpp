@@ -1,0 +1,219 @@
+#include "runtime/startup_cache.h"
+
+#include <cstring>
+#include <cwctype>
+
+#include "config/path_hash.h"
+#include "config/version_number.h"
+
+namespace kestran::runtime {
+namespace {
+
+template <size_t N>
+bool StartsWithAny(const std::string& text, const char* const (&prefixes)[N]) {
+    for (const char* prefix : prefixes) {
+        if (text.rfind(prefix, 0) == 0) return true;
+    }
+    return false;
+}
+
+bool ContainsNoCase(const std::wstring& text, const std::wstring& part) {
+    std::wstring folded = text;
+    for (wchar_t& c : folded) c = static_cast<wchar_t>(std::towlower(c));
+    return folded.find(part) != std::wstring::npos;
+}
+
+// Byte for byte, so that every byte of an option keeps its own character in the key.
+std::wstring Widen(const std::string& text) {
+    std::wstring wide;
+    for (char c : text) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return wide;
+}
+
+// Options that change what an archive holds or whether the VM may map it: the module graph,
+// the boot class path, the heap and pointer layout the archived objects were written for.
+bool ShapesArchive(const std::string& option) {
+    static const char* const kPrefixes[] = {"--", "-Djdk.module.", "-Xbootclasspath", "-XX:+Use", "-XX:-Use",
+                                            "-XX:+EnableJVMCI", "-Djava.system.class.loader"};
+    return StartsWithAny(option, kPrefixes);
+}
+
+// Options with which HotSpot refuses to make an archive, and ends the process with 1 instead:
+// agents ("Error occurred during CDS dumping"), and a class pointer layout that keeps the base
+// archive from loading ("DynamicDumpSharedSpaces is unsupported when base CDS archive is not loaded").
+bool PreventsArchive(const std::string& option) {
+    static const char* const kPrefixes[] = {"-javaagent:", "-agentlib:", "-agentpath:", "-Xrun",
+                                            "-XX:-UseCompressedClassPointers"};
+    return StartsWithAny(option, kPrefixes);
+}
+
+std::wstring StampText(const FileStamp& stamp) {
+    if (!stamp.exists) return L"-";
+    return std::to_wstring(stamp.size) + L":" + std::to_wstring(stamp.writeTime) + (stamp.folder ? L":d" : L"");
+}
+
+bool ReadNumber(const std::wstring& text, uint64_t& out) {
+    if (text.empty() || text.size() > 19) return false;
+    out = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return false;
+        out = out * 10 + static_cast<uint64_t>(c - L'0');
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParseReleaseFile(const std::string& text, RuntimeRelease& out) {
+    RuntimeRelease release;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        std::string value = line.substr(equals + 1);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        const std::string name = line.substr(0, equals);
+        if (name == "JAVA_VERSION") release.javaVersion = Widen(value);
+        if (name == "JAVA_RUNTIME_VERSION") release.runtimeVersion = Widen(value);
+        if (name == "IMPLEMENTOR") release.implementor = Widen(value);
+        if (name == "JVM_VARIANT") release.jvmVariant = Widen(value);
+    }
+    if (release.javaVersion.empty()) return false;
+    out = release;
+    return true;
+}
+
+int FeatureRelease(const std::wstring& javaVersion) {
+    config::VersionNumber version;
+    if (!config::ParseVersion(javaVersion, 0, version)) return 0;
+    const int feature = version.part[0] == 1 ? version.part[1] : version.part[0];
+    return feature > 0 ? feature : 0;
+}
+
+bool NamesSharingOption(const std::string& option) {
+    static const char* const kPrefixes[] = {
+        "-Xshare", "-XX:SharedArchiveFile", "-XX:ArchiveClassesAtExit", "-XX:+AutoCreateSharedArchive",
+        "-XX:-AutoCreateSharedArchive", "-XX:AOT", "-XX:+AOT", "-XX:-AOT", "-XX:SharedClassListFile",
+        "-XX:DumpLoadedClassList", "-XX:+UseSharedSpaces", "-XX:-UseSharedSpaces", "-XX:+RecordDynamicDumpInfo",
+        "-XX:Flags=", "-XX:VMOptionsFile="};
+    return StartsWithAny(option, kPrefixes);
+}
+
+std::vector<std::wstring> ClassPathEntries(const std::wstring& classPath, wchar_t separator) {
+    std::vector<std::wstring> entries;
+    size_t start = 0;
+    while (start <= classPath.size()) {
+        size_t end = classPath.find(separator, start);
+        if (end == std::wstring::npos) end = classPath.size();
+        if (end > start) entries.push_back(classPath.substr(start, end - start));
+        start = end + 1;
+    }
+    return entries;
+}
+
+StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts) {
+    StartupCacheDecision decision;
+    if (!facts.releaseRead) {
+        decision.reason = L"the runtime has no release file naming its version (Java 8 or older, or no runtime image)";
+        return decision;
+    }
+    const int feature = FeatureRelease(facts.release.javaVersion);
+    if (feature < 13) {
+        decision.reason = L"Java " + facts.release.javaVersion + L" keeps no archive of an application's classes (13 or later does)";
+        return decision;
+    }
+    if (ContainsNoCase(facts.release.jvmVariant, L"j9") || ContainsNoCase(facts.release.implementor, L"j9")) {
+        decision.reason = L"not a HotSpot runtime (" + facts.release.jvmVariant + L" " + facts.release.implementor + L")";
+        return decision;
+    }
+    if (!facts.baseArchive.exists || facts.baseArchive.folder) {
+        decision.reason = L"the runtime has no base archive (classes.jsa beside its VM library)";
+        return decision;
+    }
+    for (const std::string& option : facts.vmOptions) {
+        if (NamesSharingOption(option)) {
+            decision.reason = L"the VM options already name " + Widen(option.substr(0, option.find('=')));
+            return decision;
+        }
+        if (PreventsArchive(option)) {
+            decision.reason = L"the VM cannot make an archive with " + Widen(option.substr(0, option.find_first_of(":="))) +
+                              L" (it would end with 1)";
+            return decision;
+        }
+    }
+    if (facts.classPath.empty()) {
+        decision.reason = L"no class path: the VM would look in the working directory";
+        return decision;
+    }
+
+    std::wstring text = L"kestran-startup-cache 1\n" + facts.release.javaVersion + L"\n" + facts.release.runtimeVersion +
+                        L"\n" + facts.release.implementor + L"\n" + facts.release.jvmVariant + L"\n" +
+                        StampText(facts.vmLibrary) + L"\n" + StampText(facts.baseArchive) + L"\n";
+    for (const auto& [path, stamp] : facts.classPath) {
+        if (stamp.folder && !stamp.folderEmpty) {
+            decision.reason = L"the class path holds the folder " + path + L", which cannot be archived";
+            return decision;
+        }
+        text += L"cp " + path + L" " + StampText(stamp) + L"\n";
+    }
+    for (const std::string& option : facts.vmOptions) {
+        if (ShapesArchive(option)) text += L"option " + Widen(option) + L"\n";
+    }
+    decision.possible = true;
+    decision.key = config::PathHash(text);
+    return decision;
+}
+
+std::wstring ArchiveFileName(const std::wstring& key, uint64_t size) { return key + L"." + std::to_wstring(size) + L".jsa"; }
+
+std::wstring TemporaryFileName(const std::wstring& key, uint32_t processId) {
+    return key + L"." + std::to_wstring(processId) + L".tmp";
+}
+
+CacheFileName ParseCacheFileName(const std::wstring& name) {
+    CacheFileName parsed;
+    const size_t first = name.find(L'.');
+    const size_t last = name.rfind(L'.');
+    if (first != 32 || last == first) return parsed;
+    const std::wstring key = name.substr(0, first);
+    if (key.find_first_not_of(L"0123456789abcdef") != std::wstring::npos) return parsed;
+    const std::wstring extension = name.substr(last + 1);
+    uint64_t number = 0;
+    if (!ReadNumber(name.substr(first + 1, last - first - 1), number)) return parsed;
+    if (extension == L"jsa") {
+        parsed.kind = CacheFileName::Archive;
+    } else if (extension == L"tmp" && number <= 0xFFFFFFFFu) {
+        parsed.kind = CacheFileName::Temporary;
+    } else {
+        return parsed;
+    }
+    parsed.key = key;
+    parsed.number = number;
+    return parsed;
+}
+
+bool LooksLikeArchive(const std::string& firstBytes, uint64_t size) {
+    // HotSpot writes the header, with its magic number, after everything else: a file cut
+    // short by a killed process or a full disk does not begin with it.
+    static const unsigned char kStaticMagic[] = {0xa2, 0xab, 0x0b, 0xf0};
+    static const unsigned char kDynamicMagic[] = {0xa8, 0xab, 0x0b, 0xf0};
+    if (size < kMinimumArchiveSize || firstBytes.size() < 4) return false;
+    return std::memcmp(firstBytes.data(), kDynamicMagic, 4) == 0 || std::memcmp(firstBytes.data(), kStaticMagic, 4) == 0;
+}
+
+std::wstring ApplicationFolderName(const std::wstring& executableName, const std::wstring& foldedFinalPath) {
+    std::wstring readable;
+    for (wchar_t c : executableName.substr(0, executableName.rfind(L'.'))) {
+        if (readable.size() == 40) break;
+        const bool plain = (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'-' || c == L'_';
+        readable += plain ? c : L'_';
+    }
+    return readable + L"-" + config::PathHash(foldedFinalPath).substr(0, 16);
+}
+
+}  // namespace kestran::runtime

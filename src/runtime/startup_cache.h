@@ -1,0 +1,86 @@
+// The start-up cache's decisions, free of the platform: whether a runtime and a class path can
+// have a class archive, the key that says when an archive is still valid, and the names of the
+// files in the cache folder.
+//
+// The archive is HotSpot's dynamic archive (-XX:ArchiveClassesAtExit to write it,
+// -XX:SharedArchiveFile to use it, Java 13 and later). The AOT cache of newer runtimes is not
+// used: making it prints lines on the program's standard output that no option silences.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "config/launch_settings.h"
+
+namespace kestran::runtime {
+
+// A file or folder as the key sees it.
+struct FileStamp {
+    bool exists = false;
+    bool folder = false;
+    bool folderEmpty = true;   // for a folder: holds nothing
+    uint64_t size = 0;
+    uint64_t writeTime = 0;    // in the platform's units; only compared
+};
+
+// What the runtime image's "release" file says (JDK 9 and later images).
+struct RuntimeRelease {
+    std::wstring javaVersion;      // JAVA_VERSION
+    std::wstring runtimeVersion;   // JAVA_RUNTIME_VERSION
+    std::wstring implementor;      // IMPLEMENTOR
+    std::wstring jvmVariant;       // JVM_VARIANT
+};
+
+// Reads KEY="value" lines; false when JAVA_VERSION is missing.
+bool ParseReleaseFile(const std::string& text, RuntimeRelease& out);
+// The feature release of a JAVA_VERSION: "17.0.2" 17, "1.8.0_392" 8, "25-ea" 25; 0 when unreadable.
+int FeatureRelease(const std::wstring& javaVersion);
+// An option that already asks the VM for class sharing or an AOT cache (or may, through a
+// file of options): the vendor runs the archive, and the launcher stays out.
+bool NamesSharingOption(const std::string& option);
+// The entries of the class path option's value, in order, without empty ones (the VM's archive
+// leaves those out too).
+std::vector<std::wstring> ClassPathEntries(const std::wstring& classPath, wchar_t separator);
+
+// Everything the decision looks at, gathered by the caller.
+struct StartupCacheFacts {
+    bool releaseRead = false;
+    RuntimeRelease release;
+    FileStamp baseArchive;               // classes.jsa beside the VM library
+    FileStamp vmLibrary;
+    std::vector<std::pair<std::wstring, FileStamp>> classPath;
+    config::NarrowList vmOptions;        // as the VM gets them, and those of the VM's environment variables
+};
+
+struct StartupCacheDecision {
+    bool possible = false;
+    std::wstring reason;   // why not, for the trace
+    std::wstring key;      // 32 hex digits, when possible
+};
+
+StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts);
+
+// The files of the cache folder: "<key>.<size>.jsa" a complete archive of that size,
+// "<key>.<process id>.tmp" one being written by that process.
+std::wstring ArchiveFileName(const std::wstring& key, uint64_t size);
+std::wstring TemporaryFileName(const std::wstring& key, uint32_t processId);
+
+struct CacheFileName {
+    enum Kind { Other, Archive, Temporary } kind = Other;
+    std::wstring key;
+    uint64_t number = 0;   // the size of an archive, the process id of a temporary file
+};
+CacheFileName ParseCacheFileName(const std::wstring& name);
+
+// The smallest file that can be a whole archive, and the first bytes of every archive.
+constexpr uint64_t kMinimumArchiveSize = 4096;
+// True for a file that begins with an archive's magic number and is at least kMinimumArchiveSize.
+bool LooksLikeArchive(const std::string& firstBytes, uint64_t size);
+
+// The folder of one application under the cache root: its executable's base name (for people)
+// and the digest of its final path (so that two copies never share a file).
+std::wstring ApplicationFolderName(const std::wstring& executableName, const std::wstring& foldedFinalPath);
+
+}  // namespace kestran::runtime

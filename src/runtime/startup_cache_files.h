@@ -1,0 +1,41 @@
+// The start-up cache's view of the machine: the runtime's and the class path's files, and the
+// cache folder of the application. A fake stands in for it in tests; the judge uses the POSIX one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "runtime/startup_cache.h"
+
+namespace kestran::runtime {
+
+// The free space a volume must have before an archive is written to it: the VM that runs out of
+// room while writing ends the process with 1. Archives of large applications reach 100 MB.
+constexpr uint64_t kArchiveRoom = 256ull * 1024 * 1024;
+
+class CacheFiles {
+public:
+    virtual ~CacheFiles() = default;
+    virtual wchar_t PathSeparator() const = 0;   // between a folder and a name
+    virtual wchar_t ListSeparator() const = 0;   // between class path entries
+    // At most `limit` bytes from the start of the file; false when it cannot be read.
+    virtual bool ReadStart(const std::wstring& path, size_t limit, std::string& out) = 0;
+    virtual FileStamp Stamp(const std::wstring& path) = 0;
+    // The application's folder in this user's cache, made for this user alone where missing.
+    // False, with the reason, when there is none that only this user can write to.
+    virtual bool ApplicationFolder(std::wstring& folder, std::wstring& reason) = 0;
+    virtual void List(const std::wstring& folder, std::vector<std::wstring>& names) = 0;
+    // Also a read-only file (the VM writes its archives so).
+    virtual bool Remove(const std::wstring& path) = 0;
+    // Fails when `to` exists.
+    virtual bool Rename(const std::wstring& from, const std::wstring& to) = 0;
+    // A new file can be made in the folder and its volume has room for an archive.
+    virtual bool Writable(const std::wstring& folder) = 0;
+    virtual uint32_t ProcessId() = 0;
+    virtual bool ProcessRunning(uint32_t processId) = 0;
+};
+
+CacheFiles& PlatformCacheFiles();
+
+}  // namespace kestran::runtime

@@ -1,0 +1,209 @@
+#include "runtime/startup_cache_plan.h"
+
+#include <mutex>
+
+#include "config/messages.h"
+#include "config/paths.h"
+#include "config/split.h"
+#include "platform/environment.h"
+#include "platform/error_report.h"
+#include "platform/trace.h"
+#include "runtime/option_narrowing.h"
+
+namespace kestran::runtime {
+namespace {
+
+// One VM per process: what FinishStartupCache has to put in place once it has ended.
+struct Pending {
+    std::mutex lock;
+    CacheFiles* files = nullptr;
+    std::wstring temporary;
+    std::wstring folder;
+    std::wstring key;
+};
+Pending pending;
+
+void Say(const std::wstring& line) { platform::Trace(L"startup cache: " + line); }
+
+std::wstring Parent(const std::wstring& path, wchar_t separator) {
+    const size_t cut = path.rfind(separator);
+    return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut);
+}
+
+// The size and magic number of a file, as an archive must have them.
+bool IsCompleteArchive(CacheFiles& files, const std::wstring& path, uint64_t& size) {
+    const FileStamp stamp = files.Stamp(path);
+    std::string start;
+    size = stamp.size;
+    return stamp.exists && !stamp.folder && files.ReadStart(path, 4, start) && LooksLikeArchive(start, stamp.size);
+}
+
+StartupCacheFacts GatherFacts(const std::wstring& vmLibraryPath, const JavaInvocation& invocation, CacheFiles& files) {
+    StartupCacheFacts facts;
+    const wchar_t separator = files.PathSeparator();
+    // <home>\bin\server\jvm.dll (lib/server/libjvm.so): the base archive sits beside it.
+    const std::wstring libraryFolder = Parent(vmLibraryPath, separator);
+    const std::wstring home = Parent(Parent(libraryFolder, separator), separator);
+    std::string release;
+    facts.releaseRead = files.ReadStart(home + separator + L"release", 64 * 1024, release) &&
+                        ParseReleaseFile(release, facts.release);
+    // A dynamic archive holds the checksum of the base archive it was made on top of.
+    facts.baseArchive = files.Stamp(libraryFolder + separator + L"classes.jsa");
+    facts.vmLibrary = files.Stamp(vmLibraryPath);
+
+    facts.vmOptions = invocation.vmOptions;
+    // The VM reads these itself, in-process as well.
+    for (const wchar_t* name : {L"JAVA_TOOL_OPTIONS", L"_JAVA_OPTIONS"}) {
+        std::wstring text;
+        std::vector<std::wstring> environment;
+        if (platform::GetEnvironmentText(name, text)) config::SplitArguments(text, environment);
+        for (const std::wstring& option : environment) facts.vmOptions.push_back(config::ToAnsi(option));
+    }
+
+    // The VM takes the last class path option.
+    static const std::string kClassPath = "-Djava.class.path=";
+    for (const std::string& option : invocation.vmOptions) {
+        if (option.rfind(kClassPath, 0) != 0) continue;
+        facts.classPath.clear();
+        for (std::wstring& entry : ClassPathEntries(config::FromAnsi(option.substr(kClassPath.size())), files.ListSeparator())) {
+            FileStamp stamp = files.Stamp(entry);
+            facts.classPath.emplace_back(std::move(entry), stamp);
+        }
+    }
+    return facts;
+}
+
+// Stale archives, damaged ones and the files of processes that ended go; the archive of this
+// key, when whole, is the one to use (its name holds the size it had when it was made).
+std::wstring TidyFolder(CacheFiles& files, const std::wstring& folder, const std::wstring& key, uint64_t& usableSize) {
+    std::vector<std::wstring> names;
+    files.List(folder, names);
+    std::wstring usable;
+    for (const std::wstring& name : names) {
+        const CacheFileName parsed = ParseCacheFileName(name);
+        const std::wstring path = folder + files.PathSeparator() + name;
+        bool keep = parsed.kind == CacheFileName::Other;
+        if (parsed.kind == CacheFileName::Archive && parsed.key == key && usable.empty()) {
+            uint64_t size = 0;
+            keep = IsCompleteArchive(files, path, size) && size == parsed.number;
+            if (keep) {
+                usable = path;
+                usableSize = size;
+            }
+        } else if (parsed.kind == CacheFileName::Temporary) {
+            keep = parsed.number != files.ProcessId() && files.ProcessRunning(static_cast<uint32_t>(parsed.number));
+        }
+        if (!keep) Say((files.Remove(path) ? L"removed " : L"could not remove ") + path);
+    }
+    return usable;
+}
+
+// The option's bytes, or false when the code page cannot carry the path in it.
+bool NarrowOption(const std::wstring& name, const std::wstring& path, std::string& out) {
+    size_t lost = 0;
+    if (config::ToAnsiExact(name + path, out, lost)) return true;
+    Say(L"the cache path " + path + L" cannot be given to the VM in this code page");
+    return false;
+}
+
+void AppendQuietOptions(JavaInvocation& invocation, bool messagesToStandardError) {
+    // The VM reports an archive it cannot use, and the classes it leaves out of a new one, on
+    // standard output, which is the program's.
+    invocation.vmOptions.push_back("-Xlog:cds*=off");
+    if (messagesToStandardError) invocation.vmOptions.push_back("-Xlog:cds*=warning:stderr");
+}
+
+}  // namespace
+
+bool StartupCacheWanted(const config::SettingsStore& settings) {
+    std::wstring value;
+    settings.getValue(L"Java Runtime Environment", L"Startup Cache", value);
+    for (wchar_t& c : value) c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+    return value == L"auto";
+}
+
+void ApplyStartupCache(const config::LaunchSettings& launch, const RuntimeChoice& choice, JavaInvocation& invocation) {
+    if (!launch.settings || !StartupCacheWanted(*launch.settings)) return;
+    // Where the VM's messages go through the vfprintf hook (a windowed or service launch), the
+    // hook cannot tell standard error from standard output: they would reach the program's
+    // output or the event log.
+    PlanStartupCache(choice.vmLibraryPath, invocation, PlatformCacheFiles(),
+                     platform::TraceEnabled() && !platform::VmMessagesNeedHook(launch.serviceMode));
+}
+
+void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocation, CacheFiles& files,
+                      bool messagesToStandardError) {
+    const StartupCacheDecision decision = DecideStartupCache(GatherFacts(vmLibraryPath, invocation, files));
+    if (!decision.possible) {
+        Say(L"not possible: " + decision.reason);
+        return;
+    }
+    std::wstring folder;
+    std::wstring reason;
+    if (!files.ApplicationFolder(folder, reason)) {
+        Say(L"not possible: " + reason);
+        return;
+    }
+    // The VM reads its options in the code page: a profile folder outside it (C:\Users\Łukasz)
+    // is named by its short form where the volume has one.
+    std::string narrow;
+    size_t lost = 0;
+    std::wstring shortFolder;
+    if (!config::ToAnsiExact(folder, narrow, lost) && PlatformNarrowing().ShortForm(folder, shortFolder)) folder = shortFolder;
+    // The VM opens the archive by the path as given, without a long-path prefix.
+    if (folder.size() + 64 >= config::kClassicPathLimit) {
+        Say(L"not possible: the folder " + folder + L" is too long a path for the VM");
+        return;
+    }
+    uint64_t size = 0;
+    const std::wstring archive = TidyFolder(files, folder, decision.key, size);
+    std::string option;
+    if (!archive.empty()) {
+        if (!NarrowOption(L"-XX:SharedArchiveFile=", archive, option)) return;
+        invocation.vmOptions.push_back(option);
+        AppendQuietOptions(invocation, messagesToStandardError);
+        Say(L"using " + archive + L" (" + std::to_wstring(size) + L" bytes)");
+        return;
+    }
+    // A VM that cannot write its archive at exit ends the process with 1, whatever the program
+    // returned: only a folder known to take the file gets the option.
+    if (!files.Writable(folder)) {
+        Say(L"not written: the folder " + folder + L" cannot take a new archive");
+        return;
+    }
+    const std::wstring temporary = folder + files.PathSeparator() + TemporaryFileName(decision.key, files.ProcessId());
+    if (!NarrowOption(L"-XX:ArchiveClassesAtExit=", temporary, option)) return;
+    invocation.vmOptions.push_back(option);
+    AppendQuietOptions(invocation, messagesToStandardError);
+    {
+        std::lock_guard<std::mutex> guard(pending.lock);
+        pending.files = &files;
+        pending.temporary = temporary;
+        pending.folder = folder;
+        pending.key = decision.key;
+    }
+    Say(L"being written to " + temporary);
+}
+
+void FinishStartupCache() {
+    std::lock_guard<std::mutex> guard(pending.lock);
+    if (pending.files == nullptr) return;
+    CacheFiles& files = *pending.files;
+    pending.files = nullptr;
+    uint64_t size = 0;
+    if (!IsCompleteArchive(files, pending.temporary, size)) {
+        files.Remove(pending.temporary);
+        Say(L"no complete archive in " + pending.temporary);
+        return;
+    }
+    const std::wstring archive = pending.folder + files.PathSeparator() + ArchiveFileName(pending.key, size);
+    if (files.Rename(pending.temporary, archive)) {
+        Say(L"written: " + archive + L" (" + std::to_wstring(size) + L" bytes)");
+    } else {
+        // Another first launch of the same application got there first: its archive is as good.
+        files.Remove(pending.temporary);
+        Say(L"not renamed to " + archive + L"; another launch made it");
+    }
+}
+
+}  // namespace kestran::runtime

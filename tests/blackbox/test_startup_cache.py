@@ -1,0 +1,62 @@
+"""The start-up cache as the VM sees it: which options it receives, and the archive it leaves
+put in place under the user's local application data (Wine's own, which a Unix variable does
+not replace; each test's executable has a folder of its own there)."""
+import getpass
+import re
+import shutil
+from pathlib import Path
+
+import pytest
+
+from conftest import KESTRANW_EXE
+
+RELEASE_17 = 'IMPLEMENTOR="Eclipse Adoptium"\nJAVA_VERSION="17.0.9"\nJAVA_RUNTIME_VERSION="17.0.9+9"\n'
+CACHE = r"C:\users\%s\AppData\Local\Kestran\StartupCache\Tool-" % getpass.getuser()
+
+# name: (release file or None, VM parameters, script, exit code, whether the cache applies,
+#        whether the VM's archive messages go to standard error for the trace)
+CASES = {
+    "17 with its base archive": (RELEASE_17, "", "return", 0, True, True),
+    "renamed after the exit hook": (RELEASE_17, "", "exit:3", 3, True, True),
+    # Its vfprintf hook would take them to the program's output.
+    "windowed": (RELEASE_17, "", "return", 0, True, False),
+    "Java 8": ('JAVA_VERSION="1.8.0_392"\n', "", "return", 0, False, False),
+    "no release file": (None, "", "return", 0, False, False),
+    "the vendor's -Xshare:off": (RELEASE_17, "-Xshare:off", "return", 0, False, False),
+}
+
+
+def cache_option(launch, name):
+    """The folder named by the VM option `name`, or None when the VM did not receive it."""
+    for line in launch.record("option "):
+        match = re.fullmatch(r"\d+ %s=(.*)\\[0-9a-f]{32}\.\d+\.(tmp|jsa) extraInfo=no" % re.escape(name), line)
+        if match:
+            return match.group(1)
+    return None
+
+
+@pytest.mark.parametrize("case", CASES)
+def test_startup_cache_options_and_archive(launch, wine, case):
+    release, parameters, script, code, applies, to_stderr = CASES[case]
+    if case == "windowed":
+        shutil.copyfile(KESTRANW_EXE, launch.app.exe)
+    if release is not None:
+        (launch.runtime / "release").write_text(release)
+    (launch.runtime / "bin" / "server" / "classes.jsa").write_bytes(b"\xa2\xab\x0b\xf0")
+    launch.app.write_ini(
+        "[Java Runtime Environment]\nMain Class=com.example.Main\nStartup Cache=Auto\n"
+        f"Virtual Machine Parameters={parameters}\n[Class Path]\nClass Path=app.jar\n")
+
+    result = launch.run(script=script)
+    assert result.exit_code == code, (case, result)
+    folder = cache_option(launch, "-XX:ArchiveClassesAtExit")
+    if not applies:
+        assert folder is None and not any("-Xlog:cds" in line for line in launch.log), (case, launch.log)
+        return
+    assert folder and folder.startswith(CACHE), (case, launch.log)
+    assert any("-Xlog:cds*=warning:stderr" in line for line in launch.log) == to_stderr, (case, launch.log)
+    local = Path(wine.env["WINEPREFIX"], "drive_c", *folder[3:].split("\\"))
+    assert [p.name[33:] for p in local.iterdir()] == ["8192.jsa"], (case, result.trace())
+
+    launch.run(script=script)
+    assert cache_option(launch, "-XX:SharedArchiveFile") == folder, (case, launch.log)

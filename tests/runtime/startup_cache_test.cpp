@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "platform/environment.h"
+#include "runtime/startup_cache.h"
+#include "runtime/startup_cache_plan.h"
+
+namespace kestran::runtime {
+namespace {
+
+const std::string kMagic = "\xa8\xab\x0b\xf0";
+const std::wstring kFolder = L"C:\\cache\\App";
+
+// A Windows machine in memory: the runtime at C:\rt, the application's jars in C:\app.
+class MemoryFiles : public CacheFiles {
+public:
+    struct File {
+        std::string bytes;
+        uint64_t size = 0;
+        bool folder = false;
+    };
+    wchar_t PathSeparator() const override { return L'\\'; }
+    wchar_t ListSeparator() const override { return L';'; }
+    bool ReadStart(const std::wstring& path, size_t limit, std::string& out) override {
+        auto found = files.find(path);
+        if (found == files.end() || found->second.folder) return false;
+        out = found->second.bytes.substr(0, limit);
+        return true;
+    }
+    FileStamp Stamp(const std::wstring& path) override {
+        FileStamp stamp;
+        auto found = files.find(path);
+        if (found == files.end()) return stamp;
+        stamp.exists = true;
+        stamp.folder = found->second.folder;
+        stamp.folderEmpty = found->second.size == 0;
+        stamp.size = found->second.size;
+        return stamp;
+    }
+    bool ApplicationFolder(std::wstring& folder, std::wstring&) override {
+        folder = kFolder;
+        return true;
+    }
+    void List(const std::wstring& folder, std::vector<std::wstring>& names) override {
+        for (const auto& [path, file] : files) {
+            if (path.rfind(folder + L"\\", 0) == 0) names.push_back(path.substr(folder.size() + 1));
+        }
+    }
+    bool Remove(const std::wstring& path) override { return files.erase(path) == 1; }
+    bool Rename(const std::wstring& from, const std::wstring& to) override {
+        if (files.count(to) != 0 || files.count(from) == 0) return false;
+        files[to] = files[from];
+        files.erase(from);
+        return true;
+    }
+    bool Writable(const std::wstring&) override { return writable; }
+    uint32_t ProcessId() override { return 100; }
+    bool ProcessRunning(uint32_t id) override { return id == 200; }
+
+    void Put(const std::wstring& path, const std::string& bytes, uint64_t size, bool folder = false) {
+        files[path] = File{bytes, size, folder};
+    }
+    std::map<std::wstring, File> files;
+    bool writable = true;
+};
+
+const char* const kRelease17 = "IMPLEMENTOR=\"Eclipse Adoptium\"\nJAVA_RUNTIME_VERSION=\"17.0.9+9\"\nJAVA_VERSION=\"17.0.9\"\n";
+
+struct PlanCase {
+    const char* name;
+    const char* release;              // null: no release file
+    bool baseArchive;
+    const wchar_t* classPath;
+    const char* vendorOption;         // null: none
+    const char* environmentOptions;   // _JAVA_OPTIONS; null: unset
+    std::vector<std::pair<std::wstring, std::string>> cacheFiles;  // "KEY" stands for this launch's key
+    bool writable;
+    const char* expected;             // the option's start, "KEY" for the key; null: no cache option
+    std::set<std::wstring> remaining; // the cache folder's names afterwards
+};
+
+std::wstring WithKey(std::wstring text, const std::wstring& key) {
+    const size_t at = text.find(L"KEY");
+    return at == std::wstring::npos ? text : text.replace(at, 3, key);
+}
+
+MemoryFiles Machine(const PlanCase& c) {
+    MemoryFiles files;
+    if (c.release) files.Put(L"C:\\rt\\release", c.release, 100);
+    files.Put(L"C:\\rt\\bin\\server\\jvm.dll", "MZ", 20000000);
+    if (c.baseArchive) files.Put(L"C:\\rt\\bin\\server\\classes.jsa", kMagic, 14000000);
+    files.Put(L"C:\\app\\a.jar", "PK", 5000);
+    files.Put(L"C:\\app\\b.jar", "PK", 7000);
+    files.Put(L"C:\\app\\classes", "", 3, true);
+    files.Put(L"C:\\app\\empty", "", 0, true);
+    files.writable = c.writable;
+    return files;
+}
+
+std::string ClassPathOption(const wchar_t* classPath) {
+    return "-Djava.class.path=" + std::string(classPath, classPath + wcslen(classPath));
+}
+
+// Plans a launch on `files` with the class path; the temporary file's path it would write, or "".
+std::wstring PlanWriting(MemoryFiles& files, const wchar_t* classPath) {
+    JavaInvocation invocation;
+    invocation.vmOptions = {ClassPathOption(classPath)};
+    PlanStartupCache(L"C:\\rt\\bin\\server\\jvm.dll", invocation, files, false);
+    const std::string prefix = "-XX:ArchiveClassesAtExit=";
+    for (const std::string& option : invocation.vmOptions) {
+        if (option.rfind(prefix, 0) == 0) return std::wstring(option.begin() + prefix.size(), option.end());
+    }
+    return L"";
+}
+
+// The key of a launch with these facts: the one in the name of the file it would write.
+std::wstring KeyOf(const PlanCase& c) {
+    MemoryFiles files = Machine(c);
+    files.writable = true;
+    const std::wstring temporary = PlanWriting(files, c.classPath);
+    return temporary.empty() ? L"" : temporary.substr(kFolder.size() + 1, 32);
+}
+
+TEST(StartupCacheTest, PlanScenarios) {
+    const std::string whole = kMagic + std::string(5000, 'x');
+    const PlanCase cases[] = {
+        {"17 with its base archive", kRelease17, true, L"C:\\app\\a.jar;C:\\app\\b.jar;", nullptr, nullptr, {}, true,
+         "-XX:ArchiveClassesAtExit=C:\\cache\\App\\KEY.100.tmp", {}},
+        {"25", "JAVA_VERSION=\"25.0.3\"\nJVM_VARIANT=\"Hotspot\"", true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true,
+         "-XX:ArchiveClassesAtExit=", {}},
+        {"Java 8", "JAVA_VERSION=\"1.8.0_392\"", true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, nullptr, {}},
+        {"12", "JAVA_VERSION=\"12.0.2\"", true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, nullptr, {}},
+        {"no release file", nullptr, true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, nullptr, {}},
+        {"OpenJ9", "JAVA_VERSION=\"17.0.9\"\r\nJVM_VARIANT=\"Openj9\"\r\n", true, L"C:\\app\\a.jar", nullptr, nullptr, {},
+         true, nullptr, {}},
+        {"no base archive", kRelease17, false, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, nullptr, {}},
+        {"vendor's -Xshare:off", kRelease17, true, L"C:\\app\\a.jar", "-Xshare:off", nullptr, {}, true, nullptr, {}},
+        {"a Java agent", kRelease17, true, L"C:\\app\\a.jar", "-javaagent:apm.jar", nullptr, {}, true, nullptr, {}},
+        {"-Xshare:off in _JAVA_OPTIONS", kRelease17, true, L"C:\\app\\a.jar", nullptr, "-Xmx1g -Xshare:off", {}, true,
+         nullptr, {}},
+        {"a folder with classes", kRelease17, true, L"C:\\app\\a.jar;C:\\app\\classes", nullptr, nullptr, {}, true, nullptr, {}},
+        {"an empty folder", kRelease17, true, L"C:\\app\\empty;C:\\app\\a.jar", nullptr, nullptr, {}, true,
+         "-XX:ArchiveClassesAtExit=", {}},
+        {"folder not writable", kRelease17, true, L"C:\\app\\a.jar", nullptr, nullptr, {}, false, nullptr, {}},
+        {"whole archive of this key", kRelease17, true, L"C:\\app\\a.jar", nullptr, nullptr,
+         {{L"KEY.5004.jsa", whole}}, false, "-XX:SharedArchiveFile=C:\\cache\\App\\KEY.5004.jsa", {L"KEY.5004.jsa"}},
+        {"archive cut short", kRelease17, true, L"C:\\app\\a.jar", nullptr, nullptr,
+         {{L"KEY.9000.jsa", whole}}, true, "-XX:ArchiveClassesAtExit=", {}},
+        {"archive without its header", kRelease17, true, L"C:\\app\\a.jar", nullptr, nullptr,
+         {{L"KEY.5004.jsa", std::string(5004, '\0')}}, true, "-XX:ArchiveClassesAtExit=", {}},
+        {"archive of another key, files of ended and running processes", kRelease17, true, L"C:\\app\\a.jar", nullptr,
+         nullptr,
+         {{L"0123456789abcdef0123456789abcdef.5004.jsa", whole}, {L"KEY.300.tmp", whole}, {L"KEY.200.tmp", ""},
+          {L"notes.txt", ""}},
+         true, "-XX:ArchiveClassesAtExit=", {L"KEY.200.tmp", L"notes.txt"}},
+    };
+    for (const PlanCase& c : cases) {
+        const std::wstring key = KeyOf(c);
+        MemoryFiles files = Machine(c);
+        for (const auto& [name, bytes] : c.cacheFiles) files.Put(kFolder + L"\\" + WithKey(name, key), bytes, bytes.size());
+        platform::UnsetEnvironmentText(L"_JAVA_OPTIONS");
+        if (c.environmentOptions) platform::SetEnvironmentText(L"_JAVA_OPTIONS", std::wstring(c.environmentOptions, c.environmentOptions + strlen(c.environmentOptions)));
+        JavaInvocation invocation;
+        invocation.vmOptions = {ClassPathOption(c.classPath)};
+        if (c.vendorOption) invocation.vmOptions.push_back(c.vendorOption);
+        const size_t before = invocation.vmOptions.size();
+        PlanStartupCache(L"C:\\rt\\bin\\server\\jvm.dll", invocation, files, false);
+        platform::UnsetEnvironmentText(L"_JAVA_OPTIONS");
+
+        if (c.expected == nullptr) {
+            EXPECT_EQ(invocation.vmOptions.size(), before) << c.name;
+        } else {
+            ASSERT_GT(invocation.vmOptions.size(), before) << c.name;
+            const std::wstring expected = WithKey(std::wstring(c.expected, c.expected + strlen(c.expected)), key);
+            const std::string& option = invocation.vmOptions[before];
+            EXPECT_EQ(std::wstring(option.begin(), option.begin() + std::min(option.size(), expected.size())), expected) << c.name;
+            EXPECT_EQ(invocation.vmOptions[before + 1], "-Xlog:cds*=off") << c.name;
+        }
+        std::set<std::wstring> remaining;
+        std::vector<std::wstring> names;
+        files.List(kFolder, names);
+        for (const std::wstring& name : names) remaining.insert(name);
+        std::set<std::wstring> expected;
+        for (const std::wstring& name : c.remaining) expected.insert(WithKey(name, key));
+        EXPECT_EQ(remaining, expected) << c.name;
+    }
+}
+
+struct FinishCase {
+    const char* name;
+    const char* written;       // what the VM left in the temporary file; null: nothing
+    bool otherLaunchFirst;     // another launch already put the same archive in place
+    bool archived;             // an archive of this key is there afterwards
+};
+
+TEST(StartupCacheTest, FinishPutsOnlyACompleteFileInPlace) {
+    const FinishCase cases[] = {
+        {"complete", "whole", false, true},
+        {"cut short, no header yet", "zeros", false, false},
+        {"the VM ended before writing", nullptr, false, false},
+        {"another launch was first", "whole", true, true},
+    };
+    for (const FinishCase& c : cases) {
+        MemoryFiles files = Machine({"", kRelease17, true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, "", {}});
+        const std::wstring temporary = PlanWriting(files, L"C:\\app\\a.jar");
+        ASSERT_FALSE(temporary.empty()) << c.name;
+        const std::string bytes = c.written == nullptr ? "" : std::string(c.written) == "whole" ? kMagic + std::string(5000, 'x') : std::string(5004, '\0');
+        if (c.written) files.Put(temporary, bytes, bytes.size());
+        const std::wstring archive = kFolder + L"\\" + ArchiveFileName(temporary.substr(kFolder.size() + 1, 32), 5004);
+        if (c.otherLaunchFirst) files.Put(archive, bytes, bytes.size());
+        FinishStartupCache();
+        FinishStartupCache();  // the exit hook and the end of DestroyJavaVM may both come
+        EXPECT_EQ(files.files.count(temporary), 0u) << c.name;
+        EXPECT_EQ(files.files.count(archive), c.archived ? 1u : 0u) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace kestran::runtime
