@@ -9,6 +9,8 @@
 #include "platform/error_route.h"
 #include "platform/event_log_win.h"
 #include "platform/growing_buffer.h"
+#include "platform/handles_win.h"
+#include "platform/kept_text.h"
 #include "platform/trace.h"
 
 namespace kestran::platform {
@@ -22,8 +24,11 @@ std::wstring sourceName;
 bool reportingEvent = false;   // an event is on its way: lines it causes go nowhere else
 bool launchFailed = false;
 bool boxDone = false;
-std::wstring kept;             // for the box
-std::wstring vmLine;           // the VM's text since its last line end, for the event log
+bool mainStarted = false;
+bool outputLineOpen = false;   // the VM's text on standard output has no line end yet
+KeptText kept;                 // for the box, or the event of a service that failed to start
+UniqueHandle vmTextFile;       // "Error File" for the VM's text after main
+bool vmTextFileSet = false;
 
 std::atomic<ReportObserver> observer{nullptr};
 
@@ -72,31 +77,76 @@ void ReportEvent(const std::wstring& text) {
 
 ErrorRoute CurrentRoute() { return RouteErrorLine(StandardOutputUsable(), WindowedExecutable(), asService); }
 
+
 }  // namespace
 
 void ReportErrorLine(const std::wstring& line) {
     std::lock_guard<std::recursive_mutex> guard(reportLock);
     const ErrorRoute route = CurrentRoute();
+    // The VM's message ends where the launcher's line begins.
+    if (route.standardOutput && outputLineOpen) WriteStandardOutput(L"\n");
+    outputLineOpen = false;
     if (route.standardOutput) WriteStandardOutput(line);
     launchFailed = true;
     if (route.eventLog) ReportEvent(TrimmedLine(line));
-    if (route.kept && !boxDone) kept += line;
+    if (route.kept && !boxDone) {
+        kept.EndLine();
+        kept.Append(line);
+    }
 }
 
 void ReportVmMessage(const std::wstring& text) {
     std::lock_guard<std::recursive_mutex> guard(reportLock);
+    if (text.empty()) return;
     const ErrorRoute route = CurrentRoute();
-    if (route.standardOutput) WriteStandardOutput(text);
-    if (route.eventLog) {
-        // The VM prints a line in pieces; each whole line is one event.
-        vmLine += text;
-        for (size_t end = vmLine.find(L'\n'); end != std::wstring::npos; end = vmLine.find(L'\n')) {
-            ReportEvent(TrimmedLine(vmLine.substr(0, end)));
-            vmLine.erase(0, end + 1);
-        }
+    if (route.standardOutput) {
+        WriteStandardOutput(text);
+        outputLineOpen = text.back() != L'\n';
     }
-    if (route.kept && !boxDone) kept += text;
+    // Kept whole or in part until the report: never one event per line.
+    if (!boxDone) kept.Append(text);
     Observe(L"vm " + text);
+}
+
+VmTextRoute CurrentVmTextRoute() {
+    std::lock_guard<std::recursive_mutex> guard(reportLock);
+    return RouteVmText(StandardOutputUsable(), WindowedExecutable(), asService, mainStarted, vmTextFileSet);
+}
+
+void ReportMainStarted() {
+    std::lock_guard<std::recursive_mutex> guard(reportLock);
+    mainStarted = true;
+    kept.Clear();
+    launchFailed = false;
+}
+
+bool OpenVmTextFile(const std::wstring& path, bool truncate) {
+    // Appending only: the Java side's stream appends too, so neither writes over the other.
+    UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA | (truncate ? GENERIC_WRITE : 0),
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        Trace(L"VM text file not opened: " + path + L" (error " + std::to_wstring(GetLastError()) + L")");
+    } else if (truncate) {
+        SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
+        SetEndOfFile(file.get());
+    }
+    std::lock_guard<std::recursive_mutex> guard(reportLock);
+    vmTextFileSet = true;
+    vmTextFile = std::move(file);
+    return static_cast<bool>(vmTextFile);
+}
+
+void AppendVmTextFile(const std::string& bytes) {
+    std::lock_guard<std::recursive_mutex> guard(reportLock);
+    if (!vmTextFile || bytes.empty()) return;
+    // One write per piece: the handle appends, so pieces of other writers never split one.
+    DWORD written = 0;
+    WriteFile(vmTextFile.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+bool VmTextSharesErrorFile(bool serviceMode) {
+    return serviceMode || (WindowedExecutable() && !StandardOutputUsable());
 }
 
 void ReportUnseenText(const std::wstring& text) {
@@ -114,23 +164,28 @@ void ReportAsService(const std::wstring& name) {
 
 void ShowKeptErrors(const std::wstring& title, bool failed, bool vmAborted) {
     std::wstring text;
+    std::wstring all;
     {
         std::lock_guard<std::recursive_mutex> guard(reportLock);
         if (boxDone) return;
         boxDone = true;
         if (asService) {
-            if (!vmLine.empty()) ReportEvent(TrimmedLine(vmLine));
-            vmLine.clear();
+            // One event for a start that failed, none for the text of a successful one.
+            if ((failed || vmAborted) && !kept.Empty()) {
+                ReportEvent(TrimmedLine(kept.Summary(kReportFirstLines, kReportLastLines, kReportLineWidth)));
+            }
+            kept.Clear();
             return;
         }
         if (!(failed && launchFailed) && !vmAborted) return;
-        text = TrimmedLine(kept);
-        kept.clear();
+        all = TrimmedLine(kept.All());
+        text = TrimmedLine(kept.Summary(kReportFirstLines, kReportLastLines, kReportLineWidth));
+        kept.Clear();
     }
     if (text.empty()) return;
     // Outside the lock: the box waits for the user, and loading user32 may report a line.
     const bool shown = ShowErrorBox(title, text);
-    Trace(std::wstring(shown ? L"error box shown: " : L"error box not shown: ") + text);
+    Trace(std::wstring(shown ? L"error box shown: " : L"error box not shown: ") + all);
     if (shown) Observe(L"box " + text);
 }
 
