@@ -63,13 +63,14 @@ public:
 
     // Attaches the calling thread while a VM is published and its teardown has not begun. A
     // daemon attachment does not keep DestroyJavaVM waiting; one that outlives the VM does not
-    // detach from it.
+    // detach from it. Not for the launcher's calls into the program (a stop, System.exit, a
+    // forwarded start): those must reach a VM in teardown too, and use AttachUntilDestroyed.
     Attachment TryAttach(bool asDaemon = false);
     // Attaches the calling thread also while DestroyJavaVM still waits for the program's threads
-    // (a forwarded start may come then), until it has returned. The attach runs outside the lock:
-    // in a VM past its point of no return it may never return, so only a thread that nobody
-    // waits for without a bound may use this.
-    Attachment AttachUntilDestroyed();
+    // (a stop or a forwarded start may come then), until it has returned. The attach runs outside
+    // the lock: in a VM past its point of no return it may never return, so only a thread that
+    // nobody waits for without a bound may use this.
+    Attachment AttachUntilDestroyed(bool asDaemon = false);
 
     // Flags the teardown (every later TryAttach fails), then DestroyJavaVM, which returns once the
     // program's last non-daemon thread has ended. False when there was no VM to destroy.
