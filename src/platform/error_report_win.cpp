@@ -91,7 +91,8 @@ void ReportErrorLine(const std::wstring& line) {
     if (route.eventLog) ReportEvent(TrimmedLine(line));
     if (route.kept && !boxDone) {
         kept.EndLine();
-        kept.Append(line);
+        // A message of the table ends in CRLF before the line's own end: one line, not two.
+        kept.Append(TrimmedLine(line) + L"\n");
     }
 }
 
@@ -185,7 +186,8 @@ void ShowKeptErrors(const std::wstring& title, bool failed, bool vmAborted) {
     if (text.empty()) return;
     // Outside the lock: the box waits for the user, and loading user32 may report a line.
     const bool shown = ShowErrorBox(title, text);
-    Trace(std::wstring(shown ? L"error box shown: " : L"error box not shown: ") + all);
+    Trace(std::wstring(shown ? L"error box shown: " : L"error box not shown: ") + text);
+    if (all != text) Trace(L"failure report in full: " + all);
     if (shown) Observe(L"box " + text);
 }
 

@@ -12,20 +12,23 @@ from test_dialogs import Session, desktop, find_window  # noqa: F401 (the deskto
 MINUS_ONE = 0xFFFFFFFF
 MISSING_CLASS = "Error: Could not find the main class com/example/Main."
 
-# name: (standard output, VM parameters, lines the box (or the output) must hold)
+# name: (standard output, VM parameters, lines the box (or the output) must hold, most lines in the box)
 SCENARIOS = {
     # Started from Explorer: one box with the line, the exit code once it is closed.
-    "no output, missing class": (False, "", [MISSING_CLASS]),
+    "no output, missing class": (False, "", [MISSING_CLASS], 1),
     # The VM's complaint comes through the vfprintf hook into the same box as the launcher's line.
-    "no output, VM message": (False, "bogus", ["Unrecognized option: bogus", "Error: JNI exception: "]),
+    "no output, VM message": (False, "bogus", ["Unrecognized option: bogus", "Error: JNI exception: "], 2),
+    # A VM that prints without end: a screenful, its first and last lines, and the launcher's.
+    "no output, many VM lines": (False, "-Dtestjvm.main=missing,vmlines:20000",
+                                 ["vm line 1\n", "\n(19977 more lines)\n", "vm line 20000\n", MISSING_CLASS], 26),
     # "Toolw.exe > log.txt": the lines in the file as from the console exe, and no box.
-    "redirected output": (True, "", [MISSING_CLASS]),
+    "redirected output": (True, "", [MISSING_CLASS], 0),
 }
 
 
 @pytest.mark.parametrize("case", SCENARIOS)
 def test_windowed_failure_reaches_a_box_or_the_output(case, launch, tmp_path):
-    output, vm_parameters, expected = SCENARIOS[case]
+    output, vm_parameters, expected, most_lines = SCENARIOS[case]
     shutil.copyfile(KESTRANW_EXE, launch.app.exe)
     launch.use("jvm_noboot.dll")
     launch.settings(main_class="com.example.Main\nVirtual Machine Parameters=" + vm_parameters)
@@ -48,5 +51,6 @@ def test_windowed_failure_reaches_a_box_or_the_output(case, launch, tmp_path):
         # One box, whose text holds every line, and no second once it is closed.
         assert len(boxes) == 1 and lines[boxes[0]].startswith("kestran: error box shown: "), lines
         box_text = "\n".join(lines[boxes[0]:])
-        assert all(e in box_text for e in expected), lines
+        box_text = box_text.split("kestran: failure report in full: ")[0]
+        assert all(e in box_text for e in expected) and box_text.count("\n") <= most_lines, "\n".join(lines)[-1500:]
         assert result.stdout == "" and find_window("Tool.exe") is None, result
