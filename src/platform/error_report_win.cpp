@@ -122,16 +122,16 @@ void ReportMainStarted() {
 }
 
 bool OpenVmTextFile(const std::wstring& path, bool truncate) {
-    // Appending only: the Java side's stream appends too, so neither writes over the other.
-    UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA | (truncate ? GENERIC_WRITE : 0),
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        Trace(L"VM text file not opened: " + path + L" (error " + std::to_wstring(GetLastError()) + L")");
-    } else if (truncate) {
-        SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
-        SetEndOfFile(file.get());
+    constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    if (truncate) {
+        UniqueHandle emptied(CreateFileW(path.c_str(), GENERIC_WRITE, kShare, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     }
+    // Appending only, never at a position of its own: the Java side's stream appends too, so
+    // neither writes over the other.
+    UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, kShare, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    if (!file) Trace(L"VM text file not opened: " + path + L" (error " + std::to_wstring(GetLastError()) + L")");
     std::lock_guard<std::recursive_mutex> guard(reportLock);
     vmTextFileSet = true;
     vmTextFile = std::move(file);

@@ -27,8 +27,8 @@ void KeptText::Append(const std::wstring& text) {
         start = end + 1;
     }
     open_.append(text, start, std::wstring::npos);
-    // A line without end is bounded like the others.
-    if (open_.size() > tailLimit_) open_.erase(0, open_.size() - tailLimit_);
+    // A line without end is bounded like the others: its beginning is kept.
+    if (open_.size() > tailLimit_) open_.erase(tailLimit_);
 }
 
 void KeptText::EndLine() {
@@ -98,7 +98,7 @@ std::wstring KeptText::Summary(size_t first, size_t last, size_t width) const {
     const size_t shownFirst = std::min(first, lines.size());
     const size_t shownLast = std::min(last, lines.size() - shownFirst);
     for (size_t i = 0; i < shownFirst; ++i) add(lines[i]);
-    add(MoreLinesMarker(total - shownFirst - shownLast));
+    text += MoreLinesMarker(total - shownFirst - shownLast) + L"\n";
     for (size_t i = lines.size() - shownLast; i < lines.size(); ++i) add(lines[i]);
     return text;
 }
