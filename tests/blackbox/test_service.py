@@ -15,7 +15,7 @@ DRIVER = TOOLS_DIR / "service_driver.exe"
 FAILED = "exit=1066 specific=4294967295"  # ERROR_SERVICE_SPECIFIC_ERROR with the launcher's -1
 ACCEPTS_WHEN_RUNNING = 0x105  # stop, shutdown, pre-shutdown
 
-# name: (script and VM options (after "variant.dll@": that test runtime), [Application] lines, start parameters, steps, driver lines in
+# name: (script and VM options (after "variant.dll@": that test runtime), [Application] lines ({log}: the log), start parameters, steps, driver lines in
 #        order, states seen (collapsed, as a pattern), least checkpoints seen while starting and
 #        while stopping,
 #        log records in order (or a record that must be absent, after "!"))
@@ -79,6 +79,11 @@ SCENARIOS = {
     "VM log file": ("jvm_ucrt.dll@vmlog,vmlines:3", "", "", ["wait=1", "exit"],
                     ["wait state=1 exit=0 specific=0 hint=0", "exit code=0"], "2?4?1", (0, 0),
                     ["vm-log 1", "vm-log 2", "create-result 0"]),
+    # After main the VM's text goes to "Error File" (here the log), appended beside System.err;
+    # what it printed before a successful start goes nowhere.
+    "VM text after main": ("jvm_msvcr120.dll@vmlines:2,vmprint:late-vm-text,return", "Error File={log}\nError Append=yes",
+                           "", ["wait=1", "exit"], ["wait state=1 exit=0 specific=0 hint=0", "exit code=0"], "2?4?1",
+                           (0, 0), ["create-result 0", "main-vmprint", "late-vm-text", "!vm line"]),
 }
 
 
@@ -119,6 +124,7 @@ def test_service_under_the_control_manager(case, launch, wine):
     variant, _, script = script.rpartition("@")
     if variant:
         launch.use(variant)
+    application = application.replace("{log}", win_path(launch.log_path))
     name = "KestranTest" + uuid.uuid4().hex[:8]
     launch.app.write_ini(f"[Java Runtime Environment]\nMain Class=com.example.Main\nVirtual Machine Parameters="
                          f"-Dtestjvm.log={win_path(launch.log_path)} -Dtestjvm.main={script}\n"

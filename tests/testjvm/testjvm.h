@@ -58,7 +58,7 @@ std::string Dotted(std::string name);              // java/lang/String -> java.l
 
 // ---- script (testjvm_log.cpp) ----
 
-enum class StepKind { Print, Exit, Throw, Thread, WaitStop, Return };
+enum class StepKind { Print, VmPrint, Exit, Throw, Thread, WaitStop, Return };
 struct Step {
     StepKind kind;
     std::string text;     // Print: the text (default-charset bytes)
@@ -168,6 +168,7 @@ struct World {
     bool destroyed = false;
     void(JNICALL* exitHook)(jint) = nullptr;
     void(JNICALL* abortHook)() = nullptr;
+    PrintHook printHook = nullptr;
     std::vector<Class*> classes;
     Object* systemOut = nullptr;
     Object* systemErr = nullptr;

@@ -84,6 +84,8 @@ bool ApplyMainToken(Script& script, const std::string& token, std::string& error
         script.steps.push_back({StepKind::Exit, std::string(), number});
     } else if (token.rfind("thread:", 0) == 0 && ParseInteger(token.substr(7), 0, 3600000, number)) {
         script.steps.push_back({StepKind::Thread, std::string(), number});
+    } else if (token.rfind("vmprint:", 0) == 0) {
+        script.steps.push_back({StepKind::VmPrint, token.substr(8), 0});
     } else if (token.rfind("print:", 0) == 0) {
         script.steps.push_back({StepKind::Print, token.substr(6), 0});
     } else {

@@ -191,6 +191,7 @@ jint CheckOption(const char* text, PrintHook hook) {
             world.properties[option.substr(2, equals - 2)] = Utf16FromAnsi(option.substr(equals + 1));
         }
     }
+    world.printHook = printHook;
     world.created = true;
     world.stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     CreateInitialStreams();
