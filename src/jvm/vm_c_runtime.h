@@ -32,8 +32,10 @@ struct VmCRuntime {
     int (*print)(FILE* stream, const char* format, va_list arguments) = nullptr;
     // vsnprintf of that runtime: the length the text needs, whatever `size` is.
     int (*format)(char* buffer, size_t size, const char* format, va_list arguments) = nullptr;
+    // fflush of that runtime.
+    int (*flush)(FILE* stream) = nullptr;
 
-    explicit operator bool() const { return standardOutput && standardError && print && format; }
+    explicit operator bool() const { return standardOutput && standardError && print && format && flush; }
 };
 
 // Binds the runtime of the loaded VM library `module` (an HMODULE on Windows, a dlopen handle

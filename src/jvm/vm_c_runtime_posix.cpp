@@ -21,6 +21,7 @@ VmCRuntime BindVmCRuntime(void*) {
     bound.standardError = stderr;
     bound.print = Print;
     bound.format = Format;
+    bound.flush = std::fflush;
     return bound;
 }
 

@@ -21,6 +21,7 @@ using ClassicIobFn = char*(__cdecl*)();
 using ClassicPrintFn = int(__cdecl*)(FILE*, const char*, va_list);
 using ClassicFormatFn = int(__cdecl*)(char*, size_t, const char*, va_list);
 using ClassicLengthFn = int(__cdecl*)(const char*, va_list);
+using FlushFn = int(__cdecl*)(FILE*);
 
 // One VM per process: the adapters below read these, set once before the VM exists.
 UcrtPrintFn ucrtPrint = nullptr;
@@ -87,6 +88,7 @@ VmCRuntime BindVmCRuntime(void* vmModule) {
 
     VmCRuntime bound;
     bound.name = name;
+    bound.flush = ProcAs<FlushFn>(runtime, "fflush");
     if (family == CRuntimeFamily::Universal) {
         auto iob = ProcAs<UcrtIobFn>(runtime, "__acrt_iob_func");
         ucrtPrint = ProcAs<UcrtPrintFn>(runtime, "__stdio_common_vfprintf");
@@ -111,6 +113,7 @@ VmCRuntime BindVmCRuntime(void* vmModule) {
         bound.print = classicPrint;
         bound.format = ClassicFormat;
     }
+    if (!bound.flush) return Unknown(name + L" lacks fflush");
     if (platform::TraceEnabled()) platform::Trace(L"VM C runtime: " + name);
     return bound;
 }

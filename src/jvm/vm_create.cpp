@@ -79,7 +79,13 @@ jint JNICALL VmPrintHook(FILE* stream, const char* format, va_list arguments) {
     // A log file (-Xlog:gc:file=...) gets every line as without the hook.
     if (!standard) return runtime.print(stream, format, arguments);
     const platform::VmTextRoute route = platform::CurrentVmTextRoute();
-    if (route == platform::VmTextRoute::PassThrough) return runtime.print(stream, format, arguments);
+    if (route == platform::VmTextRoute::PassThrough) {
+        // The VM writes its standard streams unbuffered when it has no hook; a pipe's buffer
+        // would hold the text back, or lose it when the process ends without the C runtime.
+        const int written = runtime.print(stream, format, arguments);
+        runtime.flush(stream);
+        return written;
+    }
     if (route == platform::VmTextRoute::Dropped) return 0;
     va_list measure;
     va_copy(measure, arguments);

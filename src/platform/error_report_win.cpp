@@ -173,6 +173,7 @@ void ShowKeptErrors(const std::wstring& title, bool failed, bool vmAborted) {
         if (asService) {
             // One event for a start that failed, none for the text of a successful one.
             if ((failed || vmAborted) && !kept.Empty()) {
+                Trace(L"failure report in full: " + kept.All());
                 ReportEvent(TrimmedLine(kept.Summary(kReportFirstLines, kReportLastLines, kReportLineWidth)));
             }
             kept.Clear();
