@@ -36,11 +36,16 @@ void Observe(const std::wstring& what) {
     if (ReportObserver seen = observer.load()) seen(what);
 }
 
+// Asked once: the launcher never changes its standard handles, and the VM may print hundreds of
+// thousands of lines, each of which would otherwise cost a call into the system.
 bool StandardOutputUsable() {
-    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-    // A windowed program started from Explorer or a shortcut has no handle at all; one
-    // started with handles it cannot use gets FILE_TYPE_UNKNOWN.
-    return output != nullptr && output != INVALID_HANDLE_VALUE && GetFileType(output) != FILE_TYPE_UNKNOWN;
+    static const bool usable = [] {
+        HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+        // A windowed program started from Explorer or a shortcut has no handle at all; one
+        // started with handles it cannot use gets FILE_TYPE_UNKNOWN.
+        return output != nullptr && output != INVALID_HANDLE_VALUE && GetFileType(output) != FILE_TYPE_UNKNOWN;
+    }();
+    return usable;
 }
 
 bool WindowedExecutable() {

@@ -2,6 +2,8 @@
 // initialisation arguments, and the exports (each variant DLL leaves one out).
 #include "testjvm.h"
 
+#include <psapi.h>
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -160,6 +162,12 @@ jint CheckOption(const char* text, PrintHook hook) {
     // Like -XX:+PrintFlagsFinal or -verbose:gc: standard output while the VM comes up, and log
     // records into a file of its own runtime.
     for (long long line = 1; line <= world.script.vmLines; ++line) VmPrint(printHook, VmStream(false), "vm line %lld\n", line);
+    if (world.script.vmLines > 0) {
+        PROCESS_MEMORY_COUNTERS memory{};
+        memory.cb = sizeof memory;
+        K32GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+        LogLine("vm-lines-printed private_kb=" + std::to_string(memory.PagefileUsage / 1024));
+    }
     if (world.script.vmLog) {
         FILE* file = VmOpen(world.script.logPath);
         if (!file) Fatal("the VM's C runtime cannot open the log");
