@@ -109,8 +109,8 @@ void ReportVmMessage(const std::wstring& text) {
         WriteStandardOutput(text);
         outputLineOpen = text.back() != L'\n';
     }
-    // Kept whole or in part until the report: never one event per line.
-    if (!boxDone) kept.Append(text);
+    // Kept, within its bound, for the report (the box, or one event): never one event per line.
+    if (!boxDone && (route.kept || route.eventLog)) kept.Append(text);
     Observe(L"vm " + text);
 }
 

@@ -23,6 +23,7 @@ SCENARIOS = {
                                  ["vm line 1\n", "\n(19977 more lines)\n", "vm line 20000\n", MISSING_CLASS], 26),
     # "Toolw.exe > log.txt": the lines in the file as from the console exe, and no box.
     "redirected output": (True, "", [MISSING_CLASS], 0),
+    "redirected output, VM message": (True, "bogus", ["Unrecognized option: bogus"], 0),
 }
 
 
