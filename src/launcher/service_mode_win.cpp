@@ -9,6 +9,7 @@
 #include "config/messages.h"
 #include "jvm/vm_create.h"
 #include "launcher/attached_call.h"
+#include "launcher/failure_report.h"
 #include "launcher/java_stop.h"
 #include "launcher/launch_steps.h"
 #include "launcher/service_mode.h"
@@ -322,6 +323,7 @@ void ServiceAdapter::OnVmExit(int code) {
     // class's initialiser) the start failed, whatever the code: the control manager must hear it
     // before the process ends, or its recovery restarts a service that cannot start.
     if (!MainStarted()) {
+        ShowLaunchFailure(launcher, true);
         host->ReportStopped(static_cast<uint32_t>(code), true);
         return;
     }
@@ -381,6 +383,8 @@ void RunServiceMain(ServiceHost& host, DWORD argc, LPWSTR* argv) {
     }
     adapter.EndStopRequests();
     adapter.EndProgress();
+    // The VM's text of a failed start, as one event, before the control manager hears of it.
+    if (result != 0) ShowLaunchFailure(adapter.launcher, true);
     host.ReportStopped(result);
     // Nothing after this: the entry thread may now free the service objects.
 }

@@ -82,7 +82,6 @@ void ReportEvent(const std::wstring& text) {
 
 ErrorRoute CurrentRoute() { return RouteErrorLine(StandardOutputUsable(), WindowedExecutable(), asService); }
 
-
 }  // namespace
 
 void ReportErrorLine(const std::wstring& line) {
