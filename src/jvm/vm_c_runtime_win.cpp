@@ -82,8 +82,10 @@ VmCRuntime BindVmCRuntime(void* vmModule) {
     const CRuntimeFamily family = ChooseVmCRuntime(ImportedModules(static_cast<HMODULE>(vmModule)), moduleName);
     if (family == CRuntimeFamily::Unknown) return Unknown(L"the VM library's C runtime is not known");
     const std::wstring name = config::FromAnsi(moduleName);
-    // Loaded with the VM library, as its import; the handle is not counted.
+    // Loaded with the VM library, as its import; the handle is not counted. An API set name
+    // that the system resolved without a module of that name is the UCRT's own.
     HMODULE runtime = GetModuleHandleA(moduleName.c_str());
+    if (runtime == nullptr && family == CRuntimeFamily::Universal) runtime = GetModuleHandleW(L"ucrtbase.dll");
     if (runtime == nullptr) return Unknown(name + L" is not loaded");
 
     VmCRuntime bound;
