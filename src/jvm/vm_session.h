@@ -1,9 +1,11 @@
 // The one owner of the Java VM's lifetime in this process: who may use it, from when, until when.
 //
-// The Java thread publishes the VM once it is created. Other threads of the launcher (a
-// service stop, a forwarded start) attach through TryAttach, which succeeds only between the
-// publication and the start of the teardown: JNI does not promise that a thread attaching while
-// DestroyJavaVM runs ever returns. An Attachment detaches when it goes out of scope, also when
+// The Java thread publishes the VM once it is created. The launcher's calls into the program (a
+// service stop, the stop timeout's System.exit, a forwarded start) must also reach a program
+// whose main returned while DestroyJavaVM waits for its threads: they attach through
+// AttachUntilDestroyed, on threads nobody waits for without a bound, since JNI does not promise
+// that a thread attaching to an ending VM ever returns. TryAttach succeeds only between the
+// publication and the start of the teardown. An Attachment detaches when it goes out of scope, also when
 // an exception leaves the call, because a thread that stays attached is a live non-daemon
 // thread that DestroyJavaVM would wait for without end. Helper threads started here are joined
 // with a bound, so no teardown waits on them for good.
