@@ -124,7 +124,9 @@ bool LosesCharactersInAnsi(const std::wstring& text) {
 
 std::wstring FromAnsi(const std::string& text) {
     if (text.empty()) return {};
-    const UINT codePage = VmCodePage();
+    // The system's code page (UTF-8 under that manifest choice) on every thread: the VM's own
+    // threads run in the user's locale, whose code page may be another.
+    const UINT codePage = GetACP();
     int size = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     if (size <= 0) return {};
     std::wstring out(static_cast<size_t>(size), L'\0');

@@ -124,6 +124,7 @@ MainOutcome InvokeMain(const config::LaunchSettings& launch, const runtime::Java
         return MainOutcome::kNotRun;
     }
     SignalReadyEvent(host.readyEvent);
+    platform::ReportMainStarted();
     Trace(L"calling main with " + std::to_wstring(invocation.arguments.size()) + L" arguments");
     env->CallStaticVoidMethod(mainClass.get(), mainMethod, arguments.get());
 

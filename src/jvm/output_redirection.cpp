@@ -7,6 +7,7 @@
 #include "jvm/date_stamp.h"
 #include "jvm/local_ref.h"
 #include "jvm/main_class.h"
+#include "platform/error_report.h"
 #include "platform/trace.h"
 
 namespace kestran::jvm {
@@ -21,7 +22,14 @@ bool SameFileName(const std::wstring& a, const std::wstring& b) {
 }
 
 void RedirectOne(JNIEnv* env, const std::wstring& fileName, bool append, SystemStreams streams,
-                 const wchar_t* streamName) {
+                 const wchar_t* streamName, bool sharedWithVm = false) {
+    if (sharedWithVm) {
+        // The VM's text comes through a handle of the launcher's: both append, or the Java
+        // stream would write over it from its own file position.
+        config::EnsureParentDirectories(fileName);
+        platform::OpenVmTextFile(fileName, !append);
+        append = true;
+    }
     bool redirected = RedirectSystemStream(env, fileName, append, streams);
     if (!redirected && env->ExceptionCheck()) env->ExceptionDescribe();
     if (platform::TraceEnabled()) {
@@ -45,12 +53,16 @@ void RedirectStandardStreams(const config::LaunchSettings& launch, VmHost& host)
     }
     // One file for both streams is opened once: a second open would truncate what the first
     // stream writes, or interleave two buffers at different file positions.
+    // After main the VM's own text goes to "Error File" where nobody could read it otherwise.
+    const bool shared = host.vmCRuntime && platform::VmTextSharesErrorFile(launch.serviceMode);
     if (!host.outputFile.empty() && SameFileName(host.outputFile, host.errorFile)) {
-        RedirectOne(env, host.outputFile, launch.outputAppend, SystemStreams::Both, L"System.out and System.err");
+        RedirectOne(env, host.outputFile, launch.outputAppend, SystemStreams::Both, L"System.out and System.err", shared);
         return;
     }
     if (!host.outputFile.empty()) RedirectOne(env, host.outputFile, launch.outputAppend, SystemStreams::Out, L"System.out");
-    if (!host.errorFile.empty()) RedirectOne(env, host.errorFile, launch.errorAppend, SystemStreams::Err, L"System.err");
+    if (!host.errorFile.empty()) {
+        RedirectOne(env, host.errorFile, launch.errorAppend, SystemStreams::Err, L"System.err", shared);
+    }
 }
 
 bool RedirectSystemStream(JNIEnv* env, const std::wstring& fileName, bool append, SystemStreams streams) {

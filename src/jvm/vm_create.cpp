@@ -72,19 +72,38 @@ void JNICALL VmAbortHook() {
     }
 }
 
-jint JNICALL VmPrintHook(FILE*, const char* format, va_list arguments) {
-    if (format == nullptr) return 0;
-    // The stream is the VM's, of its own C runtime: only its text is used here.
+// Runs on any thread of the VM, GC and compiler threads too.
+jint JNICALL VmPrintHook(FILE* stream, const char* format, va_list arguments) {
+    const VmHost* current = CurrentVmHost();
+    if (format == nullptr || stream == nullptr || current == nullptr || !current->vmCRuntime) return 0;
+    // The stream and the format belong to the VM's own C runtime, and go back to it only.
+    const VmCRuntime& runtime = current->vmCRuntime;
+    const bool standard = stream == runtime.standardOutput || stream == runtime.standardError;
+    // A log file (-Xlog:gc:file=...) gets every line as without the hook.
+    if (!standard) return runtime.print(stream, format, arguments);
+    const platform::VmTextRoute route = platform::CurrentVmTextRoute();
+    if (route == platform::VmTextRoute::PassThrough) {
+        // The VM writes its standard streams unbuffered when it has no hook; a pipe's buffer
+        // would hold the text back, or lose it when the process ends without the C runtime.
+        const int written = runtime.print(stream, format, arguments);
+        runtime.flush(stream);
+        return written;
+    }
+    if (route == platform::VmTextRoute::Dropped) return 0;
     va_list measure;
     va_copy(measure, arguments);
-    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    const int length = runtime.format(nullptr, 0, format, measure);
     va_end(measure);
     if (length <= 0) return length;
     std::string text(static_cast<size_t>(length) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, arguments);
+    runtime.format(text.data(), text.size(), format, arguments);
     text.resize(static_cast<size_t>(length));
-    // The VM prints in the platform's code page, as it would have on its own.
-    platform::ReportVmMessage(config::FromAnsi(text));
+    if (route == platform::VmTextRoute::ErrorFile) {
+        platform::AppendVmTextFile(text);
+    } else {
+        // The VM prints in the system's code page, as it would have on its own.
+        platform::ReportVmMessage(config::FromAnsi(text));
+    }
     return length;
 }
 
@@ -122,8 +141,9 @@ bool CreateVm(const config::LaunchSettings& launch, const runtime::JavaInvocatio
         return false;
     }
 
-    std::vector<JavaVMOption> options =
-        BuildVmOptionArray(invocation.vmOptions, platform::VmMessagesNeedHook(launch.serviceMode));
+    // A hook that could not give a FILE* back to the VM's own runtime would lose its log files.
+    if (platform::VmMessagesNeedHook(launch.serviceMode)) host.vmCRuntime = BindVmCRuntime(host.vmModule);
+    std::vector<JavaVMOption> options = BuildVmOptionArray(invocation.vmOptions, static_cast<bool>(host.vmCRuntime));
     JavaVMInitArgs args{};
     args.version = JNI_VERSION_1_2;
     args.nOptions = static_cast<jint>(options.size());

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "jvm/vm_c_runtime.h"
 #include "jvm/vm_entry_points.h"
 #include "jvm/vm_session.h"
 
@@ -25,6 +26,8 @@ public:
     VmHost& operator=(const VmHost&) = delete;
 
     VmEntryPoints vmEntryPoints;         // JNI_CreateJavaVM, JNI_GetDefaultJavaVMInitArgs, JVM_FindClassFromBootLoader
+    void* vmModule = nullptr;            // the loaded VM library (HMODULE, or the dlopen handle)
+    VmCRuntime vmCRuntime;               // its C runtime, bound when the vfprintf hook is wanted
     VmSession vmSession;                 // the VM: published, attached to, destroyed
     JNIEnv* jniEnv = nullptr;            // valid on the Java thread only
     VmExitListener* vmExitListener = nullptr;  // receives the exit and abort hooks (service mode)

@@ -33,6 +33,7 @@ bool LoadVmLibrary(VmHost& host, const std::wstring& libraryPath) {
         return false;
     }
 
+    host.vmModule = library;
     VmEntryPoints& entries = host.vmEntryPoints;
     entries.createJavaVm = SymbolAs<CreateJavaVmFn>(library, "JNI_CreateJavaVM");
     if (entries.createJavaVm == nullptr) {

@@ -74,6 +74,7 @@ bool LoadVmLibrary(VmHost& host, const std::wstring& libraryPath) {
         return false;
     }
 
+    host.vmModule = module;
     VmEntryPoints& entries = host.vmEntryPoints;
     entries.createJavaVm = ProcAs<CreateJavaVmFn>(GetProcAddress(module, "JNI_CreateJavaVM"));
     if (entries.createJavaVm == nullptr) {

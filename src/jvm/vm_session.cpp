@@ -88,7 +88,7 @@ VmSession::Attachment VmSession::TryAttach(bool asDaemon) {
     return attachment;
 }
 
-VmSession::Attachment VmSession::AttachUntilDestroyed() {
+VmSession::Attachment VmSession::AttachUntilDestroyed(bool asDaemon) {
     Attachment attachment;
     JavaVM* vm = nullptr;
     bool detach = true;
@@ -100,7 +100,9 @@ VmSession::Attachment VmSession::AttachUntilDestroyed() {
     if (vm == nullptr) return attachment;
     JNIEnv* env = nullptr;
     // A VM destroyed since it was read answers with an error: the library is never unloaded.
-    if (vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr) != JNI_OK || env == nullptr) return attachment;
+    const jint attached = asDaemon ? vm->AttachCurrentThreadAsDaemon(reinterpret_cast<void**>(&env), nullptr)
+                                   : vm->AttachCurrentThread(reinterpret_cast<void**>(&env), nullptr);
+    if (attached != JNI_OK || env == nullptr) return attachment;
     attachment.session_ = this;
     attachment.vm_ = vm;
     attachment.env_ = env;

@@ -1,9 +1,11 @@
 // The one owner of the Java VM's lifetime in this process: who may use it, from when, until when.
 //
-// The Java thread publishes the VM once it is created. Other threads of the launcher (a
-// service stop, a forwarded start) attach through TryAttach, which succeeds only between the
-// publication and the start of the teardown: JNI does not promise that a thread attaching while
-// DestroyJavaVM runs ever returns. An Attachment detaches when it goes out of scope, also when
+// The Java thread publishes the VM once it is created. The launcher's calls into the program (a
+// service stop, the stop timeout's System.exit, a forwarded start) must also reach a program
+// whose main returned while DestroyJavaVM waits for its threads: they attach through
+// AttachUntilDestroyed, on threads nobody waits for without a bound, since JNI does not promise
+// that a thread attaching to an ending VM ever returns. TryAttach succeeds only between the
+// publication and the start of the teardown. An Attachment detaches when it goes out of scope, also when
 // an exception leaves the call, because a thread that stays attached is a live non-daemon
 // thread that DestroyJavaVM would wait for without end. Helper threads started here are joined
 // with a bound, so no teardown waits on them for good.
@@ -63,13 +65,14 @@ public:
 
     // Attaches the calling thread while a VM is published and its teardown has not begun. A
     // daemon attachment does not keep DestroyJavaVM waiting; one that outlives the VM does not
-    // detach from it.
+    // detach from it. Not for the launcher's calls into the program (a stop, System.exit, a
+    // forwarded start): those must reach a VM in teardown too, and use AttachUntilDestroyed.
     Attachment TryAttach(bool asDaemon = false);
     // Attaches the calling thread also while DestroyJavaVM still waits for the program's threads
-    // (a forwarded start may come then), until it has returned. The attach runs outside the lock:
-    // in a VM past its point of no return it may never return, so only a thread that nobody
-    // waits for without a bound may use this.
-    Attachment AttachUntilDestroyed();
+    // (a stop or a forwarded start may come then), until it has returned. The attach runs outside
+    // the lock: in a VM past its point of no return it may never return, so only a thread that
+    // nobody waits for without a bound may use this.
+    Attachment AttachUntilDestroyed(bool asDaemon = false);
 
     // Flags the teardown (every later TryAttach fails), then DestroyJavaVM, which returns once the
     // program's last non-daemon thread has ended. False when there was no VM to destroy.

@@ -44,10 +44,13 @@ bool RequestJavaStop(Launcher& launcher) {
 
 bool RequestSystemExit(Launcher& launcher) {
     // As a daemon: should the exit not come, this thread must not keep the VM's teardown waiting.
-    jvm::VmSession::Attachment attachment = launcher.Vm().vmSession.TryAttach(true);
-    if (!attachment) return false;
-    platform::Trace(L"stop timeout: calling System.exit(0)");
-    return jvm::CallSystemExit(attachment.env(), 0);
+    return CallOnAttachedThread(
+        launcher,
+        [](JNIEnv* env) {
+            platform::Trace(L"stop timeout: calling System.exit(0)");
+            return jvm::CallSystemExit(env, 0);
+        },
+        CallingThread::Daemon);
 }
 
 }  // namespace kestran::launcher

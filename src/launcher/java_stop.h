@@ -16,8 +16,9 @@ bool RequestJavaStop(Launcher& launcher);
 // The same call on a thread that is attached already, with its `env`.
 bool CallStopOrExit(const Launcher& launcher, JNIEnv* env);
 
-// System.exit(0) on a thread attached for the call, as the last resort of a stop that did not
-// end the program in time. False when the thread cannot attach or the call failed.
+// System.exit(0) on a daemon thread attached for the call, as the last resort of a stop that
+// did not end the program in time, also while the VM's teardown waits for the program's
+// threads. False when the thread cannot attach or the call failed.
 bool RequestSystemExit(Launcher& launcher);
 
 }  // namespace kestran::launcher

@@ -8,6 +8,8 @@
 #include "config/general_error.h"
 #include "config/messages.h"
 #include "jvm/vm_create.h"
+#include "launcher/attached_call.h"
+#include "launcher/failure_report.h"
 #include "launcher/java_stop.h"
 #include "launcher/launch_steps.h"
 #include "launcher/service_mode.h"
@@ -93,10 +95,10 @@ struct ServiceHost {
         status.dwWaitHint = kPendingWaitHintMs;
     }
 
-    // Reports "stopped" with the launch's result, once per process; false when it was reported
-    // already. The report is made from copies outside the lock: once it is out, the dispatcher
-    // returns and the entry thread may free this object.
-    bool ReportStopped(uint32_t result) {
+    // Reports "stopped" with the launch's result (a failed start also with 0), once per process;
+    // false when it was reported already. The report is made from copies outside the lock: once
+    // it is out, the dispatcher returns and the entry thread may free this object.
+    bool ReportStopped(uint32_t result, bool failedStart = false) {
         SERVICE_STATUS final{};
         SERVICE_STATUS_HANDLE handle = nullptr;
         const platform::RegistryFunctions* table = nullptr;
@@ -109,7 +111,7 @@ struct ServiceHost {
             status.dwCheckPoint = 0;
             status.dwWaitHint = 0;
             // The launcher's own codes (-1, 1) are no Win32 errors: "Incorrect function" would lie.
-            status.dwWin32ExitCode = result == 0 ? NO_ERROR : ERROR_SERVICE_SPECIFIC_ERROR;
+            status.dwWin32ExitCode = result == 0 && !failedStart ? NO_ERROR : ERROR_SERVICE_SPECIFIC_ERROR;
             status.dwServiceSpecificExitCode = result;
             final = status;
             handle = statusHandle;
@@ -126,7 +128,7 @@ public:
     uint32_t RunService(DWORD argc, LPWSTR* argv) override;
     void RequestStop() override;
     void OnVmExit(int code) override;
-    void OnVmAbort() override {}
+    void OnVmAbort() override;
 
     // Before dispatching: the events that let a stop request wait for main, and the stop thread
     // that attaches as soon as the VM exists.
@@ -138,6 +140,7 @@ public:
     // After the run: wakes stop requests still waiting for main and waits for the stop threads
     // (with a bound), so that none outlives the service objects.
     void EndStopRequests();
+    bool MainStarted() const;
 
     ServiceHost* host = nullptr;
     Launcher* launcher = nullptr;
@@ -149,8 +152,7 @@ private:
     static DWORD WINAPI ProgressThreadProc(LPVOID parameter);
     void Progress();
     // On the Java thread, once the VM is published: the stop thread, attached as a daemon
-    // before main runs. Attached this early, it reaches stop() also while DestroyJavaVM waits for
-    // the program's threads after main returned, when TryAttach refuses every other thread.
+    // before main runs, so that a stop request needs no attach of its own.
     void StartStopThread();
     void StopThreadMain();
 
@@ -199,21 +201,31 @@ void ServiceAdapter::StartStopThread() {
 }
 
 void ServiceAdapter::StopThreadMain() {
-    jvm::VmSession::Attachment attachment = launcher->Vm().vmSession.TryAttach(true);
-    SetEvent(stopThreadReady.get());
-    if (!attachment) {
+    bool attached = false;
+    bool requested = false;
+    const bool delivered = CallOnAttachedThread(
+        *launcher,
+        [this, &attached, &requested](JNIEnv* env) {
+            attached = true;
+            SetEvent(stopThreadReady.get());
+            HANDLE stopOrEnd[] = {runEnded.get(), stopRequested.get()};
+            if (WaitForMultipleObjects(2, stopOrEnd, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return false;
+            // A stop that comes while the VM is being created, or before main runs, is kept until
+            // main has started. If the launch fails first, there is nothing to stop.
+            HANDLE mainStarted = static_cast<HANDLE>(launcher->Vm().readyEvent);
+            if (WaitForSingleObject(mainStarted, 0) != WAIT_OBJECT_0) Trace(L"stop request waits for main to start");
+            HANDLE started[] = {runEnded.get(), mainStarted};
+            if (WaitForMultipleObjects(2, started, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return false;
+            requested = true;
+            return CallStopOrExit(*launcher, env);
+        },
+        CallingThread::Daemon);
+    if (!attached) {
+        SetEvent(stopThreadReady.get());
         Trace(L"stop thread: not attached");
-        return;
+    } else if (requested && !delivered) {
+        Trace(L"stop request: not delivered");
     }
-    HANDLE requested[] = {runEnded.get(), stopRequested.get()};
-    if (WaitForMultipleObjects(2, requested, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
-    // A stop that comes while the VM is being created, or before main runs, is kept until main
-    // has started. If the launch fails first, there is nothing to stop.
-    HANDLE mainStarted = static_cast<HANDLE>(launcher->Vm().readyEvent);
-    if (WaitForSingleObject(mainStarted, 0) != WAIT_OBJECT_0) Trace(L"stop request waits for main to start");
-    HANDLE started[] = {runEnded.get(), mainStarted};
-    if (WaitForMultipleObjects(2, started, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
-    if (!CallStopOrExit(*launcher, attachment.env())) Trace(L"stop request: not delivered");
 }
 
 void ServiceAdapter::StartProgress() {
@@ -299,12 +311,30 @@ void ServiceAdapter::EndStopRequests() {
     if (!launcher->Vm().vmSession.JoinHelpers(kStopThreadBound)) Trace(L"a stop thread is still running");
 }
 
+bool ServiceAdapter::MainStarted() const {
+    HANDLE mainStarted = static_cast<HANDLE>(launcher->Vm().readyEvent);
+    return mainStarted != nullptr && WaitForSingleObject(mainStarted, 0) == WAIT_OBJECT_0;
+}
+
 void ServiceAdapter::OnVmExit(int code) {
     processEnding = true;
+    if (host == nullptr) return;
+    // Before main (the launcher helper's System.exit(1) for a missing class, an exit in the main
+    // class's initialiser) the start failed, whatever the code: the control manager must hear it
+    // before the process ends, or its recovery restarts a service that cannot start.
+    if (!MainStarted()) {
+        ShowLaunchFailure(launcher, true);
+        host->ReportStopped(static_cast<uint32_t>(code), true);
+        return;
+    }
     // Only a clean exit is a stop; any other code lets the control manager see the process end
     // without one, as a failure.
-    if (code != 0 || host == nullptr) return;
-    host->ReportStopped(0);
+    if (code == 0) host->ReportStopped(0);
+}
+
+void ServiceAdapter::OnVmAbort() {
+    processEnding = true;
+    if (host != nullptr && !MainStarted()) host->ReportStopped(kLaunchFailed, true);
 }
 
 DWORD WINAPI ServiceControlHandler(DWORD control, DWORD, LPVOID, LPVOID) {
@@ -353,6 +383,8 @@ void RunServiceMain(ServiceHost& host, DWORD argc, LPWSTR* argv) {
     }
     adapter.EndStopRequests();
     adapter.EndProgress();
+    // The VM's text of a failed start, as one event, before the control manager hears of it.
+    if (result != 0) ShowLaunchFailure(adapter.launcher, true);
     host.ReportStopped(result);
     // Nothing after this: the entry thread may now free the service objects.
 }

@@ -9,6 +9,8 @@
 #include "platform/error_route.h"
 #include "platform/event_log_win.h"
 #include "platform/growing_buffer.h"
+#include "platform/handles_win.h"
+#include "platform/kept_text.h"
 #include "platform/trace.h"
 
 namespace kestran::platform {
@@ -23,8 +25,11 @@ std::wstring sourceName;
 bool reportingEvent = false;   // an event is on its way: lines it causes go nowhere else
 bool launchFailed = false;
 bool boxDone = false;
-std::wstring kept;             // for the box
-std::wstring vmLine;           // the VM's text since its last line end, for the event log
+bool mainStarted = false;
+bool outputLineOpen = false;   // the VM's text on standard output has no line end yet
+KeptText kept;                 // for the box, or the event of a service that failed to start
+UniqueHandle vmTextFile;       // "Error File" for the VM's text after main
+bool vmTextFileSet = false;
 
 std::atomic<ReportObserver> observer{nullptr};
 
@@ -32,11 +37,16 @@ void Observe(const std::wstring& what) {
     if (ReportObserver seen = observer.load()) seen(what);
 }
 
+// Asked once: the launcher never changes its standard handles, and the VM may print hundreds of
+// thousands of lines, each of which would otherwise cost a call into the system.
 bool StandardOutputUsable() {
-    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-    // A windowed program started from Explorer or a shortcut has no handle at all; one
-    // started with handles it cannot use gets FILE_TYPE_UNKNOWN.
-    return output != nullptr && output != INVALID_HANDLE_VALUE && GetFileType(output) != FILE_TYPE_UNKNOWN;
+    static const bool usable = [] {
+        HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+        // A windowed program started from Explorer or a shortcut has no handle at all; one
+        // started with handles it cannot use gets FILE_TYPE_UNKNOWN.
+        return output != nullptr && output != INVALID_HANDLE_VALUE && GetFileType(output) != FILE_TYPE_UNKNOWN;
+    }();
+    return usable;
 }
 
 bool WindowedExecutable() {
@@ -95,26 +105,71 @@ ErrorRoute CurrentRoute() { return RouteErrorLine(StandardOutputUsable(), Window
 void ReportErrorLine(const std::wstring& line) {
     std::lock_guard<std::recursive_mutex> guard(reportLock);
     const ErrorRoute route = CurrentRoute();
+    // The VM's message ends where the launcher's line begins.
+    if (route.standardOutput && outputLineOpen) WriteStandardOutput(L"\n");
+    outputLineOpen = false;
     if (route.standardOutput) WriteStandardOutput(line);
     launchFailed = true;
     if (route.eventLog) ReportEvent(TrimmedLine(line));
-    if (route.kept && !boxDone) kept += line;
+    if (route.kept && !boxDone) {
+        kept.EndLine();
+        // A message of the table ends in CRLF before the line's own end: one line, not two.
+        kept.Append(TrimmedLine(line) + L"\n");
+    }
 }
 
 void ReportVmMessage(const std::wstring& text) {
     std::lock_guard<std::recursive_mutex> guard(reportLock);
+    if (text.empty()) return;
     const ErrorRoute route = CurrentRoute();
-    if (route.standardOutput) WriteStandardOutput(text);
-    if (route.eventLog) {
-        // The VM prints a line in pieces; each whole line is one event.
-        vmLine += text;
-        for (size_t end = vmLine.find(L'\n'); end != std::wstring::npos; end = vmLine.find(L'\n')) {
-            ReportEvent(TrimmedLine(vmLine.substr(0, end)));
-            vmLine.erase(0, end + 1);
-        }
+    if (route.standardOutput) {
+        WriteStandardOutput(text);
+        outputLineOpen = text.back() != L'\n';
     }
-    if (route.kept && !boxDone) kept += text;
+    // Kept, within its bound, for the report (the box, or one event): never one event per line.
+    if (!boxDone && (route.kept || route.eventLog)) kept.Append(text);
     Observe(L"vm " + text);
+}
+
+VmTextRoute CurrentVmTextRoute() {
+    std::lock_guard<std::recursive_mutex> guard(reportLock);
+    return RouteVmText(StandardOutputUsable(), WindowedExecutable(), RunsAsService(), mainStarted, vmTextFileSet);
+}
+
+void ReportMainStarted() {
+    std::lock_guard<std::recursive_mutex> guard(reportLock);
+    mainStarted = true;
+    kept.Clear();
+    launchFailed = false;
+}
+
+bool OpenVmTextFile(const std::wstring& path, bool truncate) {
+    constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    if (truncate) {
+        UniqueHandle emptied(CreateFileW(path.c_str(), GENERIC_WRITE, kShare, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
+    // Appending only, never at a position of its own: the Java side's stream appends too, so
+    // neither writes over the other.
+    UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, kShare, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    if (!file) Trace(L"VM text file not opened: " + path + L" (error " + std::to_wstring(GetLastError()) + L")");
+    std::lock_guard<std::recursive_mutex> guard(reportLock);
+    vmTextFileSet = true;
+    vmTextFile = std::move(file);
+    return static_cast<bool>(vmTextFile);
+}
+
+void AppendVmTextFile(const std::string& bytes) {
+    std::lock_guard<std::recursive_mutex> guard(reportLock);
+    if (!vmTextFile || bytes.empty()) return;
+    // One write per piece: the handle appends, so pieces of other writers never split one.
+    DWORD written = 0;
+    WriteFile(vmTextFile.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+bool VmTextSharesErrorFile(bool serviceMode) {
+    return serviceMode || (WindowedExecutable() && !StandardOutputUsable());
 }
 
 void ReportUnseenText(const std::wstring& text) {
@@ -142,23 +197,30 @@ void ReportAsInteractive() {
 
 void ShowKeptErrors(const std::wstring& title, bool failed, bool vmAborted) {
     std::wstring text;
+    std::wstring all;
     {
         std::lock_guard<std::recursive_mutex> guard(reportLock);
         if (boxDone) return;
         boxDone = true;
         if (RunsAsService()) {
-            if (!vmLine.empty()) ReportEvent(TrimmedLine(vmLine));
-            vmLine.clear();
+            // One event for a start that failed, none for the text of a successful one.
+            if ((failed || vmAborted) && !kept.Empty()) {
+                Trace(L"failure report in full: " + kept.All());
+                ReportEvent(TrimmedLine(kept.Summary(kReportFirstLines, kReportLastLines, kReportLineWidth)));
+            }
+            kept.Clear();
             return;
         }
         if (!(failed && launchFailed) && !vmAborted) return;
-        text = TrimmedLine(kept);
-        kept.clear();
+        all = TrimmedLine(kept.All());
+        text = TrimmedLine(kept.Summary(kReportFirstLines, kReportLastLines, kReportLineWidth));
+        kept.Clear();
     }
     if (text.empty()) return;
     // Outside the lock: the box waits for the user, and loading user32 may report a line.
     const bool shown = ShowErrorBox(title, text);
     Trace(std::wstring(shown ? L"error box shown: " : L"error box not shown: ") + text);
+    if (all != text) Trace(L"failure report in full: " + all);
     if (shown) Observe(L"box " + text);
 }
 

@@ -13,4 +13,10 @@ ErrorRoute RouteErrorLine(bool outputUsable, bool windowed, bool service) {
     return route;
 }
 
+VmTextRoute RouteVmText(bool outputUsable, bool windowed, bool service, bool mainStarted, bool errorFileSet) {
+    if (!mainStarted) return VmTextRoute::Reported;
+    if (service || (windowed && !outputUsable)) return errorFileSet ? VmTextRoute::ErrorFile : VmTextRoute::Dropped;
+    return VmTextRoute::PassThrough;
+}
+
 }  // namespace kestran::platform

@@ -15,7 +15,7 @@ DRIVER = TOOLS_DIR / "service_driver.exe"
 FAILED = "exit=1066 specific=4294967295"  # ERROR_SERVICE_SPECIFIC_ERROR with the launcher's -1
 ACCEPTS_WHEN_RUNNING = 0x105  # stop, shutdown, pre-shutdown
 
-# name: (script and VM options, [Application] lines, start parameters, steps, driver lines in
+# name: (script and VM options (after "variant.dll@": that test runtime), [Application] lines ({log}: the log), start parameters, steps, driver lines in
 #        order, states seen (collapsed, as a pattern), least checkpoints seen while starting and
 #        while stopping,
 #        log records in order (or a record that must be absent, after "!"))
@@ -63,6 +63,27 @@ SCENARIOS = {
                    ["create-result 0", "stop-called", "main-end"]),
     "slow start, launch fails": ("slowcreate:1500,stop -Dtestjvm.create=-1", "", "", ["wait=1", "exit"],
                                  [f"wait state=1 {FAILED} hint=0", "exit code=0"], "21", (2, 0), ["create-result -1"]),
+    # main returned, stop() leaves the threads running: System.exit(0) reaches the VM in its
+    # teardown, its shutdown hook runs, stopped with 0.
+    "main returned, stop() ignored": ("idlestop,thread:30000,hook:100", "Stop Timeout=2", "", ["stop", "wait=1", "exit"],
+                                      ["wait state=1 exit=0 specific=0 hint=0", "exit code=0"], "2?431", (0, 2),
+                                      ["main-end", "stop-called", "System.exit 0", "shutdown-hook 100", "exit-hook 0"]),
+    # The process ends before main: a failed start with the VM's code, reported before it ends.
+    "System.exit(3) in the initialiser": ("initexit:3", "", "", ["wait=1", "exit"],
+                                          ["wait state=1 exit=1066 specific=3 hint=0", "exit code=3"], "2?1", (0, 0),
+                                          ["exit-hook 3", "!main-end"]),
+    "missing class, launcher helper": ("missing", "", "", ["wait=1", "exit"],
+                                       ["wait state=1 exit=1066 specific=1 hint=0", "exit code=1"], "2?1", (0, 0),
+                                       ["checkAndLoadMain", "exit-hook 1"]),
+    # A VM log file of the UCRT's gets its records through the hook.
+    "VM log file": ("jvm_ucrt.dll@vmlog,vmlines:3", "", "", ["wait=1", "exit"],
+                    ["wait state=1 exit=0 specific=0 hint=0", "exit code=0"], "2?4?1", (0, 0),
+                    ["vm-log 1", "vm-log 2", "create-result 0"]),
+    # After main the VM's text goes to "Error File" (here the log), appended beside System.err;
+    # what it printed before a successful start goes nowhere.
+    "VM text after main": ("jvm_msvcr120.dll@vmlines:2,vmprint:late-vm-text,return", "Error File={log}\nError Append=yes",
+                           "", ["wait=1", "exit"], ["wait state=1 exit=0 specific=0 hint=0", "exit code=0"], "2?4?1",
+                           (0, 0), ["create-result 0", "main-vmprint", "late-vm-text", "!vm line"]),
 }
 
 
@@ -100,6 +121,10 @@ def in_order(items, expected, matches):
 @pytest.mark.parametrize("case", SCENARIOS)
 def test_service_under_the_control_manager(case, launch, wine):
     script, application, parameters, steps, lines, states, progress, records = SCENARIOS[case]
+    variant, _, script = script.rpartition("@")
+    if variant:
+        launch.use(variant)
+    application = application.replace("{log}", win_path(launch.log_path))
     name = "KestranTest" + uuid.uuid4().hex[:8]
     launch.app.write_ini(f"[Java Runtime Environment]\nMain Class=com.example.Main\nVirtual Machine Parameters="
                          f"-Dtestjvm.log={win_path(launch.log_path)} -Dtestjvm.main={script}\n"

@@ -16,22 +16,27 @@ SERVICE_ONLY = ("Error: This program is configured to run as a Windows service a
 EVENT_SOURCE = r"HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Tool"
 
 # name: (standard output, VM parameters, [Application] settings, lines the box (or the output)
-# must hold, exit code)
+# must hold, exit code, most lines in the box)
 SCENARIOS = {
     # Started from Explorer: one box with the line, the exit code once it is closed.
-    "no output, missing class": (False, "", "", [MISSING_CLASS], MINUS_ONE),
+    "no output, missing class": (False, "", "", [MISSING_CLASS], MINUS_ONE, 1),
     # The VM's complaint comes through the vfprintf hook into the same box as the launcher's line.
-    "no output, VM message": (False, "bogus", "", ["Unrecognized option: bogus", "Error: JNI exception: "], MINUS_ONE),
+    "no output, VM message": (False, "bogus", "", ["Unrecognized option: bogus", "Error: JNI exception: "], MINUS_ONE, 2),
+    # A VM that prints without end: a screenful, its first and last lines, and the launcher's.
+    "no output, many VM lines": (False, "-Dtestjvm.main=missing,vmlines:20000", "",
+                                 ["vm line 1\n", "\n(19977 more lines)\n", "vm line 20000\n", MISSING_CLASS],
+                                 MINUS_ONE, 26),
     # "Toolw.exe > log.txt": the lines in the file as from the console exe, and no box.
-    "redirected output": (True, "", "", [MISSING_CLASS], MINUS_ONE),
+    "redirected output": (True, "", "", [MISSING_CLASS], MINUS_ONE, 0),
+    "redirected output, VM message": (True, "bogus", "", ["Unrecognized option: bogus"], MINUS_ONE, 0),
     # A service's exe started from Explorer is no service: its line in the box, no event source.
-    "no output, service started by hand": (False, "", "Application Type=service\n", [SERVICE_ONLY], 1063),
+    "no output, service started by hand": (False, "", "Application Type=service\n", [SERVICE_ONLY], 1063, 1),
 }
 
 
 @pytest.mark.parametrize("case", SCENARIOS)
 def test_windowed_failure_reaches_a_box_or_the_output(case, launch, tmp_path):
-    output, vm_parameters, application, expected, code = SCENARIOS[case]
+    output, vm_parameters, application, expected, code, most_lines = SCENARIOS[case]
     shutil.copyfile(KESTRANW_EXE, launch.app.exe)
     launch.use("jvm_noboot.dll")
     launch.settings(application, main_class="com.example.Main\nVirtual Machine Parameters=" + vm_parameters)
@@ -59,5 +64,6 @@ def test_windowed_failure_reaches_a_box_or_the_output(case, launch, tmp_path):
         # One box, whose text holds every line, and no second once it is closed.
         assert len(boxes) == 1 and lines[boxes[0]].startswith("kestran: error box shown: "), lines
         box_text = "\n".join(lines[boxes[0]:])
-        assert all(e in box_text for e in expected), lines
+        box_text = box_text.split("kestran: failure report in full: ")[0]
+        assert all(e in box_text for e in expected) and box_text.count("\n") <= most_lines, "\n".join(lines)[-1500:]
         assert result.stdout == "" and find_window("Tool.exe") is None, result

@@ -10,7 +10,8 @@
 //     --out FILE / --err FILE, --out-append / --err-append
 //     --failure-check, --ibm, --ready-event, --exit-listener, --entry-thread, --service
 //     --request-stop         once main has started, RequestJavaStop on a thread of its own
-//     --vm-messages          prints "judge: vm message TEXT" for what the vfprintf hook received
+//     --vm-messages          prints "judge: vm message TEXT" for what the vfprintf hook received,
+//                            and "judge: box TEXT" for the failure report at the end
 //     --describe-throwable   create the VM, call main, print DescribeThrowable's text
 //     --forward ARG          once the ready event is signalled, a second thread hands ARG
 //                            (repeatable) to HandleForwardedRequest and prints the reply
@@ -35,6 +36,7 @@
 #include "jvm/vm_create.h"
 #include "jvm/vm_library.h"
 #include "launcher/attached_call.h"
+#include "launcher/failure_report.h"
 #include "launcher/java_stop.h"
 #include "launcher/launcher.h"
 #include "launcher/single_instance.h"
@@ -62,7 +64,9 @@ void Marker(const std::string& line) {
 
 std::atomic<int> readySignals{0};
 
-void PrintVmMessage(const std::wstring& what) { Marker("judge: " + platform::WideToUtf8(what.substr(0, 3) == L"vm " ? L"vm message " + what.substr(3) : what)); }
+void PrintVmMessage(const std::wstring& what) {
+    Marker("judge: " + platform::WideToUtf8(what.substr(0, 3) == L"vm " ? L"vm message " + what.substr(3) : what));
+}
 bool requestStop = false;
 bool attachInTeardown = false;
 bool throwInCall = false;
@@ -135,6 +139,7 @@ struct Options {
     bool readyEvent = false;
     bool exitListener = false;
     bool startupCache = false;
+    bool failureReport = false;
 };
 
 // CreateVm, then main by hand so that DescribeThrowable sees main's exception still pending.
@@ -209,6 +214,7 @@ int Run(Launcher& launcher, const Options& options) {
     if (forward.started) pthread_join(forward.thread, nullptr);
     launcher.Vm().vmSession.JoinHelpers(std::chrono::seconds(60));
     Marker("judge: java thread ended with " + std::to_string(run.code));
+    if (options.failureReport) kestran::launcher::ShowLaunchFailure(&launcher, run.code != jvm::kJavaThreadMainReturned);
     if (options.readyEvent) Marker("judge: ready signals " + std::to_string(readySignals.load()));
     return static_cast<int>(jvm::ProcessExitCodeOf(run.code));
 }
@@ -275,6 +281,7 @@ int main(int argc, char** argv) {
                 launcher.Vm().readyEvent = &readyEvent;
             } else if (arg == "--vm-messages") {
                 platform::SetReportObserver(PrintVmMessage);
+                options.failureReport = true;
             } else if (arg == "--attach-in-teardown" || arg == "--throw-in-call") {
                 (arg == "--throw-in-call" ? throwInCall : attachInTeardown) = true;
                 launcher.Vm().readyEvent = &readyEvent;

@@ -198,7 +198,9 @@ def test_bad_vm_option_fails_the_launch_with_203():
     ("-XX:+KestranNoSuchFlag", ("--service",), 255, "Unrecognized VM option 'KestranNoSuchFlag'"),
     # The VM ends the process itself after this one (through the abort hook).
     ("-Xmx1k", ("--service",), 1, "Error occurred during initialization of VM"),
-], ids=["console", "service", "service, VM start fails"])
+    # About 700 lines before main of a start that succeeds: no failure report.
+    ("-XX:+PrintFlagsFinal", ("--service",), 0, "[Global flags]"),
+], ids=["console", "service", "service, VM start fails", "service, flags printed"])
 def test_vm_messages_reach_the_vfprintf_hook_only_where_nobody_reads_the_console(option, mode, code, message):
     run = judge("judge/PrintArgs", options=("--vm-messages", "--option", option, *mode))
     assert run.code == code, run
@@ -206,6 +208,18 @@ def test_vm_messages_reach_the_vfprintf_hook_only_where_nobody_reads_the_console
     assert ("judge: vm message " in run.out) == (message is not None), run
     if message:
         assert f"judge: vm message {message}" in run.out and message in run.err, run
+    # The report of a failed start only, with the VM's text in it.
+    assert ("judge: box " in run.out) == (code != 0 and message is not None), run
+
+
+@pytest.mark.parametrize("libjvm", [None, "/usr/lib/jvm/temurin-25-jdk-amd64/lib/server/libjvm.so"], ids=["17", "25"])
+def test_vm_log_files_keep_their_lines_with_the_vfprintf_hook(libjvm, tmp_path):
+    if libjvm and not pathlib.Path(libjvm).exists():
+        pytest.skip(f"{libjvm} is not installed")
+    log = tmp_path / "gc.log"
+    jvm = ("--jvm", libjvm) if libjvm else ()
+    run = judge("judge/PrintArgs", options=("--service", "--vm-messages", "--option", f"-Xlog:gc:file={log}", *jvm))
+    assert run.code == 0 and "Using " in log.read_text(), (run, log.read_text())
 
 
 def test_missing_vm_library_fails_the_launch_with_222():

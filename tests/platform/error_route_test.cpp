@@ -45,3 +45,25 @@ TEST(TraceValueNamesFile, PathsNameFilesSwitchesDoNot) {
     };
     for (const Case& c : cases) EXPECT_EQ(TraceValueNamesFile(c.value), c.file) << std::wstring(c.value).c_str();
 }
+
+// Faults: the VM's text after main kept in memory for good, or lost where an output exists; a
+// service or an Explorer start that ignores "Error File"; text before main no failure report sees.
+TEST(RouteVmText, BeforeMainReportedAfterwardsTheProgramsOutput) {
+    using kestran::platform::RouteVmText;
+    using kestran::platform::VmTextRoute;
+    struct Case {
+        const char* name;
+        bool output, windowed, service, mainStarted, errorFile;
+        VmTextRoute route;
+    } cases[] = {
+        {"service starting", false, false, true, false, true, VmTextRoute::Reported},
+        {"console after main", true, false, false, true, false, VmTextRoute::PassThrough},
+        {"windowed, redirected, after main", true, true, false, true, true, VmTextRoute::PassThrough},
+        {"windowed from Explorer with Error File", false, true, false, true, true, VmTextRoute::ErrorFile},
+        {"windowed from Explorer", false, true, false, true, false, VmTextRoute::Dropped},
+        {"service with an output", true, false, true, true, false, VmTextRoute::Dropped},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(RouteVmText(c.output, c.windowed, c.service, c.mainStarted, c.errorFile), c.route) << c.name;
+    }
+}

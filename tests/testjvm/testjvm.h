@@ -10,6 +10,7 @@
 #include <jni.h>
 
 #include <condition_variable>
+#include <cstdio>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -34,6 +35,17 @@ void OpenLog(const std::wstring& path);
 // Writes bytes to a standard handle (looked up at each call, as tests may swap them).
 void WriteStdHandle(DWORD which, const std::string& bytes);
 
+// ---- the VM's C runtime (testjvm_crt.cpp) ----
+
+using PrintHook = jint(JNICALL*)(FILE*, const char*, va_list);
+// The VM's standard output or error stream, of its own C runtime.
+FILE* VmStream(bool error);
+// A file opened for appending by that runtime (as -Xlog:...:file= opens one), or null.
+FILE* VmOpen(const std::wstring& path);
+void VmClose(FILE* file);
+// Prints to `stream` through the launcher's "vfprintf" hook when it gave one, else itself.
+void VmPrint(PrintHook hook, FILE* stream, const char* format, ...);
+
 // ---- text (testjvm_log.cpp) ----
 
 std::string Utf8FromUtf16(const std::u16string& text);
@@ -46,7 +58,7 @@ std::string Dotted(std::string name);              // java/lang/String -> java.l
 
 // ---- script (testjvm_log.cpp) ----
 
-enum class StepKind { Print, Exit, Throw, Thread, WaitStop, Return };
+enum class StepKind { Print, VmPrint, Exit, Throw, Thread, WaitStop, Return };
 struct Step {
     StepKind kind;
     std::string text;     // Print: the text (default-charset bytes)
@@ -69,7 +81,11 @@ struct Script {
     long long createDelayMs = 0;  // JNI_CreateJavaVM takes this long to succeed
     bool hasStop = false;  // the application class has a static stop()V
     bool stopHangs = false;  // stop() never returns
-    long long shutdownHookMs = 0;  // DestroyJavaVM runs a shutdown hook this long
+    long long shutdownHookMs = 0;  // DestroyJavaVM (and System.exit) runs a shutdown hook this long
+    bool initExits = false;        // the application class's initialiser calls System.exit(initExitCode)
+    jint initExitCode = 0;
+    long long vmLines = 0;         // lines the VM prints on its standard error while it is created
+    bool vmLog = false;            // the VM writes log records to the log file through its C runtime
     std::vector<Step> steps;
 };
 
@@ -153,6 +169,7 @@ struct World {
     bool destroyed = false;
     void(JNICALL* exitHook)(jint) = nullptr;
     void(JNICALL* abortHook)() = nullptr;
+    PrintHook printHook = nullptr;
     std::vector<Class*> classes;
     Object* systemOut = nullptr;
     Object* systemErr = nullptr;

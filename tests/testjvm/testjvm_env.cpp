@@ -247,6 +247,8 @@ jmethodID LookupMethod(JNIEnv* env, jclass clazz, const char* name, const char* 
     Class* cls = ResolveClass(thread, clazz, function);
     if (!name || !signature) Fatal(std::string(function) + " was given a null name or signature");
     LogLine(std::string(function) + " " + cls->name + " " + name + " " + signature);
+    // The first static lookup initialises the class, as in HotSpot.
+    if (isStatic && cls->kind == ClassKind::Application && TheWorld().script.initExits) ExitVm(TheWorld().script.initExitCode);
     if (Method* method = FindMethod(cls, name, signature, isStatic)) return reinterpret_cast<jmethodID>(method);
     const std::string message = std::string(isStatic ? "static " : "") + "L" + cls->name + ";." + name + signature;
     Throw(thread, "java/lang/NoSuchMethodError", Utf16FromModifiedUtf8(message.c_str()));

@@ -56,6 +56,15 @@ bool ApplyMainToken(Script& script, const std::string& token, std::string& error
     } else if (token == "stuckstop") {
         script.hasStop = script.stopHangs = true;
         script.steps.push_back({StepKind::WaitStop, std::string(), 0});
+    } else if (token == "idlestop") {
+        script.hasStop = true;
+    } else if (token == "vmlog") {
+        script.vmLog = true;
+    } else if (token.rfind("vmlines:", 0) == 0 && ParseInteger(token.substr(8), 0, 100000000, number)) {
+        script.vmLines = number;
+    } else if (token.rfind("initexit:", 0) == 0 && ParseInteger(token.substr(9), INT32_MIN, INT32_MAX, number)) {
+        script.initExits = true;
+        script.initExitCode = static_cast<jint>(number);
     } else if (token.rfind("hook:", 0) == 0 && ParseInteger(token.substr(5), 0, 3600000, number)) {
         script.shutdownHookMs = number;
     } else if (token == "secondary:void") {
@@ -77,6 +86,8 @@ bool ApplyMainToken(Script& script, const std::string& token, std::string& error
         script.steps.push_back({StepKind::Exit, std::string(), number});
     } else if (token.rfind("thread:", 0) == 0 && ParseInteger(token.substr(7), 0, 3600000, number)) {
         script.steps.push_back({StepKind::Thread, std::string(), number});
+    } else if (token.rfind("vmprint:", 0) == 0) {
+        script.steps.push_back({StepKind::VmPrint, token.substr(8), 0});
     } else if (token.rfind("print:", 0) == 0) {
         script.steps.push_back({StepKind::Print, token.substr(6), 0});
     } else {

@@ -280,6 +280,10 @@ jvalue ApplicationMain(ThreadState& thread, Object*, Class* cls, const jvalue* a
             break;
         }
         switch (step.kind) {
+            case StepKind::VmPrint:
+                LogLine("main-vmprint");
+                VmPrint(world.printHook, VmStream(false), "%s\n", step.text.c_str());
+                break;
             case StepKind::Print: {
                 Object* out = nullptr;
                 {

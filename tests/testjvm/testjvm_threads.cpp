@@ -348,6 +348,10 @@ void Throw(ThreadState& thread, const char* className, const std::u16string& mes
 void ExitVm(jint code) {
     World& world = TheWorld();
     LogLine("System.exit " + std::to_string(code));
+    if (world.script.shutdownHookMs > 0 && !world.exiting.exchange(true)) {
+        LogLine("shutdown-hook " + std::to_string(world.script.shutdownHookMs));
+        Sleep(static_cast<DWORD>(world.script.shutdownHookMs));
+    }
     WriteArchiveAtExit();
     if (world.exitHook) {
         LogLine("exit-hook " + std::to_string(code));

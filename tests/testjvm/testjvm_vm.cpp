@@ -2,6 +2,8 @@
 // initialisation arguments, and the exports (each variant DLL leaves one out).
 #include "testjvm.h"
 
+#include <psapi.h>
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -64,8 +66,6 @@ bool IsSizeValue(const std::string& text) {
     return i + 1 == text.size() && std::string("kKmMgGtT").find(text[i]) != std::string::npos;
 }
 
-using PrintHook = jint(JNICALL*)(FILE*, const char*, va_list);
-
 // A complaint about an option: through the launcher's "vfprintf" hook once the option list has
 // given one, as HotSpot prints its own messages, else straight to standard error.
 void Complain(PrintHook hook, const std::string& text) {
@@ -73,13 +73,7 @@ void Complain(PrintHook hook, const std::string& text) {
         WriteStdHandle(STD_ERROR_HANDLE, text + "\r\n");
         return;
     }
-    auto print = [hook](const char* format, ...) {
-        va_list arguments;
-        va_start(arguments, format);
-        hook(stderr, format, arguments);
-        va_end(arguments);
-    };
-    print("%s%c", text.c_str(), '\n');
+    VmPrint(hook, VmStream(true), "%s%c", text.c_str(), '\n');
 }
 
 // The checks a real VM makes on the options a launcher hands over; the runtime refuses what a
@@ -175,10 +169,31 @@ jint CheckOption(const char* text, PrintHook hook) {
         result = world.script.createResult;
     }
     PrintHook printHook = nullptr;
+    for (jint i = 0; i < args->nOptions; ++i) {
+        if (std::string(args->options[i].optionString) == "vfprintf") {
+            printHook = reinterpret_cast<PrintHook>(args->options[i].extraInfo);
+        }
+    }
+    // Like -XX:+PrintFlagsFinal or -verbose:gc: standard output while the VM comes up, and log
+    // records into a file of its own runtime.
+    for (long long line = 1; line <= world.script.vmLines; ++line) VmPrint(printHook, VmStream(false), "vm line %lld\n", line);
+    if (world.script.vmLines > 0) {
+        PROCESS_MEMORY_COUNTERS memory{};
+        memory.cb = sizeof memory;
+        K32GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+        LogLine("vm-lines-printed private_kb=" + std::to_string(memory.PagefileUsage / 1024));
+    }
+    if (world.script.vmLog) {
+        FILE* file = VmOpen(world.script.logPath);
+        if (!file) Fatal("the VM's C runtime cannot open the log");
+        for (int record = 1; record <= 2; ++record) VmPrint(printHook, file, "vm-log %d\n", record);
+        VmClose(file);
+    }
+    PrintHook complaintHook = nullptr;  // options before the hook are reported on the VM's own stream
     for (jint i = 0; i < args->nOptions && result == JNI_OK; ++i) {
         const JavaVMOption& option = args->options[i];
-        if (std::string(option.optionString) == "vfprintf") printHook = reinterpret_cast<PrintHook>(option.extraInfo);
-        if (!args->ignoreUnrecognized) result = CheckOption(option.optionString, printHook);
+        if (std::string(option.optionString) == "vfprintf") complaintHook = printHook;
+        if (!args->ignoreUnrecognized) result = CheckOption(option.optionString, complaintHook);
         if (std::string(option.optionString) == "exit") {
             world.exitHook = reinterpret_cast<void(JNICALL*)(jint)>(option.extraInfo);
         } else if (std::string(option.optionString) == "abort") {
@@ -200,6 +215,7 @@ jint CheckOption(const char* text, PrintHook hook) {
         }
         if (option.rfind("-XX:ArchiveClassesAtExit=", 0) == 0) world.archiveAtExit = option.substr(equals + 1);
     }
+    world.printHook = printHook;
     world.created = true;
     world.stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     CreateInitialStreams();
