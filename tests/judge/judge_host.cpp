@@ -16,6 +16,7 @@
 //                            (repeatable) to HandleForwardedRequest and prints the reply
 //     --attach-in-teardown   once the VM's teardown has begun, a helper thread tries to attach
 //     --throw-in-call        once main has started, a helper's attached call throws
+//     --splash FILE          shows FILE through the launcher's splash code before the VM starts
 // Arguments are UTF-8; markers the tests look for go to standard output.
 #include <pthread.h>
 
@@ -31,6 +32,7 @@
 #include "jvm/java_thread.h"
 #include "jvm/java_thread_platform.h"
 #include "jvm/main_class.h"
+#include "jvm/splash_screen.h"
 #include "jvm/vm_create.h"
 #include "jvm/vm_library.h"
 #include "launcher/attached_call.h"
@@ -182,6 +184,7 @@ int Usage(const char* problem) {
 
 int Run(Launcher& launcher, const Options& options) {
     if (!jvm::LoadVmLibrary(launcher.Vm(), platform::Utf8ToWide(options.libjvm))) return -1;
+    jvm::ShowSplash(launcher, platform::Utf8ToWide(options.libjvm));
     if (options.noLauncherHelper) launcher.Vm().vmEntryPoints.findClassFromBootLoader = nullptr;
     if (launcher.threadStackSize == 0) launcher.threadStackSize = jvm::QueryDefaultJavaStackSize(launcher.Vm().vmEntryPoints);
 
@@ -233,6 +236,8 @@ int main(int argc, char** argv) {
                 std::wstring option = (arg == "--class-path" ? L"-Djava.class.path=" : L"") + value();
                 if (option.rfind(L"-Xss", 0) == 0) launcher.threadStackSize = kestran::runtime::ParseStackSize(option);
                 launcher.vmOptions.push_back(platform::WideToUtf8(option));
+            } else if (arg == "--splash") {
+                launcher.splash.image = value();
             } else if (arg == "--out") {
                 launcher.outputFile = value();
             } else if (arg == "--err") {

@@ -8,7 +8,10 @@ import datetime
 import os
 import pathlib
 import re
+import shutil
+import struct
 import subprocess
+import zlib
 
 import pytest
 
@@ -386,4 +389,55 @@ SESSION_CASES = {  # options: markers in this order
 def test_vm_session_guards_attachments(case):
     options, markers = SESSION_CASES[case]
     run = judge("judge/Worker", "1000", options=options)
+    assert run.code == 0 and ordered(run.out, *markers), run
+
+
+# ---- the splash screen through the runtime's own splash library, under a display of its own ----
+
+def png(path, width, height):
+    """A one-colour PNG of that size."""
+    row = b"\x00" + b"\x80\x20\x20" * width
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
+    path.write_bytes(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(row * height))
+                     + chunk(b"IEND", b""))
+    return path
+
+
+@pytest.fixture(scope="module")
+def display():
+    if not shutil.which("Xvfb"):
+        pytest.fail("Xvfb is missing (.ci/install-deps.sh installs it)")
+    read, write = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                              pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write)
+    with os.fdopen(read) as numbers:
+        number = numbers.readline().strip()
+    yield ":" + number
+    server.terminate()
+    server.wait(timeout=10)
+
+
+SPLASH_CASES = {  # picture, arguments, environment: the program's lines in this order
+    "seen by java.awt.SplashScreen": ("splash.png", [], {}, ["splash visible=true size=120x80 url=file:"]),
+    "closed by the first frame": ("splash.png", ["frame"], {}, ["splash visible=true", "after the frame closed"]),
+    # The library's name@2x variant with its scale: the splash keeps the picture's size in user space.
+    "scaled variant": ("splash.png", [], {"GDK_SCALE": "2"}, ["splash visible=true size=120x80"]),
+    # The launch goes on without one.
+    "missing picture": ("missing.png", [], {}, ["splash none"]),
+    "not a picture": ("bogus.png", [], {}, ["splash none"]),
+}
+
+
+@pytest.mark.parametrize("case", SPLASH_CASES)
+def test_splash_through_the_runtime_library(case, display, tmp_path):
+    picture, arguments, env, markers = SPLASH_CASES[case]
+    png(tmp_path / "splash.png", 120, 80)
+    png(tmp_path / "splash@2x.png", 240, 160)
+    (tmp_path / "bogus.png").write_text("not a picture")
+    run = judge("judge/Splash", *arguments, options=("--splash", str(tmp_path / picture)),
+                env_extra={"DISPLAY": display, **env})
     assert run.code == 0 and ordered(run.out, *markers), run
