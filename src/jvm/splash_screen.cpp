@@ -37,10 +37,10 @@ bool BindSplashFunctions(void* library, SplashExportLookup lookup, SplashFunctio
 }
 
 bool SplashFileBytes(const std::wstring& path, const runtime::TextNarrowing& codec, std::string& out) {
+    // The library opens the file through the C runtime, which knows neither UTF-16 nor long
+    // paths: the short form mends both, as it does for the VM library.
     size_t lost = 0;
-    if (codec.Narrow(path, out, lost)) return true;
-    std::wstring shortPath;
-    return codec.ShortForm(path, shortPath) && codec.Narrow(shortPath, out, lost);
+    return codec.Narrow(runtime::LoadableVmLibraryPath(path, codec), out, lost);
 }
 
 std::string ScaledSplashFile(const SplashFunctions& splash, const std::string& file, float& scale) {
@@ -70,7 +70,9 @@ void ShowSplash(const config::LaunchSettings& launch, const std::wstring& vmLibr
     }
     // Before the library is loaded, so that a missing picture costs nothing; a pattern would
     // match some other file.
-    if (image.find_first_of(L"*?") != std::wstring::npos || !config::FindFile(image)) {
+    config::FileSearch search;
+    config::FoundFile found;
+    if (image.find_first_of(L"*?") != std::wstring::npos || !search.First(image, found) || found.isDirectory) {
         return TraceNoSplash(image + L" not found");
     }
     SplashFunctions splash;

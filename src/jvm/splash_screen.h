@@ -41,7 +41,8 @@ void CloseSplash();
 bool SplashShown();
 
 // The bytes the splash library reads the file name as: the path in the process code page,
-// else its short form when that converts; false when neither does.
+// else (outside the code page, or 260 characters or longer) its short form when that
+// converts; false when neither does.
 bool SplashFileBytes(const std::wstring& path, const runtime::TextNarrowing& codec, std::string& out);
 
 // The picture to load for the display's scale: the library's own name for the scaled variant
