@@ -73,7 +73,7 @@ void ShowSplash(const config::LaunchSettings& launch, const std::wstring& vmLibr
     config::FileSearch search;
     config::FoundFile found;
     if (image.find_first_of(L"*?") != std::wstring::npos || !search.First(image, found) || found.isDirectory) {
-        return TraceNoSplash(image + L" not found");
+        return TraceNoSplash(image + L" is not a file");
     }
     SplashFunctions splash;
     std::wstring reason;
