@@ -37,14 +37,8 @@ void Record(const std::string& record) {
 }
 
 DWORD WINAPI WindowThread(LPVOID ready) {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = DefWindowProcW;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"TestSplashWindow";
-    RegisterClassW(&windowClass);
-    splashWindow = CreateWindowExW(WS_EX_TOPMOST, L"TestSplashWindow", L"testsplash", WS_POPUP, 100, 100, 120, 80,
-                                   nullptr, nullptr, windowClass.hInstance, nullptr);
-    ShowWindow(splashWindow, SW_SHOWNOACTIVATE);
+    splashWindow = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"testsplash", WS_POPUP | WS_VISIBLE, 100, 100, 120, 80,
+                                   nullptr, nullptr, nullptr, nullptr);
     SetEvent(static_cast<HANDLE>(ready));
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {

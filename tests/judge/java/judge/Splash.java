@@ -1,10 +1,9 @@
 package judge;
 
 import java.awt.Frame;
-import java.awt.Graphics2D;
 import java.awt.SplashScreen;
 
-/** What the program sees of the launcher's splash; with "frame", whether its first frame closes it. */
+/** What the program sees of the launcher's splash; with an argument, whether its first frame closes it. */
 public final class Splash {
     public static void main(String[] args) throws Exception {
         SplashScreen splash = SplashScreen.getSplashScreen();
@@ -14,9 +13,7 @@ public final class Splash {
         }
         System.out.println("splash visible=" + splash.isVisible() + " size=" + splash.getSize().width + "x"
                 + splash.getSize().height + " url=" + splash.getImageURL());
-        Graphics2D graphics = splash.createGraphics();
-        graphics.fillRect(0, 0, 10, 10);
-        graphics.dispose();
+        splash.createGraphics().fillRect(0, 0, 10, 10);
         splash.update();
         if (args.length == 0) return;
         Frame frame = new Frame("judge");
