@@ -64,16 +64,16 @@ void ShowSplash(const config::LaunchSettings& launch, const std::wstring& vmLibr
     if (image.empty()) return;
     // A service has no desktop to show it on.
     if (launch.serviceMode) return TraceNoSplash(L"service mode");
-    std::string file;
-    if (!SplashFileBytes(image, runtime::PlatformNarrowing(), file)) {
-        return TraceNoSplash(image + L" has no name in the system code page, nor a short one");
-    }
     // Before the library is loaded, so that a missing picture costs nothing; a pattern would
     // match some other file.
     config::FileSearch search;
     config::FoundFile found;
     if (image.find_first_of(L"*?") != std::wstring::npos || !search.First(image, found) || found.isDirectory) {
         return TraceNoSplash(image + L" is not a file");
+    }
+    std::string file;
+    if (!SplashFileBytes(image, runtime::PlatformNarrowing(), file)) {
+        return TraceNoSplash(image + L" has no name in the system code page, nor a short one");
     }
     SplashFunctions splash;
     std::wstring reason;

@@ -13,8 +13,8 @@
 
 namespace kestran::jvm {
 
-// The splash library's C exports (the same in every runtime since 9; the scale functions
-// are absent before).
+// The splash library's C exports; a runtime without the scale functions still shows the
+// picture as it is.
 struct SplashFunctions {
     void (*init)() = nullptr;
     int (*loadFile)(const char* file) = nullptr;
