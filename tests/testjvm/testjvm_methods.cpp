@@ -278,8 +278,9 @@ void ShowPlainWindow(DWORD milliseconds) {
     RegisterClassW(&windowClass);
     HWND window = CreateWindowExW(0, L"TestjvmWindow", L"testjvm window", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
                                   nullptr, windowClass.hInstance, nullptr);
-    ShowWindow(window, SW_SHOW);
+    // Logged before it shows: a launcher that sees it at once may log in between.
     LogLine(window ? "window-shown" : "window-failed " + std::to_string(GetLastError()));
+    ShowWindow(window, SW_SHOW);
     const ULONGLONG end = GetTickCount64() + milliseconds;
     for (MSG message; GetTickCount64() < end;) {
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
