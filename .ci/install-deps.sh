@@ -1,7 +1,7 @@
 #!/bin/bash
 # Installs the Debian packages the build, the tests and the demo need, when missing.
 set -euo pipefail
-PACKAGES=(cmake g++ googletest openjdk-17-jdk-headless
+PACKAGES=(cmake g++ googletest openjdk-17-jdk-headless openjdk-17-jre
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-i686-posix mingw-w64-tools
           wine wine64 xvfb x11-utils xdotool imagemagick fonts-wine python3 python3-pytest
           clang libclang-rt-14-dev

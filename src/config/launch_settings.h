@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "config/splash_settings.h"
 #include "config/version_number.h"
 
 namespace kestran::config {
@@ -53,6 +54,7 @@ struct LaunchSettings {
     bool failureCheck = false;
     bool overrideWorkingDir = false;
     uint32_t stopTimeout = 30;           // seconds a service's stop() has before System.exit(0)
+    SplashSettings splash;               // "Splash Image" (or -splash:) and "Splash Timeout"
 
     // The settings file as read at start, kept so that it is read once (null after a write).
     std::shared_ptr<SettingsStore> settings;

@@ -34,17 +34,18 @@ bool EqualsNoCase(const std::wstring& a, const std::wstring& b) {
 
 bool IsYesAnyCase(const std::wstring& value) { return EqualsNoCase(value, L"Yes"); }
 
-uint32_t ParseStopTimeout(const std::wstring& value) {
-    constexpr uint32_t kDefault = 30;
+uint32_t ParseWholeSeconds(const std::wstring& value, uint32_t fallback) {
     constexpr uint32_t kLongest = 86400;  // a day: anything longer is a typing error
-    if (value.empty() || value.size() > 5) return kDefault;
+    if (value.empty() || value.size() > 5) return fallback;
     uint32_t seconds = 0;
     for (wchar_t c : value) {
-        if (c < L'0' || c > L'9') return kDefault;
+        if (c < L'0' || c > L'9') return fallback;
         seconds = seconds * 10 + static_cast<uint32_t>(c - L'0');
     }
-    return seconds <= kLongest ? seconds : kDefault;
+    return seconds <= kLongest ? seconds : fallback;
 }
+
+uint32_t ParseStopTimeout(const std::wstring& value) { return ParseWholeSeconds(value, 30); }
 
 int ParseJvmType(const std::wstring& value) {
     if (value == L"server") return 1;

@@ -29,7 +29,9 @@ SettingsResult ReadLauncherSettings(LaunchSettings& launch, const SettingsStore&
 void ApplyJvmSource(LaunchSettings& launch, const std::wstring& value);
 void ApplyVmProvider(LaunchSettings& launch, const std::wstring& value);
 int ParseJvmType(const std::wstring& value);
-// "Stop Timeout": whole seconds up to a day; anything else (empty, signs, letters) gives 30.
+// Whole seconds from 0 up to a day; anything else (empty, signs, letters) gives `fallback`.
+uint32_t ParseWholeSeconds(const std::wstring& value, uint32_t fallback);
+// "Stop Timeout": ParseWholeSeconds with 30.
 uint32_t ParseStopTimeout(const std::wstring& value);
 std::wstring ResolveJrePath(const std::wstring& value, const std::wstring& moduleFolder);
 bool IsYesAnyCase(const std::wstring& value);

@@ -4,6 +4,7 @@
 
 #include "config/general_error.h"
 #include "platform/error_report.h"
+#include "platform/user_notice.h"
 
 namespace kestran::config {
 
@@ -64,7 +65,10 @@ std::wstring FormatMessageId(unsigned id, const std::vector<MessageArg>& args) {
     return FormatMessageId(Messages(), id, args);
 }
 
-void PrintErrorLine(const std::wstring& text) { platform::ReportErrorLine(L"Error: " + text + L" \n"); }
+void PrintErrorLine(const std::wstring& text) {
+    platform::BeforeUserNotice();
+    platform::ReportErrorLine(L"Error: " + text + L" \n");
+}
 
 void PrintError(const std::wstring& format, const MessageArg& argument) {
     PrintErrorLine(FormatText(format, {argument}));

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "jvm/java_thread.h"
+#include "jvm/splash_screen.h"
 #include "jvm/vm_library.h"
 #include "launcher/launch_steps.h"
 #include "launcher/pair_handover.h"
@@ -27,6 +28,13 @@ DWORD WINAPI JavaThreadProc(LPVOID parameter) {
     }
 }
 
+// A failed launch, or main ended by an exception: nothing may stay in front of what is said.
+uint32_t Finished(uint32_t javaThreadExitCode) {
+    const uint32_t code = jvm::ProcessExitCodeOf(javaThreadExitCode);
+    if (code != 0) jvm::CloseSplash();
+    return code;
+}
+
 }  // namespace
 
 uint32_t RunLaunch(Launcher& launcher) {
@@ -45,6 +53,9 @@ uint32_t RunLaunch(Launcher& launcher) {
     platform::Trace(L"Java thread stack size " + std::to_wstring(launcher.threadStackSize) +
                     (launcher.threadStackSize == 0 ? L" (the executable's default)" : L""));
 
+    // Shown while the VM starts, on this thread, as the java launcher does.
+    jvm::ShowSplash(launcher, launcher.vmLibraryPath);
+
     // The size is what to reserve: as a commit size, -Xss512m would take 512 MiB of memory
     // up front instead of address space that the stack grows into.
     platform::UniqueHandle thread(CreateThread(nullptr, static_cast<SIZE_T>(launcher.threadStackSize), JavaThreadProc,
@@ -53,12 +64,12 @@ uint32_t RunLaunch(Launcher& launcher) {
         WaitForSingleObject(thread.get(), INFINITE);
         DWORD exitCode = 0xFFFFFFFFu;
         GetExitCodeThread(thread.get(), &exitCode);
-        return jvm::ProcessExitCodeOf(exitCode);
+        return Finished(exitCode);
     }
 
     // No thread: the same work on the entry thread, with its default stack.
     platform::Trace(L"Java thread not created (error " + std::to_wstring(GetLastError()) + L"); running on the entry thread");
-    return jvm::ProcessExitCodeOf(jvm::JavaThreadMain(launcher, launcher, launcher.Vm()));
+    return Finished(jvm::JavaThreadMain(launcher, launcher, launcher.Vm()));
 }
 
 }  // namespace kestran::launcher

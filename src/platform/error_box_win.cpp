@@ -2,6 +2,7 @@
 
 #include "platform/error_box_win.h"
 #include "platform/system_library_win.h"
+#include "platform/user_notice.h"
 
 namespace kestran::platform {
 namespace {
@@ -22,6 +23,7 @@ struct MessageBoxFunctions {
 }  // namespace
 
 bool ShowErrorBox(const std::wstring& title, const std::wstring& text) {
+    BeforeUserNotice();
     const MessageBoxFunctions* user = SystemFunctions<MessageBoxFunctions>();
     if (user == nullptr) return false;
     HWINSTA station = user->GetProcessWindowStation();

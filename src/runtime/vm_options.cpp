@@ -69,12 +69,28 @@ std::wstring BuildClassPath(const config::SettingsStore& settings, OptionSources
     return classPath;
 }
 
-// An output file named relatively lands beside the launcher, as a relative "JRE Path" does,
-// whatever the working directory: a service starts in the system folder.
+// A file named relatively (an output file, the splash picture) lands beside the launcher, as a
+// relative "JRE Path" does, whatever the working directory: a service starts in the system folder.
 void ResolveOutputFile(std::wstring& file, ModulePathOnce& module) {
     if (file.empty() || config::IsAbsolutePath(file)) return;
     std::wstring modulePath;
     if (module.Get(modulePath)) file = config::FolderOf(modulePath) + L"\\" + file;
+}
+
+// A "-splash:" parameter wins over "Splash Image", as the java command line wins over the
+// jar's manifest; an empty one shows none.
+void ReadSplashSettings(const config::SettingsStore& settings, const std::wstring* splashParameter,
+                        OptionSources& sources, ModulePathOnce& module, config::SplashSettings& out) {
+    if (splashParameter != nullptr) {
+        out.image = *splashParameter;
+    } else {
+        settings.getValue(L"Application", L"Splash Image", out.image);
+    }
+    if (!out.image.empty()) sources.ExpandEnvironment(out.image);
+    ResolveOutputFile(out.image, module);
+    std::wstring timeout;
+    settings.getValue(L"Application", L"Splash Timeout", timeout);
+    out.timeoutSeconds = config::ParseWholeSeconds(timeout, 0);
 }
 
 }  // namespace
@@ -107,10 +123,18 @@ bool AssembleVmOptionsFrom(config::LaunchSettings& launch, JavaInvocation& invoc
 
     std::wstring parameters;
     settings.getRawValue(L"Java Runtime Environment", L"Virtual Machine Parameters", parameters);
+    std::wstring splashParameter;
+    bool splashGiven = false;
     if (!parameters.empty()) {
         MemoryStatus memory = sources.Memory();
         std::vector<std::wstring> options;
         for (std::wstring& token : SplitVmParameters(parameters)) {
+            std::wstring unquoted = token;
+            StripQuotes(unquoted);
+            if (config::TakeSplashOption(unquoted, splashParameter)) {
+                splashGiven = true;
+                continue;
+            }
             AddVmParameter(std::move(token), memory, invocation.threadStackSize, options);
         }
         // Expanded only now, so that %NAME% inside an option takes no part in the percentage
@@ -120,6 +144,8 @@ bool AssembleVmOptionsFrom(config::LaunchSettings& launch, JavaInvocation& invoc
             AppendVmOption(invocation, option);
         }
     }
+
+    ReadSplashSettings(settings, splashGiven ? &splashParameter : nullptr, sources, module, launch.splash);
 
     std::wstring value;
     settings.getValue(L"Application", L"Output File", launch.outputFile);

@@ -1,6 +1,7 @@
 #include "ui/exception_dialog.h"
 
 #include "../../resources/dialog_ids.h"
+#include "platform/user_notice.h"
 #include "ui/dialog_functions_win.h"
 
 namespace kestran::ui {
@@ -105,6 +106,7 @@ INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
 
 ExceptionChoice ShowExceptionDialog(const std::wstring& stackTrace) {
     if (!HasInteractiveDesktop() || !LoadDialogLibraries()) return ExceptionChoice::kCannotShow;
+    platform::BeforeUserNotice();
     std::wstring text = WithCrLf(stackTrace);
     INT_PTR result = User().DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(KESTRAN_IDD_EXCEPTION), nullptr,
                                             &Procedure, reinterpret_cast<LPARAM>(text.c_str()));

@@ -61,6 +61,9 @@ SCENARIOS = {
                    ["wait state=4 exit=0 specific=0 hint=0", "stop state=3 exit=0 specific=0 hint=2000",
                     "wait state=1 exit=0 specific=0 hint=0", "exit code=0"], "2431", (2, 0),
                    ["create-result 0", "stop-called", "main-end"]),
+    # No desktop to show a splash on.
+    "no splash": ("return", "Splash Image=app.jar", "", ["wait=1"], ["wait state=1 exit=0 specific=0 hint=0"], "2?4?1",
+                  (0, 0), ["main-end", "!splash "]),
     "slow start, launch fails": ("slowcreate:1500,stop -Dtestjvm.create=-1", "", "", ["wait=1", "exit"],
                                  [f"wait state=1 {FAILED} hint=0", "exit code=0"], "21", (2, 0), ["create-result -1"]),
     # main returned, stop() leaves the threads running: System.exit(0) reaches the VM in its
@@ -137,6 +140,8 @@ def test_service_under_the_control_manager(case, launch, wine):
     wine.reg("add", r"HKLM\SYSTEM\CurrentControlSet\Control\ServiceCurrent", "/ve", "/t", "REG_DWORD", "/d", "99999",
              "/f")
     log = launch.log_path.read_text(encoding="utf-8").splitlines() if launch.log_path.exists() else []
+    splash_log = launch.runtime / "bin" / "splash.log"  # the splash stand-in's, without TESTJVM_LOG
+    log += splash_log.read_text(encoding="utf-8").splitlines() if splash_log.exists() else []
     name_units = name.encode("utf-16-be").hex()
     records = [r.replace("{name}", name_units) for r in records]
     seen = seen_records(result.stdout_lines)

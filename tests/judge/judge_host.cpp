@@ -18,6 +18,7 @@
 //     --attach-in-teardown   once the VM's teardown has begun, a helper thread tries to attach
 //     --throw-in-call        once main has started, a helper's attached call throws
 //     --startup-cache        the start-up cache of this executable, as "Startup Cache=auto" asks
+//     --splash FILE          shows FILE through the launcher's splash code before the VM starts
 // Arguments are UTF-8; markers the tests look for go to standard output.
 #include <pthread.h>
 
@@ -33,6 +34,7 @@
 #include "jvm/java_thread.h"
 #include "jvm/java_thread_platform.h"
 #include "jvm/main_class.h"
+#include "jvm/splash_screen.h"
 #include "jvm/vm_create.h"
 #include "jvm/vm_library.h"
 #include "launcher/attached_call.h"
@@ -195,6 +197,7 @@ int Run(Launcher& launcher, const Options& options) {
         kestran::runtime::PlanStartupCache(platform::Utf8ToWide(options.libjvm), launcher, kestran::runtime::PlatformCacheFiles(),
                                            platform::TraceEnabled());
     }
+    jvm::ShowSplash(launcher, platform::Utf8ToWide(options.libjvm));
     if (options.noLauncherHelper) launcher.Vm().vmEntryPoints.findClassFromBootLoader = nullptr;
     if (launcher.threadStackSize == 0) launcher.threadStackSize = jvm::QueryDefaultJavaStackSize(launcher.Vm().vmEntryPoints);
 
@@ -247,6 +250,8 @@ int main(int argc, char** argv) {
                 std::wstring option = (arg == "--class-path" ? L"-Djava.class.path=" : L"") + value();
                 if (option.rfind(L"-Xss", 0) == 0) launcher.threadStackSize = kestran::runtime::ParseStackSize(option);
                 launcher.vmOptions.push_back(platform::WideToUtf8(option));
+            } else if (arg == "--splash") {
+                launcher.splash.image = value();
             } else if (arg == "--out") {
                 launcher.outputFile = value();
             } else if (arg == "--err") {

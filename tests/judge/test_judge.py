@@ -8,7 +8,9 @@ import datetime
 import os
 import pathlib
 import re
+import struct
 import subprocess
+import zlib
 
 import pytest
 
@@ -472,3 +474,46 @@ def test_startup_cache_is_written_once_complete_and_used_next(case, runtime, tmp
     if second_trace == "startup cache: being written":
         assert f"startup cache: removed {archives[0]}" in second.err, f"{case}: {second}"
     assert ("ArchiveClassesAtExit" in second.err) == (second_trace == "startup cache: being written"), f"{case}: {second}"
+
+
+# ---- the splash screen through the runtime's own splash library, under a display of its own ----
+
+def png(path, width, height):
+    """A one-colour PNG of that size."""
+    chunk = lambda kind, data: struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    pixels = zlib.compress((b"\x00" + b"\x80\x20\x20" * width) * height)
+    header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
+    path.write_bytes(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", pixels) + chunk(b"IEND", b""))
+
+
+@pytest.fixture(scope="module")
+def display():
+    read, write = os.pipe()  # Xvfb picks a free display and names it here
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-nolisten", "tcp"], pass_fds=(write,),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write)
+    with os.fdopen(read) as numbers:
+        yield ":" + numbers.readline().strip()
+    server.terminate()
+    server.wait(timeout=10)
+
+
+SPLASH_CASES = {  # picture, arguments, environment: the program's lines in this order
+    "seen by java.awt.SplashScreen": ("splash.png", [], {}, ["splash visible=true size=120x80 url=file:"]),
+    "closed by the first frame": ("splash.png", ["frame"], {}, ["splash visible=true", "after the frame closed"]),
+    # The library's name@2x variant with its scale: the splash keeps the picture's size in user space.
+    "scaled variant": ("splash.png", [], {"GDK_SCALE": "2"}, ["splash visible=true size=120x80"]),
+    # The launch goes on without one, the library closed again.
+    "not a picture": ("bogus.png", [], {}, ["splash none"]),
+}
+
+
+@pytest.mark.parametrize("case", SPLASH_CASES)
+def test_splash_through_the_runtime_library(case, display, tmp_path):
+    picture, arguments, env, markers = SPLASH_CASES[case]
+    png(tmp_path / "splash.png", 120, 80)
+    png(tmp_path / "splash@2x.png", 240, 160)
+    (tmp_path / "bogus.png").write_text("not a picture")
+    run = judge("judge/Splash", *arguments, options=("--splash", str(tmp_path / picture)),
+                env_extra={"DISPLAY": display, **env})
+    assert run.code == 0 and ordered(run.out, *markers), run

@@ -222,6 +222,36 @@ TEST(VmOptions, ReadsRedirectionAndCmd) {
     }
 }
 
+TEST(VmOptions, SplashFromItsSettingOrTheParameterThatNeverReachesTheVm) {
+    const Key image{L"Application", L"Splash Image"};
+    const Key timeout{L"Application", L"Splash Timeout"};
+    struct Case {
+        const wchar_t* setting;
+        const wchar_t* parameters;
+        const wchar_t* timeout;
+        const wchar_t* image;
+        Narrow options;  // after the class path
+        uint32_t seconds;
+    } cases[] = {
+        {L"splash.png", L"", L"5", L"C:\\app\\splash.png", {}, 5},
+        {L"%LOGS%\\s.png", L"-Xmx1m", L"", L"D:\\logs\\s.png", {"-Xmx1m"}, 0},
+        // The parameter wins, quoted for its spaces; an empty one shows none.
+        {L"splash.png", L"\"-splash:C:\\My Pics\\s.png\" -Xmx1m", L"x", L"C:\\My Pics\\s.png", {"-Xmx1m"}, 0},
+        {L"splash.png", L"-splash: -Dsplash:x=1", L"86401", L"", {"-Dsplash:x=1"}, 0},
+    };
+    for (const Case& c : cases) {
+        FakeSources sources;
+        Assembly run;
+        Assemble(run, {{kClassPath, L"C:\\x.jar"}, {image, c.setting}, {kParameters, c.parameters}, {timeout, c.timeout}}, sources);
+        Narrow options{"-Djava.class.path=C:\\x.jar;"};
+        options.insert(options.end(), c.options.begin(), c.options.end());
+        const std::string label = testing::PrintToString(std::wstring(c.parameters));
+        EXPECT_EQ(run.launcher.splash.image, c.image) << label;
+        EXPECT_EQ(run.launcher.vmOptions, options) << label;
+        EXPECT_EQ(run.launcher.splash.timeoutSeconds, c.seconds) << label;
+    }
+}
+
 TEST(VmOptions, HugeSettingsDoNotBreakTheAssembly) {
     FakeSources sources;
     std::wstring classPath;

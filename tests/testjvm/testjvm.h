@@ -58,11 +58,11 @@ std::string Dotted(std::string name);              // java/lang/String -> java.l
 
 // ---- script (testjvm_log.cpp) ----
 
-enum class StepKind { Print, VmPrint, Exit, Throw, Thread, WaitStop, Return };
+enum class StepKind { Print, VmPrint, Exit, Throw, Thread, WaitStop, Return, Window };
 struct Step {
     StepKind kind;
     std::string text;     // Print: the text (default-charset bytes)
-    long long value = 0;  // Exit: the code; Thread: milliseconds
+    long long value = 0;  // Exit: the code; Thread, Window: milliseconds
 };
 
 struct Script {

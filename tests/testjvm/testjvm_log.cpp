@@ -84,6 +84,8 @@ bool ApplyMainToken(Script& script, const std::string& token, std::string& error
         script.secondaryValue = static_cast<jint>(number);
     } else if (token.rfind("exit:", 0) == 0 && ParseInteger(token.substr(5), INT32_MIN, INT32_MAX, number)) {
         script.steps.push_back({StepKind::Exit, std::string(), number});
+    } else if (token.rfind("window:", 0) == 0 && ParseInteger(token.substr(7), 0, 600000, number)) {
+        script.steps.push_back({StepKind::Window, std::string(), number});
     } else if (token.rfind("thread:", 0) == 0 && ParseInteger(token.substr(7), 0, 3600000, number)) {
         script.steps.push_back({StepKind::Thread, std::string(), number});
     } else if (token.rfind("vmprint:", 0) == 0) {

@@ -269,6 +269,26 @@ std::string ArgumentRecords(ThreadState& thread, jobject arrayRef) {
     return records;
 }
 
+// A program's first window, as a toolkit other than AWT shows it: plain Win32, on main's thread.
+void ShowPlainWindow(DWORD milliseconds) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"TestjvmWindow";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, L"TestjvmWindow", L"testjvm window", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                                  nullptr, windowClass.hInstance, nullptr);
+    // Logged before it shows: a launcher that sees it at once may log in between.
+    LogLine(window ? "window-shown" : "window-failed " + std::to_string(GetLastError()));
+    ShowWindow(window, SW_SHOW);
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    for (MSG message; GetTickCount64() < end;) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        Sleep(10);
+    }
+    if (window) DestroyWindow(window);
+}
+
 jvalue ApplicationMain(ThreadState& thread, Object*, Class* cls, const jvalue* args) {
     World& world = TheWorld();
     LogLine("thread-stack-reserve " + std::to_string(StackReserve()) + "\n" + ArgumentRecords(thread, args[0].l));
@@ -303,6 +323,7 @@ jvalue ApplicationMain(ThreadState& thread, Object*, Class* cls, const jvalue* a
             }
             case StepKind::Exit: ExitVm(static_cast<jint>(step.value));
             case StepKind::Thread: StartScriptThread(step.value); break;
+            case StepKind::Window: ShowPlainWindow(static_cast<DWORD>(step.value)); break;
             case StepKind::WaitStop:
                 LogLine("main-waiting-for-stop");
                 WaitForSingleObject(world.stopEvent, INFINITE);
