@@ -32,15 +32,19 @@ def pack(archive: Path, date: int, files):
     sums = []
     # Written beside the result and renamed, so an interrupted run leaves no archive that looks whole.
     partial = archive.with_name(archive.name + ".partial")
-    with zipfile.ZipFile(partial, "w", compresslevel=9) as out:
-        out.writestr(entry(stem + "/", stamp, 0o40755), b"")
-        for name, source in files:
-            data = Path(source).read_bytes()
-            mode = 0o100755 if Path(name).suffix in PROGRAMS else 0o100644
-            out.writestr(entry(f"{stem}/{name}", stamp, mode), data)
-            sums.append(f"{hashlib.sha256(data).hexdigest()}  {name}\n")
-        out.writestr(entry(f"{stem}/SHA256SUMS", stamp, 0o100644), "".join(sums).encode("ascii"))
-    os.replace(partial, archive)
+    try:
+        with zipfile.ZipFile(partial, "w", compresslevel=9) as out:
+            out.writestr(entry(stem + "/", stamp, 0o40755), b"")
+            for name, source in files:
+                data = Path(source).read_bytes()
+                mode = 0o100755 if Path(name).suffix in PROGRAMS else 0o100644
+                out.writestr(entry(f"{stem}/{name}", stamp, mode), data)
+                sums.append(f"{hashlib.sha256(data).hexdigest()}  {name}\n")
+            out.writestr(entry(f"{stem}/SHA256SUMS", stamp, 0o100644), "".join(sums).encode("ascii"))
+        os.replace(partial, archive)
+    except (OSError, ValueError) as error:  # a file missing or unreadable, a date past 2107
+        partial.unlink(missing_ok=True)
+        sys.exit(f"pack_release: {archive.name} not written: {error}")
 
 
 def main(argv):
