@@ -6,6 +6,6 @@
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (kestran::stamp::PrintToolVersion(arguments, std::cout)) return 0;
+    if (kestran::stamp::IsToolVersionRequest(arguments)) return kestran::stamp::PrintToolVersion(std::cout);
     return kestran::stamp::RunStampTool(arguments, std::cout, std::cerr);
 }

@@ -7,15 +7,19 @@
 #include <vector>
 
 #include "kestran_version.h"
+#include "stamp_tool.h"
 
 namespace kestran::stamp {
 
-// True, with the version line written to `out`, when `arguments` is exactly "--version";
-// "--version 1.2.3.4" is the stamping option and is left to the stamping.
-inline bool PrintToolVersion(const std::vector<std::string>& arguments, std::ostream& out) {
-    if (arguments.size() != 1 || arguments[0] != "--version") return false;
-    out << "kestran-stamp " KESTRAN_VERSION_TEXT "\n";
-    return true;
+// Exactly "--version": "--version 1.2.3.4" is the stamping option and is left to the stamping.
+inline bool IsToolVersionRequest(const std::vector<std::string>& arguments) {
+    return arguments.size() == 1 && arguments[0] == "--version";
+}
+
+// Writes "kestran-stamp <version>"; the exit code, kExitWriteFailed when `out` refuses the line.
+inline int PrintToolVersion(std::ostream& out) {
+    out << "kestran-stamp " KESTRAN_VERSION_TEXT "\n" << std::flush;
+    return out ? kExitStamped : kExitWriteFailed;
 }
 
 }  // namespace kestran::stamp
