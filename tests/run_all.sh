@@ -21,6 +21,9 @@ step "native unit tests under AddressSanitizer and UndefinedBehaviorSanitizer, t
 "$REPO/build/sanitize/tests/kestran_unit_tests" --gtest_brief=1 || failures=$((failures + 1))
 bash "$REPO/tests/fuzz/run.sh" "${KESTRAN_FUZZ_SECONDS:-10}" || failures=$((failures + 1))
 
+step "release archive (built twice by .ci/run)"
+/usr/bin/python3 -m pytest -q -p no:cacheprovider "$REPO/tests/release" --junitxml="$RESULTS/release.xml" || failures=$((failures + 1))
+
 step "real JDK judge"
 KESTRAN_HOST_BUILD="$HOST_BUILD" timeout 900 /usr/bin/python3 -m pytest -q -p no:cacheprovider "$REPO/tests/judge" \
     --junitxml="$RESULTS/judge.xml" || failures=$((failures + 1))

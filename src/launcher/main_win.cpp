@@ -7,12 +7,14 @@
 #include <stdexcept>
 
 #include "config/general_error.h"
+#include "kestran_version.h"
 #include "launcher/failure_report.h"
 #include "launcher/launch_steps.h"
 #include "launcher/launcher.h"
 #include "launcher/service_mode.h"
 #include "platform/console.h"
 #include "platform/thread_language.h"
+#include "platform/trace.h"
 
 using namespace kestran;
 
@@ -37,6 +39,8 @@ uint32_t Launch() {
     ServiceObjects serviceObjects;
     // Every message is taken in the system's language.
     platform::UseSystemLanguage();
+    // First, so that a trace sent in with a report says which launcher wrote it.
+    platform::Trace(L"Kestran " KESTRAN_VERSION_TEXT);
     const uint32_t code = RunSteps(launcher);
     // The windowed executable without an output shows what a failed launch printed, before
     // the process ends with the same code.

@@ -25,6 +25,8 @@ KESTRANW_EXE = BUILD / "kestranw.exe"  # the windowed twin
 RUNNER_EXE = BUILD / "tests" / "exitcode_runner.exe"
 TOOLS_DIR = BUILD / "tests"
 WINE_ENV = REPO / "tests" / "tools" / "wine-env.sh"
+# The project version, written once in CMakeLists.txt.
+KESTRAN_VERSION = re.search(r"project\(Kestran VERSION ([0-9.]+)", (REPO / "CMakeLists.txt").read_text()).group(1)
 
 # Unix variables that Wine passes through and that would change what the launcher does.
 _CLEARED_VARIABLES = ("JAVA_HOME", "APPDATA", "CLASSPATH", "JDK_JAVA_OPTIONS", "JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS")

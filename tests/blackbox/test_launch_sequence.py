@@ -7,7 +7,7 @@ from concurrent.futures import ThreadPoolExecutor
 
 import pytest
 
-from conftest import win_path
+from conftest import KESTRAN_VERSION, win_path
 
 ERROR_EXIT = 0xFFFFFFFF
 ERROR_FAILED_SERVICE_CONTROLLER_CONNECT = 1063
@@ -50,6 +50,7 @@ def test_settings_are_read_before_the_runtime_is_searched(app):
     result = app.run(trace=True)
     assert result.exit_code == ERROR_EXIT
     assert result.stdout_lines == ["Error: Main class was not specified in INI file. "]
+    assert result.trace()[0] == f"Kestran {KESTRAN_VERSION}", result
     assert not any("registry" in line for line in result.trace())
 
 

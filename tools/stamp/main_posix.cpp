@@ -2,7 +2,10 @@
 #include <iostream>
 
 #include "stamp_tool.h"
+#include "tool_version.h"
 
 int main(int argc, char** argv) {
-    return kestran::stamp::RunStampTool(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (kestran::stamp::IsToolVersionRequest(arguments)) return kestran::stamp::PrintToolVersion(std::cout);
+    return kestran::stamp::RunStampTool(arguments, std::cout, std::cerr);
 }
