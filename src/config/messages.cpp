@@ -1,4 +1,5 @@
 #include "config/messages.h"
+#include "platform/decimal_text.h"
 
 #include <atomic>
 
@@ -41,7 +42,7 @@ std::wstring FormatText(const std::wstring& format, const std::vector<MessageArg
                 if (arg.isText) {
                     out += arg.text;
                 } else {
-                    out += std::to_wstring(arg.number);
+                    out += platform::DecimalText(arg.number);
                 }
             } else if (conversion == L'd') {
                 out.push_back(L'0');

@@ -1,4 +1,5 @@
 #include "config/version_number.h"
+#include "platform/decimal_text.h"
 
 #include <limits>
 
@@ -78,7 +79,7 @@ std::wstring FormatVersion(const VersionNumber& v) {
         if (i > 0) {
             text += L'.';
         }
-        text += std::to_wstring(v.part[i]);
+        text += platform::DecimalText(v.part[i]);
     }
     return text;
 }

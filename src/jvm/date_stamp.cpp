@@ -1,4 +1,5 @@
 #include "jvm/date_stamp.h"
+#include "platform/decimal_text.h"
 
 namespace kestran::jvm {
 
@@ -13,7 +14,7 @@ bool SplitDateTimeStamp(const std::wstring& name, StampParts& out) {
 }
 
 std::wstring InsertMilliseconds(const std::wstring& picture, unsigned milliseconds) {
-    const std::wstring digits = std::to_wstring(milliseconds);
+    const std::wstring digits = platform::DecimalText(milliseconds);
     std::wstring out;
     out.reserve(picture.size() + 8);
     for (wchar_t c : picture) {

@@ -1,4 +1,5 @@
 #include "jvm/java_thread.h"
+#include "platform/decimal_text.h"
 
 #include <string>
 
@@ -34,7 +35,7 @@ uint32_t JavaThreadMain(const config::LaunchSettings& launch, const runtime::Jav
         // non-daemon threads. From here on no other thread attaches.
         if (launch.serviceMode) host.vmSession.Destroy();
     }
-    if (platform::TraceEnabled()) platform::Trace(L"Java thread exit code " + std::to_wstring(code));
+    if (platform::TraceEnabled()) platform::Trace(L"Java thread exit code " + platform::DecimalText(code));
     return code;
 }
 

@@ -1,4 +1,5 @@
 #include "jvm/main_class.h"
+#include "platform/decimal_text.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -125,7 +126,7 @@ MainOutcome InvokeMain(const config::LaunchSettings& launch, const runtime::Java
     }
     SignalReadyEvent(host.readyEvent);
     platform::ReportMainStarted();
-    Trace(L"calling main with " + std::to_wstring(invocation.arguments.size()) + L" arguments");
+    Trace(L"calling main with " + platform::DecimalText(invocation.arguments.size()) + L" arguments");
     env->CallStaticVoidMethod(mainClass.get(), mainMethod, arguments.get());
 
     LocalRef<jthrowable> uncaught(env, env->ExceptionOccurred());
@@ -222,7 +223,7 @@ bool RunMainClass(const config::LaunchSettings& launch, const runtime::JavaInvoc
     // exception still pending here is described by the VM (Thread.dispatchUncaughtException).
     jint detached = vm->DetachCurrentThread();
     host.jniEnv = nullptr;
-    Trace(L"Java thread detached from the VM (" + std::to_wstring(detached) + L")");
+    Trace(L"Java thread detached from the VM (" + platform::DecimalText(detached) + L")");
     return outcome != MainOutcome::kNotRun && detached == JNI_OK;
 }
 

@@ -9,6 +9,7 @@
 #include "config/paths.h"
 #include "jvm/splash_platform.h"
 #include "jvm/vm_library.h"
+#include "platform/decimal_text.h"
 #include "platform/handles_win.h"
 #include "platform/system_library_win.h"
 #include "platform/trace.h"
@@ -120,7 +121,7 @@ bool LoadSplashLibrary(const std::wstring& vmLibraryPath, SplashFunctions& out, 
     }
     // Never freed: AWT's SplashScreen reaches the splash through this same instance.
     if (module == nullptr) {
-        reason = path + L" not loaded (error " + std::to_wstring(GetLastError()) + L")";
+        reason = path + L" not loaded (error " + platform::DecimalText(GetLastError()) + L")";
         return false;
     }
     if (!BindSplashFunctions(module, ExportOf, out)) {
@@ -147,7 +148,7 @@ void WatchSplash(uint32_t timeoutSeconds) {
     platform::UniqueHandle thread(
         CreateThread(nullptr, kWatchStack, WatchThread, watch.get(), STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     if (!thread) {
-        platform::Trace(L"the splash screen is not watched (error " + std::to_wstring(GetLastError()) + L")");
+        platform::Trace(L"the splash screen is not watched (error " + platform::DecimalText(GetLastError()) + L")");
         return;
     }
     (void)watch.release();  // the thread owns it now

@@ -1,4 +1,5 @@
 #include "jvm/splash_screen.h"
+#include "platform/decimal_text.h"
 
 #include <mutex>
 #include <vector>
@@ -98,7 +99,7 @@ void ShowSplash(const config::LaunchSettings& launch, const std::wstring& vmLibr
     platform::SetNoticeGuard(&CloseSplash);
     if (platform::TraceEnabled()) {
         platform::Trace(L"splash screen " + image +
-                        (scale > 0 ? L" (variant for scale " + std::to_wstring(scale) + L")" : std::wstring()));
+                        (scale > 0 ? L" (variant for scale " + platform::DecimalText(static_cast<int>(scale * 100 + 0.5f)) + L"%)" : std::wstring()));
     }
     WatchSplash(launch.splash.timeoutSeconds);
 }

@@ -1,14 +1,15 @@
 #include "jvm/vm_create.h"
+#include "platform/decimal_text.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <string>
 
 #include "config/messages.h"
-#include "platform/error_report.h"
 #include "jvm/local_ref.h"
 #include "jvm/main_class.h"
 #include "jvm/vm_host.h"
+#include "platform/error_report.h"
 #include "platform/trace.h"
 #include "runtime/startup_cache_plan.h"
 
@@ -18,7 +19,7 @@ namespace {
 
 void TraceOptionArray(const std::vector<JavaVMOption>& options) {
     for (size_t i = 0; i < options.size(); ++i) {
-        platform::Trace(L"VM option " + std::to_wstring(i) + L": " + config::FromAnsi(options[i].optionString) +
+        platform::Trace(L"VM option " + platform::DecimalText(i) + L": " + config::FromAnsi(options[i].optionString) +
                         (options[i].extraInfo ? L" (hook)" : L""));
     }
 }
@@ -170,7 +171,7 @@ bool CreateVm(const config::LaunchSettings& launch, const runtime::JavaInvocatio
     // A failed creation may have written to the out-parameters; the destructor must not
     // destroy a VM that does not exist.
     host.jniEnv = nullptr;
-    if (platform::TraceEnabled()) platform::Trace(L"VM creation failed with " + std::to_wstring(result));
+    if (platform::TraceEnabled()) platform::Trace(L"VM creation failed with " + platform::DecimalText(result));
     unsigned reasonId = CreateVmReasonId(result);
     std::wstring reason = reasonId != 0 ? config::FormatMessageId(reasonId) : std::wstring();
     config::PrintErrorLine(

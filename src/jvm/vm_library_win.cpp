@@ -3,6 +3,7 @@
 #include "config/messages.h"
 #include "config/paths.h"
 #include "jvm/vm_library.h"
+#include "platform/decimal_text.h"
 #include "platform/pe_header.h"
 #include "platform/pe_image_view_win.h"
 #include "platform/trace.h"
@@ -22,10 +23,7 @@ Fn ProcAs(FARPROC proc) {
 }
 
 std::wstring HexAddress(const void* address) {
-    wchar_t text[2 + 16 + 1];
-    swprintf(text, sizeof(text) / sizeof(text[0]), L"0x%llx",
-             static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address)));
-    return text;
+    return L"0x" + platform::HexText(static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address)), 1, false);
 }
 
 }  // namespace
@@ -47,7 +45,7 @@ bool LoadVmLibrary(VmHost& host, const std::wstring& libraryPath) {
     const std::wstring binFolder = config::PlatformPath(StripPathComponents(libraryPath, 2));
     const std::wstring loadPath = config::PlatformPath(libraryPath);
     if (!SetDllDirectoryW(binFolder.c_str())) {
-        platform::Trace(L"SetDllDirectoryW failed (error " + std::to_wstring(GetLastError()) + L")");
+        platform::Trace(L"SetDllDirectoryW failed (error " + platform::DecimalText(GetLastError()) + L")");
     }
     DWORD flags = LOAD_WITH_ALTERED_SEARCH_PATH;
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");

@@ -1,4 +1,5 @@
 #include "jvm/vm_session.h"
+#include "platform/decimal_text.h"
 
 #include <exception>
 #include <string>
@@ -119,7 +120,7 @@ bool VmSession::Destroy() {
     }
     if (vm == nullptr) return false;
     const jint result = vm->DestroyJavaVM();
-    if (platform::TraceEnabled()) platform::Trace(L"VM destroyed (" + std::to_wstring(result) + L")");
+    if (platform::TraceEnabled()) platform::Trace(L"VM destroyed (" + platform::DecimalText(result) + L")");
     runtime::FinishStartupCache();
     std::lock_guard<std::mutex> guard(lock_);
     vm_ = nullptr;

@@ -5,6 +5,7 @@
 #include "jvm/main_class.h"
 #include "launcher/attached_call.h"
 #include "launcher/single_instance.h"
+#include "platform/decimal_text.h"
 #include "platform/trace.h"
 
 namespace kestran::launcher {
@@ -40,7 +41,7 @@ bool CallSecondaryMain(JNIEnv* env, const Launcher& launcher, const WideList& ar
     }
     if (platform::TraceEnabled()) {
         platform::Trace(L"calling secondaryMain (" + std::wstring(voidForm ? L"void" : L"int") + L" form) with " +
-                        std::to_wstring(arguments.size()) + L" arguments");
+                        platform::DecimalText(arguments.size()) + L" arguments");
     }
     if (voidForm) {
         // The later instance need not wait for the call: it has nothing to learn from it.

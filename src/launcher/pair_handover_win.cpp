@@ -1,4 +1,5 @@
 #include "launcher/pair_handover.h"
+#include "platform/decimal_text.h"
 
 #include <windows.h>
 
@@ -81,14 +82,14 @@ uint32_t HandOverToPair(Launcher& launcher) {
                         nullptr, nullptr, &startup, &process)) {
         // A pair program that never ran must not look like a successful run.
         const DWORD error = GetLastError();
-        platform::Trace(L"hand-over: " + launcher.pairProduct + L" not started, error " + std::to_wstring(error));
+        platform::Trace(L"hand-over: " + launcher.pairProduct + L" not started, error " + platform::DecimalText(error));
         config::PrintPlatformErrorText(launcher.pairProduct, error);
         return 0xFFFFFFFFu;
     }
     platform::UniqueHandle processHandle(process.hProcess);
     platform::UniqueHandle threadHandle(process.hThread);
     platform::Trace(L"hand-over: started " + launcher.pairProduct + L" (process " +
-                    std::to_wstring(process.dwProcessId) + L")");
+                    platform::DecimalText(process.dwProcessId) + L")");
     if (!launcher.pairReturnCode) return 0;
 
     if (WaitForSingleObject(processHandle.get(), INFINITE) == WAIT_FAILED) {
@@ -102,7 +103,7 @@ uint32_t HandOverToPair(Launcher& launcher) {
         config::PrintPlatformErrorText(launcher.pairProduct, error);
         return 0xFFFFFFFFu;
     }
-    platform::Trace(L"hand-over: " + launcher.pairProduct + L" exited with " + std::to_wstring(exitCode));
+    platform::Trace(L"hand-over: " + launcher.pairProduct + L" exited with " + platform::DecimalText(exitCode));
     return exitCode;
 }
 

@@ -3,6 +3,7 @@
 #include "launcher/launch_steps.h"
 #include "launcher/process_environment.h"
 #include "launcher/working_directory.h"
+#include "platform/decimal_text.h"
 #include "platform/trace.h"
 
 namespace kestran::launcher {
@@ -16,7 +17,7 @@ void ApplyWorkingDirectory() {
     if (platform::TraceEnabled()) {
         DWORD error = changed ? 0 : GetLastError();
         platform::Trace(L"working directory " + folder +
-                        (changed ? std::wstring(L": set") : L": not set, error " + std::to_wstring(error)));
+                        (changed ? std::wstring(L": set") : L": not set, error " + platform::DecimalText(error)));
     }
 }
 

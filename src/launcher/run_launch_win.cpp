@@ -6,6 +6,7 @@
 #include "launcher/launch_steps.h"
 #include "launcher/pair_handover.h"
 #include "launcher/single_instance.h"
+#include "platform/decimal_text.h"
 #include "platform/handles_win.h"
 #include "platform/thread_language.h"
 #include "platform/trace.h"
@@ -50,7 +51,7 @@ uint32_t RunLaunch(Launcher& launcher) {
     runtime::ApplyStartupCache(launcher, launcher, launcher);
 
     if (launcher.threadStackSize == 0) launcher.threadStackSize = jvm::QueryDefaultJavaStackSize(launcher.Vm().vmEntryPoints);
-    platform::Trace(L"Java thread stack size " + std::to_wstring(launcher.threadStackSize) +
+    platform::Trace(L"Java thread stack size " + platform::DecimalText(launcher.threadStackSize) +
                     (launcher.threadStackSize == 0 ? L" (the executable's default)" : L""));
 
     // Shown while the VM starts, on this thread, as the java launcher does.
@@ -68,7 +69,7 @@ uint32_t RunLaunch(Launcher& launcher) {
     }
 
     // No thread: the same work on the entry thread, with its default stack.
-    platform::Trace(L"Java thread not created (error " + std::to_wstring(GetLastError()) + L"); running on the entry thread");
+    platform::Trace(L"Java thread not created (error " + platform::DecimalText(GetLastError()) + L"); running on the entry thread");
     return Finished(jvm::JavaThreadMain(launcher, launcher, launcher.Vm()));
 }
 

@@ -13,6 +13,7 @@
 #include "launcher/java_stop.h"
 #include "launcher/launch_steps.h"
 #include "launcher/service_mode.h"
+#include "platform/decimal_text.h"
 #include "platform/error_report.h"
 #include "platform/handles_win.h"
 #include "platform/registry_functions_win.h"
@@ -117,7 +118,7 @@ struct ServiceHost {
             handle = statusHandle;
             table = functions;
         }
-        Trace(L"service stopped (" + std::to_wstring(result) + L")");
+        Trace(L"service stopped (" + platform::DecimalText(result) + L")");
         table->SetServiceStatus(handle, &final);
         return true;
     }
@@ -290,7 +291,7 @@ void ServiceAdapter::Progress() {
         if (!exitRequested && stoppingFor >= stopTimeoutMs) {
             // stop() has not ended the program in time: end it the way the program itself would.
             exitRequested = true;
-            Trace(L"stop timeout of " + std::to_wstring(launcher->stopTimeout) + L" s reached");
+            Trace(L"stop timeout of " + platform::DecimalText(launcher->stopTimeout) + L" s reached");
             Launcher* target = launcher;
             if (!target->Vm().vmSession.StartHelper([target] { RequestSystemExit(*target); })) {
                 Trace(L"stop timeout: System.exit not started");

@@ -2,6 +2,7 @@
 
 #include "launcher/single_instance.h"
 #include "launcher/single_instance_win.h"
+#include "platform/decimal_text.h"
 #include "platform/final_path_win.h"
 #include "platform/registry_functions_win.h"
 #include "platform/trace.h"
@@ -21,7 +22,7 @@ bool MakeInstanceIdentity(const std::wstring& modulePath, InstanceIdentity& out)
     if (functions == nullptr) return false;
     HANDLE rawToken = nullptr;
     if (!functions->OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken)) {
-        platform::Trace(L"single instance: no process token (error " + std::to_wstring(GetLastError()) + L")");
+        platform::Trace(L"single instance: no process token (error " + platform::DecimalText(GetLastError()) + L")");
         return false;
     }
     platform::UniqueHandle token(rawToken);
@@ -46,7 +47,7 @@ bool MakeInstanceIdentity(const std::wstring& modulePath, InstanceIdentity& out)
         platform::Trace(L"single instance: no integrity label for the objects");
         if (!functions->ConvertStringSecurityDescriptorToSecurityDescriptorW(dacl.c_str(), SDDL_REVISION_1, &descriptor,
                                                                             nullptr)) {
-            platform::Trace(L"single instance: no security descriptor (error " + std::to_wstring(GetLastError()) + L")");
+            platform::Trace(L"single instance: no security descriptor (error " + platform::DecimalText(GetLastError()) + L")");
             return false;
         }
     }
@@ -64,7 +65,7 @@ bool OwnedByUser(HANDLE object, const InstanceIdentity& identity) {
     const DWORD error = functions->GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
                                                    nullptr, nullptr, &descriptor);
     if (error != ERROR_SUCCESS) {
-        platform::Trace(L"single instance: owner of an object unknown (error " + std::to_wstring(error) + L")");
+        platform::Trace(L"single instance: owner of an object unknown (error " + platform::DecimalText(error) + L")");
         return false;
     }
     platform::UniqueLocalMemory hold(descriptor);

@@ -12,6 +12,7 @@
 #include "launcher/launch_steps.h"
 #include "launcher/single_instance.h"
 #include "launcher/single_instance_win.h"
+#include "platform/decimal_text.h"
 #include "platform/handles_win.h"
 #include "platform/system_library_win.h"
 #include "platform/thread_language.h"
@@ -282,7 +283,7 @@ Attempt AwaitReply(const ThreadMessageFunctions& functions, HANDLE primary, UINT
         if (exitCode != STILL_ACTIVE || wait == WAIT_OBJECT_0) {
             // A reply posted just before the end still counts.
             if (TakeReply(functions, messageId, reply)) return Attempt::kReplied;
-            platform::Trace(L"single instance: the first instance ended (" + std::to_wstring(exitCode) +
+            platform::Trace(L"single instance: the first instance ended (" + platform::DecimalText(exitCode) +
                             L") without replying");
             return Attempt::kGone;
         }
@@ -322,7 +323,7 @@ bool HandOverArguments(Launcher& launcher, const ThreadMessageFunctions& functio
             if (taken) ResetEvent(taken.get());
             WriteForwardedArguments(Block(launcher) + kArgumentAreaOffset, launcher.arguments);
             if (functions.PostThreadMessageW(listenerThreadId, messageId, GetCurrentThreadId(), 0)) {
-                platform::Trace(L"single instance: arguments forwarded to process " + std::to_wstring(processId));
+                platform::Trace(L"single instance: arguments forwarded to process " + platform::DecimalText(processId));
                 if (taken) {
                     HANDLE waits[] = {taken.get(), primary.get()};
                     WaitForMultipleObjects(2, waits, FALSE, kTakenWaitMs);
@@ -375,7 +376,7 @@ Attempt SettleRole(Launcher& launcher, const ThreadMessageFunctions& functions, 
     const DWORD error = GetLastError();
     if (!mapping) {
         // Access denied: another user's object holds the name.
-        platform::Trace(L"single instance: no shared block (error " + std::to_wstring(error) + L")");
+        platform::Trace(L"single instance: no shared block (error " + platform::DecimalText(error) + L")");
         return Attempt::kOrdinary;
     }
     const bool existed = error == ERROR_ALREADY_EXISTS;
@@ -410,7 +411,7 @@ void JoinRequests(Launcher& launcher) {
     std::unique_lock<std::mutex> guard(shared->lock);
     shared->closing = true;
     if (!shared->changed.wait_for(guard, kRequestJoinTime, [&] { return shared->running == 0; })) {
-        platform::Trace(L"single instance: " + std::to_wstring(shared->running) + L" forwarded starts still running");
+        platform::Trace(L"single instance: " + platform::DecimalText(shared->running) + L" forwarded starts still running");
     }
 }
 

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "platform/console.h"
+#include "platform/decimal_text.h"
 #include "platform/error_box_win.h"
 #include "platform/error_report.h"
 #include "platform/error_route.h"
@@ -153,7 +154,7 @@ bool OpenVmTextFile(const std::wstring& path, bool truncate) {
     // neither writes over the other.
     UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, kShare, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                   nullptr));
-    if (!file) Trace(L"VM text file not opened: " + path + L" (error " + std::to_wstring(GetLastError()) + L")");
+    if (!file) Trace(L"VM text file not opened: " + path + L" (error " + platform::DecimalText(GetLastError()) + L")");
     std::lock_guard<std::recursive_mutex> guard(reportLock);
     vmTextFileSet = true;
     vmTextFile = std::move(file);

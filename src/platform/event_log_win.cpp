@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "platform/decimal_text.h"
 #include "platform/event_log_win.h"
 #include "platform/growing_buffer.h"
 #include "platform/handles_win.h"
@@ -36,7 +37,7 @@ void RegisterSource(const RegistryFunctions& advapi, const std::wstring& source)
     LONG status = advapi.RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                          KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &raw, &disposition);
     if (status != ERROR_SUCCESS) {
-        Trace(L"event source " + source + L" not registered (error " + std::to_wstring(status) + L")");
+        Trace(L"event source " + source + L" not registered (error " + platform::DecimalText(status) + L")");
         return;
     }
     UniqueKey key(raw);
@@ -54,7 +55,7 @@ void RegisterSource(const RegistryFunctions& advapi, const std::wstring& source)
                                        reinterpret_cast<const BYTE*>(&kTypesSupported), sizeof kTypesSupported);
     }
     Trace(L"event source " + source + (status == ERROR_SUCCESS ? L" registered" : L" not registered (error " +
-                                                                                    std::to_wstring(status) + L")"));
+                                                                                    platform::DecimalText(status) + L")"));
 }
 
 }  // namespace
@@ -69,7 +70,7 @@ bool ReportErrorEvent(const std::wstring& source, const std::wstring& text) {
     }
     HANDLE log = advapi->RegisterEventSourceW(nullptr, source.c_str());
     if (log == nullptr) {
-        Trace(L"event log refused source " + source + L" (error " + std::to_wstring(GetLastError()) + L")");
+        Trace(L"event log refused source " + source + L" (error " + platform::DecimalText(GetLastError()) + L")");
         return false;
     }
     const std::wstring shown = text.size() > kLongestEventText ? text.substr(0, kLongestEventText) : text;
@@ -77,7 +78,7 @@ bool ReportErrorEvent(const std::wstring& source, const std::wstring& text) {
     const BOOL reported = advapi->ReportEventW(log, EVENTLOG_ERROR_TYPE, 0, kLauncherEventId, nullptr, 1, 0, strings, nullptr);
     const DWORD error = GetLastError();
     advapi->DeregisterEventSource(log);
-    Trace(L"event " + source + (reported ? L" reported: " : L" not reported (error " + std::to_wstring(error) + L"): ") +
+    Trace(L"event " + source + (reported ? L" reported: " : L" not reported (error " + platform::DecimalText(error) + L"): ") +
           shown);
     return reported != FALSE;
 }

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "config/paths.h"
+#include "platform/decimal_text.h"
 #include "platform/final_path_win.h"
 #include "platform/growing_buffer.h"
 #include "platform/handles_win.h"
@@ -18,7 +19,7 @@ std::wstring FoldedFinalPath(const std::wstring& spelled) {
                                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS));
     });
     if (!final) {
-        Trace(L"no final path of " + spelled + L" (error " + std::to_wstring(GetLastError()) +
+        Trace(L"no final path of " + spelled + L" (error " + platform::DecimalText(GetLastError()) +
               L"); using the path as spelled");
         path = config::FullPath(spelled);
     }

@@ -1,3 +1,4 @@
+#include "platform/decimal_text.h"
 #include "platform/kept_text.h"
 
 #include <algorithm>
@@ -13,7 +14,7 @@ void StripCarriageReturn(std::wstring& line) {
 
 }  // namespace
 
-std::wstring MoreLinesMarker(size_t count) { return L"(" + std::to_wstring(count) + L" more lines)"; }
+std::wstring MoreLinesMarker(size_t count) { return L"(" + platform::DecimalText(count) + L" more lines)"; }
 
 KeptText::KeptText(size_t headLines, size_t tailLimit) : headLines_(headLines), tailLimit_(tailLimit) {}
 

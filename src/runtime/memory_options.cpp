@@ -1,3 +1,4 @@
+#include "platform/decimal_text.h"
 #include "runtime/memory_options.h"
 
 #include <limits>
@@ -110,7 +111,7 @@ std::wstring ResolveMemoryPercent(const std::wstring& token, const MemoryStatus&
     // The VM explains a malformed size in its own words; an invented one it would accept.
     if (!IsWellFormedMemoryPercent(token)) return token;
     size_t prefixLength = ParseNumberList(token).prefixLength;
-    return token.substr(0, prefixLength) + std::to_wstring(MemoryPercentKilobytes(token, memory)) + L"K";
+    return token.substr(0, prefixLength) + platform::DecimalText(MemoryPercentKilobytes(token, memory)) + L"K";
 }
 
 uint64_t ParseStackSize(const std::wstring& token) {

@@ -1,9 +1,9 @@
 #include "runtime/option_narrowing.h"
 
-#include <cstdio>
 
 #include "config/messages.h"
 #include "config/paths.h"
+#include "platform/decimal_text.h"
 #include "platform/text_encoding.h"
 #include "platform/trace.h"
 
@@ -115,7 +115,7 @@ bool AppendVmOption(JavaInvocation& invocation, const std::wstring& option, cons
         return false;
     }
     if (platform::TraceEnabled() && config::LosesCharactersInAnsi(option)) {
-        platform::Trace(L"VM option " + std::to_wstring(invocation.vmOptions.size()) +
+        platform::Trace(L"VM option " + platform::DecimalText(invocation.vmOptions.size()) +
                         L" takes short names for what the code page cannot represent: " + config::FromAnsi(bytes));
     }
     invocation.vmOptions.push_back(std::move(bytes));
@@ -132,9 +132,7 @@ std::wstring DescribeCharacter(const std::wstring& character) {
     if (sizeof(wchar_t) == 2 && character.size() == 2) {
         code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<unsigned long>(character[1]) - 0xDC00);
     }
-    wchar_t number[16];
-    std::swprintf(number, sizeof(number) / sizeof(number[0]), L"U+%04lX", code);
-    return character + L" (" + number + L")";
+    return character + L" (U+" + platform::HexText(code, 4) + L")";
 }
 
 }  // namespace kestran::runtime

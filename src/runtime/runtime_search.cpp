@@ -5,6 +5,7 @@
 #include "config/ini_document.h"
 #include "config/paths.h"
 #include "config/version_number.h"
+#include "platform/decimal_text.h"
 #include "platform/pe_header.h"
 #include "platform/trace.h"
 #include "runtime/registry_choice.h"
@@ -15,8 +16,8 @@ namespace {
 const wchar_t kJavaHomeVariable[] = L"%JAVA_HOME%";
 
 std::wstring Dotted(const config::VersionNumber& v) {
-    return std::to_wstring(v.part[0]) + L'.' + std::to_wstring(v.part[1]) + L'.' + std::to_wstring(v.part[2]) +
-           L'.' + std::to_wstring(v.part[3]);
+    return platform::DecimalText(v.part[0]) + L'.' + platform::DecimalText(v.part[1]) + L'.' + platform::DecimalText(v.part[2]) +
+           L'.' + platform::DecimalText(v.part[3]);
 }
 
 const wchar_t* ViewName(RegistryView view) {
@@ -37,7 +38,7 @@ bool TakeLibrary(const config::LaunchSettings& launch, RuntimeChoice& choice, co
         TraceLine(place + L" " + folder + L": " +
                   (!probe.libraryPath.empty()   ? probe.libraryPath
                    : probe.foreignMachine != 0 ? ForeignLibraryText(probe) + L", skipped"
-                                               : L"no usable jvm.dll for JVM Type " + std::to_wstring(launch.jvmType)));
+                                               : L"no usable jvm.dll for JVM Type " + platform::DecimalText(launch.jvmType)));
     }
     // Kept to name the architecture should nothing else be found.
     if (probe.foreignMachine != 0 && choice.foreignMachine == 0) {
@@ -73,7 +74,7 @@ std::wstring DescribeValueType(RegistryValueType type) {
         case RegistryValueType::Dword: return L"a DWORD";
         case RegistryValueType::Qword: return L"a QWORD";
         case RegistryValueType::Binary: return L"binary data";
-        default: return L"of type " + std::to_wstring(static_cast<uint32_t>(type));
+        default: return L"of type " + platform::DecimalText(static_cast<uint32_t>(type));
     }
 }
 
@@ -100,7 +101,7 @@ bool ReadFolderValue(const RuntimeKey& key, const RegistryReader& registry, cons
         return false;
     }
     if (key.installer && folder.size() > config::kLongPathLimit) {
-        refusal = valueName + L" longer than " + std::to_wstring(config::kLongPathLimit) + L" characters";
+        refusal = valueName + L" longer than " + platform::DecimalText(config::kLongPathLimit) + L" characters";
         return false;
     }
     if (type == RegistryValueType::ExpandString) {
@@ -122,11 +123,11 @@ bool HasCandidateFolder(const std::vector<RuntimeCandidate>& candidates, const s
 
 void TraceCandidates(const std::vector<RuntimeCandidate>& candidates, RegistryView view) {
     if (!platform::TraceEnabled()) return;
-    TraceLine(L"registry " + std::wstring(ViewName(view)) + L": " + std::to_wstring(candidates.size()) +
+    TraceLine(L"registry " + std::wstring(ViewName(view)) + L": " + platform::DecimalText(candidates.size()) +
               L" candidate(s) after sorting");
     for (size_t i = 0; i < candidates.size(); ++i) {
         const RuntimeCandidate& c = candidates[i];
-        TraceLine(L"  " + std::to_wstring(i + 1) + L". " + Dotted(c.version) + L" " + c.homeFolder +
+        TraceLine(L"  " + platform::DecimalText(i + 1) + L". " + Dotted(c.version) + L" " + c.homeFolder +
                   (c.serverVm ? L" server" : L" client") + (c.favoured ? L" favoured" : L""));
     }
 }
@@ -178,7 +179,7 @@ bool CheckRegistration(const RuntimeKey& key, RegistryRoot root, RegistryView vi
     }
     refusal = L"no usable jvm.dll in " + folder +
               (key.installer && key.kind == RuntimeKind::Jdk ? L" or its jre\\" : L"") + L" (probe mode " +
-              std::to_wstring(mode) + L")";
+              platform::DecimalText(mode) + L")";
     return false;
 }
 

@@ -5,6 +5,7 @@
 
 #include "config/path_hash.h"
 #include "config/version_number.h"
+#include "platform/decimal_text.h"
 
 namespace kestran::runtime {
 namespace {
@@ -49,7 +50,7 @@ bool PreventsArchive(const std::string& option) {
 
 std::wstring StampText(const FileStamp& stamp) {
     if (!stamp.exists) return L"-";
-    return std::to_wstring(stamp.size) + L":" + std::to_wstring(stamp.writeTime) + (stamp.folder ? L":d" : L"");
+    return platform::DecimalText(stamp.size) + L":" + platform::DecimalText(stamp.writeTime) + (stamp.folder ? L":d" : L"");
 }
 
 bool ReadNumber(const std::wstring& text, uint64_t& out) {
@@ -169,10 +170,10 @@ StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts) {
     return decision;
 }
 
-std::wstring ArchiveFileName(const std::wstring& key, uint64_t size) { return key + L"." + std::to_wstring(size) + L".jsa"; }
+std::wstring ArchiveFileName(const std::wstring& key, uint64_t size) { return key + L"." + platform::DecimalText(size) + L".jsa"; }
 
 std::wstring TemporaryFileName(const std::wstring& key, uint32_t processId) {
-    return key + L"." + std::to_wstring(processId) + L".tmp";
+    return key + L"." + platform::DecimalText(processId) + L".tmp";
 }
 
 CacheFileName ParseCacheFileName(const std::wstring& name) {

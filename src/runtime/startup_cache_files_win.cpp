@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "config/paths.h"
+#include "platform/decimal_text.h"
 #include "platform/environment.h"
 #include "platform/final_path_win.h"
 #include "platform/handles_win.h"
@@ -45,14 +46,14 @@ std::wstring WhyNotOnlyUser(const platform::RegistryFunctions& functions, const 
     platform::UniqueHandle handle(CreateFileW(Long(folder).c_str(), READ_CONTROL,
                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!handle) return L"cannot be opened (error " + std::to_wstring(GetLastError()) + L")";
+    if (!handle) return L"cannot be opened (error " + platform::DecimalText(GetLastError()) + L")";
     PSID owner = nullptr;
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     const DWORD error = functions.GetSecurityInfo(handle.get(), SE_FILE_OBJECT,
                                                   OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
                                                   &dacl, nullptr, &descriptor);
-    if (error != ERROR_SUCCESS) return L"its security is unknown (error " + std::to_wstring(error) + L")";
+    if (error != ERROR_SUCCESS) return L"its security is unknown (error " + platform::DecimalText(error) + L")";
     platform::UniqueLocalMemory hold(descriptor);
     if (owner == nullptr || !Trusted(functions, owner, user)) return L"another user owns it";
     // No list at all grants everyone everything.
@@ -73,7 +74,7 @@ std::wstring WhyNotOnlyUser(const platform::RegistryFunctions& functions, const 
                        platform::SidText(functions, const_cast<DWORD*>(&allowed->SidStart));
             }
         } else if (header->AceType != ACCESS_DENIED_ACE_TYPE) {
-            return L"its access list holds an entry of type " + std::to_wstring(header->AceType);
+            return L"its access list holds an entry of type " + platform::DecimalText(header->AceType);
         }
         entry += header->AceSize;
     }
@@ -141,7 +142,7 @@ public:
         const std::wstring sddl = L"O:" + sid + L"D:P(A;OICI;FA;;;" + sid + L")";
         PSECURITY_DESCRIPTOR descriptor = nullptr;
         if (!functions->ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
-            reason = L"no security descriptor (error " + std::to_wstring(GetLastError()) + L")";
+            reason = L"no security descriptor (error " + platform::DecimalText(GetLastError()) + L")";
             return false;
         }
         platform::UniqueLocalMemory hold(descriptor);
@@ -155,7 +156,7 @@ public:
             if (!CreateDirectoryW(Long(path).c_str(), &attributes)) {
                 const DWORD error = GetLastError();
                 if (error != ERROR_ALREADY_EXISTS) {
-                    reason = L"the folder " + path + L" cannot be made (error " + std::to_wstring(error) + L")";
+                    reason = L"the folder " + path + L" cannot be made (error " + platform::DecimalText(error) + L")";
                     return false;
                 }
             }
@@ -190,7 +191,7 @@ public:
     }
 
     bool Writable(const std::wstring& folder) override {
-        const std::wstring probe = folder + L"\\probe." + std::to_wstring(GetCurrentProcessId());
+        const std::wstring probe = folder + L"\\probe." + platform::DecimalText(GetCurrentProcessId());
         platform::UniqueHandle file(CreateFileW(Long(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
         ULARGE_INTEGER available{};

@@ -5,6 +5,7 @@
 #include "config/messages.h"
 #include "config/paths.h"
 #include "config/split.h"
+#include "platform/decimal_text.h"
 #include "platform/environment.h"
 #include "platform/error_report.h"
 #include "platform/trace.h"
@@ -162,7 +163,7 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
         if (!NarrowOption(L"-XX:SharedArchiveFile=", archive, option)) return;
         invocation.vmOptions.push_back(option);
         AppendQuietOptions(invocation, messagesToStandardError);
-        Say(L"using " + archive + L" (" + std::to_wstring(size) + L" bytes)");
+        Say(L"using " + archive + L" (" + platform::DecimalText(size) + L" bytes)");
         return;
     }
     // A VM that cannot write its archive at exit ends the process with 1, whatever the program
@@ -198,7 +199,7 @@ void FinishStartupCache() {
     }
     const std::wstring archive = pending.folder + files.PathSeparator() + ArchiveFileName(pending.key, size);
     if (files.Rename(pending.temporary, archive)) {
-        Say(L"written: " + archive + L" (" + std::to_wstring(size) + L" bytes)");
+        Say(L"written: " + archive + L" (" + platform::DecimalText(size) + L" bytes)");
     } else {
         // Another first launch of the same application got there first: its archive is as good.
         files.Remove(pending.temporary);

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "platform/decimal_text.h"
 #include "platform/pe_image_view_win.h"
 #include "platform/trace.h"
 #include "runtime/vm_library_machine.h"
@@ -19,7 +20,7 @@ void CheckVmLibraryMachine(const config::LaunchSettings& settings, RuntimeChoice
     if (!platform::TraceEnabled()) return;
     std::wstring what;
     if (!view.mapped())
-        what = view.lastError() != 0 ? L"unreadable, error " + std::to_wstring(view.lastError())
+        what = view.lastError() != 0 ? L"unreadable, error " + platform::DecimalText(view.lastError())
                                      : std::wstring(platform::DescribePeHeaderStatus(view.status()));
     else if (!view.valid())
         what = platform::DescribePeHeaderStatus(view.status());

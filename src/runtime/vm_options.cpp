@@ -4,6 +4,7 @@
 #include "config/messages.h"
 #include "config/paths.h"
 #include "config/split.h"
+#include "platform/decimal_text.h"
 #include "platform/trace.h"
 #include "runtime/class_path.h"
 #include "runtime/option_narrowing.h"
@@ -63,7 +64,7 @@ std::wstring BuildClassPath(const config::SettingsStore& settings, OptionSources
         }
         const size_t added = ExpandClassPathEntry(item, moduleFolder, lister, classPath);
         if (platform::TraceEnabled()) {
-            platform::Trace(L"class path item \"" + item + L"\": " + std::to_wstring(added) + L" match(es)");
+            platform::Trace(L"class path item \"" + item + L"\": " + platform::DecimalText(added) + L" match(es)");
         }
     }
     return classPath;

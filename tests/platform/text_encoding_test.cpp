@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/decimal_text.h"
 #include "platform/text_encoding.h"
 
 using namespace kestran::platform;
@@ -30,4 +31,12 @@ TEST(TextEncoding, OverlongFormsAndEncodedSurrogatesAreRejected) {
     EXPECT_EQ(Utf8ToWide("\xE0\x80\xAF"), L"\xFFFD\xFFFD\xFFFD");  // one per byte, as browsers do
     EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), L"\xFFFD\xFFFD\xFFFD");  // U+D800
     EXPECT_EQ(Utf8ToWide("\xEF\xBF\xBD"), L"\xFFFD");        // the real U+FFFD passes
+}
+
+TEST(TextEncoding, IntegersWrittenWithoutPrintf) {
+    EXPECT_EQ(kestran::platform::DecimalText(0), L"0");
+    EXPECT_EQ(kestran::platform::DecimalText(-2147483647 - 1), L"-2147483648");
+    EXPECT_EQ(kestran::platform::DecimalText(0xFFFFFFFFFFFFFFFFull), L"18446744073709551615");
+    EXPECT_EQ(kestran::platform::HexText(0x41, 4), L"0041");
+    EXPECT_EQ(kestran::platform::HexText(0x1F600, 4, false), L"1f600");
 }

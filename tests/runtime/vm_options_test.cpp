@@ -243,7 +243,7 @@ TEST(VmOptions, SplashFromItsSettingOrTheParameterThatNeverReachesTheVm) {
         FakeSources sources;
         Assembly run;
         Assemble(run, {{kClassPath, L"C:\\x.jar"}, {image, c.setting}, {kParameters, c.parameters}, {timeout, c.timeout}}, sources);
-        Narrow options{"-Djava.class.path=C:\\x.jar;"};
+        Narrow options{"-Djava.class.path=C:\\x.jar"};
         options.insert(options.end(), c.options.begin(), c.options.end());
         const std::string label = testing::PrintToString(std::wstring(c.parameters));
         EXPECT_EQ(run.launcher.splash.image, c.image) << label;
