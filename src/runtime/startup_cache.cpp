@@ -39,11 +39,14 @@ bool ShapesArchive(const std::string& option) {
 }
 
 // Options with which HotSpot refuses to make an archive, and ends the process with 1 instead:
-// agents ("Error occurred during CDS dumping"), and a class pointer layout that keeps the base
-// archive from loading ("DynamicDumpSharedSpaces is unsupported when base CDS archive is not loaded").
+// agents ("Error occurred during CDS dumping"), a class pointer layout or object alignment that
+// keeps the base archive from loading ("DynamicDumpSharedSpaces is unsupported when base CDS
+// archive is not loaded"), and module options it rejects before the VM starts ("Cannot use the
+// following option when dumping the shared archive").
 bool PreventsArchive(const std::string& option) {
     static const char* const kPrefixes[] = {"-javaagent:", "-agentlib:", "-agentpath:", "-Xrun",
-                                            "-XX:-UseCompressedClassPointers"};
+                                            "-XX:-UseCompressedClassPointers", "-XX:ObjectAlignmentInBytes",
+                                            "--patch-module", "--limit-modules", "--upgrade-module-path"};
     return StartsWithAny(option, kPrefixes);
 }
 
@@ -160,6 +163,14 @@ StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts) {
             return decision;
         }
         text += L"cp " + path + L" " + StampText(stamp) + L"\n";
+    }
+    // The VM archives the appended boot class path too, and ends with 1 at exit on a folder in it.
+    for (const auto& [path, stamp] : facts.bootClassPath) {
+        if (stamp.folder && !stamp.folderEmpty) {
+            decision.reason = L"the boot class path holds the folder " + path + L", which cannot be archived";
+            return decision;
+        }
+        text += L"boot " + path + L" " + StampText(stamp) + L"\n";
     }
     for (const std::string& option : facts.vmOptions) {
         if (ShapesArchive(option)) text += L"option " + Widen(option) + L"\n";

@@ -60,8 +60,16 @@ StartupCacheFacts GatherFacts(const std::wstring& vmLibraryPath, const JavaInvoc
         for (const std::wstring& option : environment) facts.vmOptions.push_back(config::ToAnsi(option));
     }
 
-    // The VM takes the last class path option.
+    // The VM takes the last class path option, and appends every -Xbootclasspath/a: one.
     static const std::string kClassPath = "-Djava.class.path=";
+    static const std::string kBootAppend = "-Xbootclasspath/a:";
+    for (const std::string& option : facts.vmOptions) {
+        if (option.rfind(kBootAppend, 0) != 0) continue;
+        for (std::wstring& entry : ClassPathEntries(config::FromAnsi(option.substr(kBootAppend.size())), files.ListSeparator())) {
+            FileStamp stamp = files.Stamp(entry);
+            facts.bootClassPath.emplace_back(std::move(entry), stamp);
+        }
+    }
     for (const std::string& option : invocation.vmOptions) {
         if (option.rfind(kClassPath, 0) != 0) continue;
         facts.classPath.clear();
