@@ -38,6 +38,13 @@ bool IsCompleteArchive(CacheFiles& files, const std::wstring& path, uint64_t& si
     return stamp.exists && !stamp.folder && files.ReadStart(path, 4, start) && LooksLikeArchive(start, stamp.size);
 }
 
+void AddStampedEntries(CacheFiles& files, const std::string& list, std::vector<std::pair<std::wstring, FileStamp>>& out) {
+    for (std::wstring& entry : ClassPathEntries(config::FromAnsi(list), files.ListSeparator())) {
+        FileStamp stamp = files.Stamp(entry);
+        out.emplace_back(std::move(entry), stamp);
+    }
+}
+
 StartupCacheFacts GatherFacts(const std::wstring& vmLibraryPath, const JavaInvocation& invocation, CacheFiles& files) {
     StartupCacheFacts facts;
     const wchar_t separator = files.PathSeparator();
@@ -64,19 +71,12 @@ StartupCacheFacts GatherFacts(const std::wstring& vmLibraryPath, const JavaInvoc
     static const std::string kClassPath = "-Djava.class.path=";
     static const std::string kBootAppend = "-Xbootclasspath/a:";
     for (const std::string& option : facts.vmOptions) {
-        if (option.rfind(kBootAppend, 0) != 0) continue;
-        for (std::wstring& entry : ClassPathEntries(config::FromAnsi(option.substr(kBootAppend.size())), files.ListSeparator())) {
-            FileStamp stamp = files.Stamp(entry);
-            facts.bootClassPath.emplace_back(std::move(entry), stamp);
-        }
+        if (option.rfind(kBootAppend, 0) == 0) AddStampedEntries(files, option.substr(kBootAppend.size()), facts.bootClassPath);
     }
     for (const std::string& option : invocation.vmOptions) {
         if (option.rfind(kClassPath, 0) != 0) continue;
         facts.classPath.clear();
-        for (std::wstring& entry : ClassPathEntries(config::FromAnsi(option.substr(kClassPath.size())), files.ListSeparator())) {
-            FileStamp stamp = files.Stamp(entry);
-            facts.classPath.emplace_back(std::move(entry), stamp);
-        }
+        AddStampedEntries(files, option.substr(kClassPath.size()), facts.classPath);
     }
     return facts;
 }
