@@ -68,7 +68,7 @@ std::string UnpredictableSuffix() {
 bool ReplaceOutput(const std::string& out, const Bytes& data, std::string& failure) {
     const std::string folder = out.substr(0, out.find_last_of("/\\:") + 1);
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const std::string temporary = folder + "." + UnpredictableSuffix() + ".stamping";
+        const std::string temporary = folder + "kestran-stamp-" + UnpredictableSuffix() + ".stamping";
         switch (WriteNewFile(temporary, data, failure)) {
             case NewFile::NameTaken:
                 continue;
