@@ -134,9 +134,9 @@ void ApplyStartupCache(const config::LaunchSettings& launch, const RuntimeChoice
     if (!launch.settings || !StartupCacheWanted(*launch.settings)) return;
     // Where the VM's messages go through the vfprintf hook (a windowed or service launch), the
     // hook cannot tell standard error from standard output: they would reach the program's
-    // output or the event log.
+    // output or the event log. With the trace in a file, standard error is the program's alone.
     PlanStartupCache(choice.vmLibraryPath, invocation, PlatformCacheFiles(),
-                     platform::TraceEnabled() && !platform::VmMessagesNeedHook(launch.serviceMode));
+                     platform::TraceOnStandardError() && !platform::VmMessagesNeedHook(launch.serviceMode));
 }
 
 void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocation, CacheFiles& files,
