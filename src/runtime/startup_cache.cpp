@@ -144,7 +144,9 @@ StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts) {
             return decision;
         }
         if (PreventsArchive(option)) {
-            decision.reason = L"the VM cannot make an archive with " + Widen(option.substr(0, option.find_first_of(":="))) +
+            // "-javaagent:apm.jar" is named up to its colon, "-XX:ObjectAlignmentInBytes=16" up to its value.
+            const size_t nameEnd = option.find_first_of(":=", option.rfind("-XX:", 0) == 0 ? 4 : 0);
+            decision.reason = L"the VM cannot make an archive with " + Widen(option.substr(0, nameEnd)) +
                               L" (it would end with 1)";
             return decision;
         }
