@@ -44,6 +44,8 @@ bool TraceEnabled() {
     return known != kOff;
 }
 
+bool TraceOnStandardError() { return TraceEnabled() && state.load(std::memory_order_acquire) == kStandardError; }
+
 void Trace(const std::wstring& line) {
     if (!TraceEnabled()) return;
     const std::wstring text = L"kestran: " + line + L"\n";

@@ -9,6 +9,8 @@
 namespace kestran::platform {
 
 bool TraceEnabled();
+// The trace is on and its lines go to standard error (not to a file).
+bool TraceOnStandardError();
 void Trace(const std::wstring& line);
 
 // True for a KESTRAN_TRACE value that names a file rather than switching the trace on: one

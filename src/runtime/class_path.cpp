@@ -74,12 +74,13 @@ bool KeepsWildcardMatch(const std::wstring& pattern, const std::wstring& name, b
 }
 
 void AppendClassPathElement(std::wstring& classPath, const std::wstring& element) {
-    // A variable's value may itself be a list ("C:\a.jar;;C:\b.jar;"): its empty pieces go too.
+    // A variable's value may itself be a list ("C:\a.jar;;C:\b.jar;"): its empty pieces go too,
+    // and so do relative ones ("lib", "."), which the VM would also look for in the working directory.
     size_t start = 0;
     while (start <= element.size()) {
         size_t end = element.find(L';', start);
         if (end == std::wstring::npos) end = element.size();
-        if (end > start) {
+        if (end > start && IsClassPathItemAbsolute(element.substr(start, end - start))) {
             if (!classPath.empty()) classPath.append(1, L';');
             classPath.append(element, start, end - start);
         }

@@ -32,9 +32,9 @@ bool KeepsWildcardMatch(const std::wstring& pattern, const std::wstring& name, b
 bool WildcardNameMatches(const std::wstring& namePattern, const std::wstring& name);
 
 // Adds `element` to `classPath` behind a ';' when the list holds something already; an element
-// that is itself a list adds each of its pieces. An empty element or piece adds nothing: the VM
-// takes an empty element for the working directory, which would let whatever folder the program
-// was started from supply classes.
+// that is itself a list adds each of its pieces. An empty or relative element or piece adds
+// nothing: the VM takes it as (under) the working directory, which would let whatever folder
+// the program was started from supply classes.
 void AppendClassPathElement(std::wstring& classPath, const std::wstring& element);
 // Appends "<folder>\<name>" to `classPath` for every match of the item's pattern, in the
 // lister's order, and returns how many; a pattern that matches nothing appends nothing.

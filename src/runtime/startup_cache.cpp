@@ -40,11 +40,14 @@ bool ShapesArchive(const std::string& option) {
 }
 
 // Options with which HotSpot refuses to make an archive, and ends the process with 1 instead:
-// agents ("Error occurred during CDS dumping"), and a class pointer layout that keeps the base
-// archive from loading ("DynamicDumpSharedSpaces is unsupported when base CDS archive is not loaded").
+// agents ("Error occurred during CDS dumping"), a class pointer layout or object alignment that
+// keeps the base archive from loading ("DynamicDumpSharedSpaces is unsupported when base CDS
+// archive is not loaded"), and module options it rejects before the VM starts ("Cannot use the
+// following option when dumping the shared archive").
 bool PreventsArchive(const std::string& option) {
     static const char* const kPrefixes[] = {"-javaagent:", "-agentlib:", "-agentpath:", "-Xrun",
-                                            "-XX:-UseCompressedClassPointers"};
+                                            "-XX:-UseCompressedClassPointers", "-XX:ObjectAlignmentInBytes",
+                                            "--patch-module", "--limit-modules", "--upgrade-module-path"};
     return StartsWithAny(option, kPrefixes);
 }
 
@@ -142,7 +145,9 @@ StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts) {
             return decision;
         }
         if (PreventsArchive(option)) {
-            decision.reason = L"the VM cannot make an archive with " + Widen(option.substr(0, option.find_first_of(":="))) +
+            // "-javaagent:apm.jar" is named up to its colon, "-XX:ObjectAlignmentInBytes=16" up to its value.
+            const size_t nameEnd = option.find_first_of(":=", option.rfind("-XX:", 0) == 0 ? 4 : 0);
+            decision.reason = L"the VM cannot make an archive with " + Widen(option.substr(0, nameEnd)) +
                               L" (it would end with 1)";
             return decision;
         }
@@ -161,6 +166,14 @@ StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts) {
             return decision;
         }
         text += L"cp " + path + L" " + StampText(stamp) + L"\n";
+    }
+    // The VM archives the appended boot class path too, and ends with 1 at exit on a folder in it.
+    for (const auto& [path, stamp] : facts.bootClassPath) {
+        if (stamp.folder && !stamp.folderEmpty) {
+            decision.reason = L"the boot class path holds the folder " + path + L", which cannot be archived";
+            return decision;
+        }
+        text += L"boot " + path + L" " + StampText(stamp) + L"\n";
     }
     for (const std::string& option : facts.vmOptions) {
         if (ShapesArchive(option)) text += L"option " + Widen(option) + L"\n";

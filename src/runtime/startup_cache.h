@@ -51,6 +51,7 @@ struct StartupCacheFacts {
     FileStamp baseArchive;               // classes.jsa beside the VM library
     FileStamp vmLibrary;
     std::vector<std::pair<std::wstring, FileStamp>> classPath;
+    std::vector<std::pair<std::wstring, FileStamp>> bootClassPath;   // -Xbootclasspath/a: entries
     config::NarrowList vmOptions;        // as the VM gets them, and those of the VM's environment variables
 };
 

@@ -39,6 +39,13 @@ bool IsCompleteArchive(CacheFiles& files, const std::wstring& path, uint64_t& si
     return stamp.exists && !stamp.folder && files.ReadStart(path, 4, start) && LooksLikeArchive(start, stamp.size);
 }
 
+void AddStampedEntries(CacheFiles& files, const std::string& list, std::vector<std::pair<std::wstring, FileStamp>>& out) {
+    for (std::wstring& entry : ClassPathEntries(config::FromAnsi(list), files.ListSeparator())) {
+        FileStamp stamp = files.Stamp(entry);
+        out.emplace_back(std::move(entry), stamp);
+    }
+}
+
 StartupCacheFacts GatherFacts(const std::wstring& vmLibraryPath, const JavaInvocation& invocation, CacheFiles& files) {
     StartupCacheFacts facts;
     const wchar_t separator = files.PathSeparator();
@@ -61,15 +68,16 @@ StartupCacheFacts GatherFacts(const std::wstring& vmLibraryPath, const JavaInvoc
         for (const std::wstring& option : environment) facts.vmOptions.push_back(config::ToAnsi(option));
     }
 
-    // The VM takes the last class path option.
+    // The VM takes the last class path option, and appends every -Xbootclasspath/a: one.
     static const std::string kClassPath = "-Djava.class.path=";
+    static const std::string kBootAppend = "-Xbootclasspath/a:";
+    for (const std::string& option : facts.vmOptions) {
+        if (option.rfind(kBootAppend, 0) == 0) AddStampedEntries(files, option.substr(kBootAppend.size()), facts.bootClassPath);
+    }
     for (const std::string& option : invocation.vmOptions) {
         if (option.rfind(kClassPath, 0) != 0) continue;
         facts.classPath.clear();
-        for (std::wstring& entry : ClassPathEntries(config::FromAnsi(option.substr(kClassPath.size())), files.ListSeparator())) {
-            FileStamp stamp = files.Stamp(entry);
-            facts.classPath.emplace_back(std::move(entry), stamp);
-        }
+        AddStampedEntries(files, option.substr(kClassPath.size()), facts.classPath);
     }
     return facts;
 }
@@ -127,9 +135,9 @@ void ApplyStartupCache(const config::LaunchSettings& launch, const RuntimeChoice
     if (!launch.settings || !StartupCacheWanted(*launch.settings)) return;
     // Where the VM's messages go through the vfprintf hook (a windowed or service launch), the
     // hook cannot tell standard error from standard output: they would reach the program's
-    // output or the event log.
+    // output or the event log. With the trace in a file, standard error is the program's alone.
     PlanStartupCache(choice.vmLibraryPath, invocation, PlatformCacheFiles(),
-                     platform::TraceEnabled() && !platform::VmMessagesNeedHook(launch.serviceMode));
+                     platform::TraceOnStandardError() && !platform::VmMessagesNeedHook(launch.serviceMode));
 }
 
 void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocation, CacheFiles& files,

@@ -8,7 +8,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import KESTRANW_EXE
+from conftest import KESTRANW_EXE, win_path
 
 RELEASE_17 = 'IMPLEMENTOR="Eclipse Adoptium"\nJAVA_VERSION="17.0.9"\nJAVA_RUNTIME_VERSION="17.0.9+9"\n'
 CACHE = r"C:\users\%s\AppData\Local\Kestran\StartupCache\Tool-" % getpass.getuser()
@@ -20,6 +20,8 @@ CASES = {
     "renamed after the exit hook": (RELEASE_17, "", "exit:3", 3, True, True),
     # Its vfprintf hook would take them to the program's output.
     "windowed": (RELEASE_17, "", "return", 0, True, False),
+    # Standard error is the program's then, not the trace's.
+    "trace in a file": (RELEASE_17, "", "return", 0, True, False),
     "Java 8": ('JAVA_VERSION="1.8.0_392"\n', "", "return", 0, False, False),
     "no release file": (None, "", "return", 0, False, False),
     "the vendor's -Xshare:off": (RELEASE_17, "-Xshare:off", "return", 0, False, False),
@@ -36,10 +38,11 @@ def cache_option(launch, name):
 
 
 @pytest.mark.parametrize("case", CASES)
-def test_startup_cache_options_and_archive(launch, wine, case):
+def test_startup_cache_options_and_archive(launch, wine, tmp_path, case):
     release, parameters, script, code, applies, to_stderr = CASES[case]
     if case == "windowed":
         shutil.copyfile(KESTRANW_EXE, launch.app.exe)
+    env = {"KESTRAN_TRACE": win_path(tmp_path / "trace.txt")} if case == "trace in a file" else None
     if release is not None:
         (launch.runtime / "release").write_text(release)
     (launch.runtime / "bin" / "server" / "classes.jsa").write_bytes(b"\xa2\xab\x0b\xf0")
@@ -47,7 +50,7 @@ def test_startup_cache_options_and_archive(launch, wine, case):
         "[Java Runtime Environment]\nMain Class=com.example.Main\nStartup Cache=Auto\n"
         f"Virtual Machine Parameters={parameters}\n[Class Path]\nClass Path=app.jar\n")
 
-    result = launch.run(script=script)
+    result = launch.run(script=script, env=env)
     assert result.exit_code == code, (case, result)
     folder = cache_option(launch, "-XX:ArchiveClassesAtExit")
     if not applies:

@@ -77,7 +77,7 @@ public:
     int modulePathCalls = 0;
     std::map<std::wstring, std::wstring> environment = {{L"APPDATA", L"C:\\Users\\u\\AppData"}, {L"LOGS", L"D:\\logs"}, {L"PCTOS", L"%OS%"},
                                                            {L"OS", L"Windows_NT"}, {L"TEMP", L"T"},
-                                                           {L"JARS", L"C:\\x.jar;;C:\\y.jar;"}};
+                                                           {L"JARS", L"C:\\x.jar;;C:\\y.jar;"}, {L"MIXED", L"C:\\x.jar;lib;."}};
     std::map<std::wstring, Wide> disk = {
         {L"C:\\app\\lib\\*.jar", {L"a.jar"}},
         {L"C:\\app\\app.jar", {L"app.jar"}},
@@ -124,6 +124,7 @@ TEST(VmOptions, BuildsTheClassPathItemByItem) {
          "-Djava.class.path=C:\\app\\%OS%.jar;C:\\app\\jars\\%TEMP%.jar"},
         {L"C:\\a.jar;lib\\*.zip;C:\\b.jar", L"", "-Djava.class.path=C:\\a.jar;C:\\b.jar"},  // no ";;" for an empty match
         {L"%JARS%", L"", "-Djava.class.path=C:\\x.jar;C:\\y.jar"},  // a variable holding a list with empty pieces
+        {L"%MIXED%", L"", "-Djava.class.path=C:\\x.jar"},  // and with pieces the working directory would resolve
     };
     for (const Case& c : cases) {
         FakeSources sources;

@@ -63,9 +63,12 @@ std::string UnpredictableSuffix() {
 
 // Written beside the output under a name no one can guess or plant a link at, then renamed
 // over it in one step: the output is the old file or the whole new one, never half of one.
+// The name is short whatever the output's: any name the file system takes can be the output.
+// The folder ends at the last separator, or at the colon of a drive ("C:MyApp.exe").
 bool ReplaceOutput(const std::string& out, const Bytes& data, std::string& failure) {
+    const std::string folder = out.substr(0, out.find_last_of("/\\:") + 1);
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const std::string temporary = out + "." + UnpredictableSuffix() + ".stamping";
+        const std::string temporary = folder + "kestran-stamp-" + UnpredictableSuffix() + ".stamping";
         switch (WriteNewFile(temporary, data, failure)) {
             case NewFile::NameTaken:
                 continue;
