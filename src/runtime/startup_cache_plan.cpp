@@ -1,5 +1,6 @@
 #include "runtime/startup_cache_plan.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "config/messages.h"
@@ -20,8 +21,14 @@ struct Pending {
     std::wstring temporary;
     std::wstring folder;
     std::wstring key;
+    std::wstring configuration;   // an AOT cache's training configuration; empty for the dynamic archive
+    std::wstring javaProgram;
+    config::NarrowList vmOptions;
 };
 Pending pending;
+// A training run is under way: the hook keeps its closing line off the program's output. Read
+// by the VM's printing threads, which must never wait for the lock held during the assembly.
+std::atomic<bool> training{false};
 
 void Say(const std::wstring& line) { platform::Trace(L"startup cache: " + line); }
 
@@ -38,12 +45,23 @@ bool IsCompleteArchive(CacheFiles& files, const std::wstring& path, uint64_t& si
     return stamp.exists && !stamp.folder && files.ReadStart(path, 4, start) && LooksLikeArchive(start, stamp.size);
 }
 
-StartupCacheFacts GatherFacts(const std::wstring& vmLibraryPath, const JavaInvocation& invocation, CacheFiles& files) {
+std::wstring JavaProgram(const std::wstring& home, wchar_t separator) {
+    return home + separator + L"bin" + separator + (separator == L'\\' ? L"java.exe" : L"java");
+}
+
+std::wstring RuntimeHome(const std::wstring& vmLibraryPath, wchar_t separator) {
+    return Parent(Parent(Parent(vmLibraryPath, separator), separator), separator);
+}
+
+StartupCacheFacts GatherFacts(const std::wstring& vmLibraryPath, const JavaInvocation& invocation, CacheFiles& files,
+                              bool printingHooked) {
     StartupCacheFacts facts;
+    facts.printingHooked = printingHooked;
     const wchar_t separator = files.PathSeparator();
     // <home>\bin\server\jvm.dll (lib/server/libjvm.so): the base archive sits beside it.
     const std::wstring libraryFolder = Parent(vmLibraryPath, separator);
-    const std::wstring home = Parent(Parent(libraryFolder, separator), separator);
+    const std::wstring home = RuntimeHome(vmLibraryPath, separator);
+    facts.javaProgram = files.Stamp(JavaProgram(home, separator));
     std::string release;
     facts.releaseRead = files.ReadStart(home + separator + L"release", 64 * 1024, release) &&
                         ParseReleaseFile(release, facts.release);
@@ -106,11 +124,30 @@ bool NarrowOption(const std::wstring& name, const std::wstring& path, std::strin
     return false;
 }
 
-void AppendQuietOptions(JavaInvocation& invocation, bool messagesToStandardError) {
+void AppendQuietOptions(JavaInvocation& invocation, bool messagesToStandardError, bool aotCache) {
     // The VM reports an archive it cannot use, and the classes it leaves out of a new one, on
-    // standard output, which is the program's.
+    // standard output, which is the program's. Runtimes before 24 reject the "aot" tag.
     invocation.vmOptions.push_back("-Xlog:cds*=off");
+    if (aotCache) invocation.vmOptions.push_back("-Xlog:aot*=off");
     if (messagesToStandardError) invocation.vmOptions.push_back("-Xlog:cds*=warning:stderr");
+    if (messagesToStandardError && aotCache) invocation.vmOptions.push_back("-Xlog:aot*=warning:stderr");
+}
+
+// The AOT cache from the training run's configuration, by the runtime's java program; the
+// configuration goes either way.
+void AssembleAotCache(CacheFiles& files) {
+    const bool trained = files.Stamp(pending.configuration).size > 0;
+    if (trained) {
+        std::vector<std::wstring> arguments;
+        for (const std::string& option : AssemblyOptions(pending.vmOptions, config::ToAnsi(pending.configuration),
+                                                         config::ToAnsi(pending.temporary))) {
+            arguments.push_back(config::FromAnsi(option));
+        }
+        const bool assembled = files.RunQuietly(pending.javaProgram, arguments);
+        Say(assembled ? L"assembled by " + pending.javaProgram : L"not assembled by " + pending.javaProgram);
+        if (!assembled) files.Remove(pending.temporary);
+    }
+    files.Remove(pending.configuration);
 }
 
 }  // namespace
@@ -122,18 +159,20 @@ bool StartupCacheWanted(const config::SettingsStore& settings) {
     return value == L"auto";
 }
 
-void ApplyStartupCache(const config::LaunchSettings& launch, const RuntimeChoice& choice, JavaInvocation& invocation) {
+void ApplyStartupCache(const config::LaunchSettings& launch, const RuntimeChoice& choice, JavaInvocation& invocation,
+                       bool printingHooked) {
     if (!launch.settings || !StartupCacheWanted(*launch.settings)) return;
     // Where the VM's messages go through the vfprintf hook (a windowed or service launch), the
     // hook cannot tell standard error from standard output: they would reach the program's
     // output or the event log.
     PlanStartupCache(choice.vmLibraryPath, invocation, PlatformCacheFiles(),
-                     platform::TraceEnabled() && !platform::VmMessagesNeedHook(launch.serviceMode));
+                     platform::TraceEnabled() && !platform::VmMessagesNeedHook(launch.serviceMode), printingHooked);
 }
 
 void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocation, CacheFiles& files,
-                      bool messagesToStandardError) {
-    const StartupCacheDecision decision = DecideStartupCache(GatherFacts(vmLibraryPath, invocation, files));
+                      bool messagesToStandardError, bool printingHooked) {
+    const StartupCacheDecision decision =
+        DecideStartupCache(GatherFacts(vmLibraryPath, invocation, files, printingHooked));
     if (!decision.possible) {
         Say(L"not possible: " + decision.reason);
         return;
@@ -159,9 +198,9 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
     const std::wstring archive = TidyFolder(files, folder, decision.key, size);
     std::string option;
     if (!archive.empty()) {
-        if (!NarrowOption(L"-XX:SharedArchiveFile=", archive, option)) return;
+        if (!NarrowOption(decision.aotCache ? L"-XX:AOTCache=" : L"-XX:SharedArchiveFile=", archive, option)) return;
         invocation.vmOptions.push_back(option);
-        AppendQuietOptions(invocation, messagesToStandardError);
+        AppendQuietOptions(invocation, messagesToStandardError, decision.aotCache);
         Say(L"using " + archive + L" (" + std::to_wstring(size) + L" bytes)");
         return;
     }
@@ -172,17 +211,29 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
         return;
     }
     const std::wstring temporary = folder + files.PathSeparator() + TemporaryFileName(decision.key, files.ProcessId());
-    if (!NarrowOption(L"-XX:ArchiveClassesAtExit=", temporary, option)) return;
-    invocation.vmOptions.push_back(option);
-    AppendQuietOptions(invocation, messagesToStandardError);
+    const std::wstring configuration =
+        decision.aotCache ? folder + files.PathSeparator() + ConfigurationFileName(decision.key, files.ProcessId()) : L"";
+    if (decision.aotCache) {
+        if (!NarrowOption(L"-XX:AOTConfiguration=", configuration, option)) return;
+        invocation.vmOptions.push_back("-XX:AOTMode=record");
+        invocation.vmOptions.push_back(option);
+    } else {
+        if (!NarrowOption(L"-XX:ArchiveClassesAtExit=", temporary, option)) return;
+        invocation.vmOptions.push_back(option);
+    }
+    AppendQuietOptions(invocation, messagesToStandardError, decision.aotCache);
     {
         std::lock_guard<std::mutex> guard(pending.lock);
         pending.files = &files;
         pending.temporary = temporary;
         pending.folder = folder;
         pending.key = decision.key;
+        pending.configuration = configuration;
+        pending.javaProgram = JavaProgram(RuntimeHome(vmLibraryPath, files.PathSeparator()), files.PathSeparator());
+        pending.vmOptions = invocation.vmOptions;
     }
-    Say(L"being written to " + temporary);
+    training = decision.aotCache;
+    Say(L"being written to " + temporary + (decision.aotCache ? L", trained into " + configuration : L""));
 }
 
 void FinishStartupCache() {
@@ -190,6 +241,8 @@ void FinishStartupCache() {
     if (pending.files == nullptr) return;
     CacheFiles& files = *pending.files;
     pending.files = nullptr;
+    training = false;
+    if (!pending.configuration.empty()) AssembleAotCache(files);
     uint64_t size = 0;
     if (!IsCompleteArchive(files, pending.temporary, size)) {
         files.Remove(pending.temporary);
@@ -204,6 +257,14 @@ void FinishStartupCache() {
         files.Remove(pending.temporary);
         Say(L"not renamed to " + archive + L"; another launch made it");
     }
+}
+
+bool StartupCacheHooksVmPrinting() { return training; }
+
+bool StartupCacheTakesVmLine(const std::string& text) {
+    if (!training || !IsTrainingEndLine(text)) return false;
+    Say(L"VM: " + config::FromAnsi(text));
+    return true;
 }
 
 }  // namespace kestran::runtime

@@ -34,6 +34,7 @@
 #include "jvm/java_thread_platform.h"
 #include "jvm/main_class.h"
 #include "jvm/vm_create.h"
+#include "jvm/vm_c_runtime.h"
 #include "jvm/vm_library.h"
 #include "launcher/attached_call.h"
 #include "launcher/failure_report.h"
@@ -192,8 +193,9 @@ int Usage(const char* problem) {
 int Run(Launcher& launcher, const Options& options) {
     if (!jvm::LoadVmLibrary(launcher.Vm(), platform::Utf8ToWide(options.libjvm))) return -1;
     if (options.startupCache) {
+        launcher.Vm().vmCRuntime = jvm::BindVmCRuntime(launcher.Vm().vmModule);
         kestran::runtime::PlanStartupCache(platform::Utf8ToWide(options.libjvm), launcher, kestran::runtime::PlatformCacheFiles(),
-                                           platform::TraceEnabled());
+                                           platform::TraceEnabled(), static_cast<bool>(launcher.Vm().vmCRuntime));
     }
     if (options.noLauncherHelper) launcher.Vm().vmEntryPoints.findClassFromBootLoader = nullptr;
     if (launcher.threadStackSize == 0) launcher.threadStackSize = jvm::QueryDefaultJavaStackSize(launcher.Vm().vmEntryPoints);

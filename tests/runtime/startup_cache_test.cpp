@@ -56,6 +56,7 @@ public:
         return true;
     }
     bool Writable(const std::wstring&) override { return writable; }
+    bool RunQuietly(const std::wstring&, const std::vector<std::wstring>&) override { return false; }
     uint32_t ProcessId() override { return 100; }
     bool ProcessRunning(uint32_t id) override { return id == 200; }
 
@@ -107,7 +108,7 @@ std::string ClassPathOption(const wchar_t* classPath) {
 std::wstring PlanWriting(MemoryFiles& files, const wchar_t* classPath) {
     JavaInvocation invocation;
     invocation.vmOptions = {ClassPathOption(classPath)};
-    PlanStartupCache(L"C:\\rt\\bin\\server\\jvm.dll", invocation, files, false);
+    PlanStartupCache(L"C:\\rt\\bin\\server\\jvm.dll", invocation, files, false, false);
     const std::string prefix = "-XX:ArchiveClassesAtExit=";
     for (const std::string& option : invocation.vmOptions) {
         if (option.rfind(prefix, 0) == 0) return std::wstring(option.begin() + prefix.size(), option.end());
@@ -166,7 +167,7 @@ TEST(StartupCacheTest, PlanScenarios) {
         invocation.vmOptions = {ClassPathOption(c.classPath)};
         if (c.vendorOption) invocation.vmOptions.push_back(c.vendorOption);
         const size_t before = invocation.vmOptions.size();
-        PlanStartupCache(L"C:\\rt\\bin\\server\\jvm.dll", invocation, files, false);
+        PlanStartupCache(L"C:\\rt\\bin\\server\\jvm.dll", invocation, files, false, false);
         platform::UnsetEnvironmentText(L"_JAVA_OPTIONS");
 
         if (c.expected == nullptr) {
