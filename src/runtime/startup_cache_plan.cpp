@@ -263,7 +263,9 @@ bool StartupCacheHooksVmPrinting() { return training; }
 
 bool StartupCacheTakesVmLine(const std::string& text) {
     if (!training || !IsTrainingEndLine(text)) return false;
-    Say(L"VM: " + config::FromAnsi(text));
+    std::wstring line = config::FromAnsi(text);
+    while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r')) line.pop_back();
+    Say(L"VM:" + line);
     return true;
 }
 
