@@ -166,7 +166,7 @@ StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts) {
     }
     // Where the runtime can assemble an AOT cache, that is the one to keep: it starts faster.
     decision.aotCache = feature >= 25 && facts.javaProgram.exists && !facts.javaProgram.folder && facts.printingHooked;
-    if (decision.aotCache) text += L"aot cache\n";
+    text += L"java " + StampText(facts.javaProgram) + L"\n";
     decision.possible = true;
     decision.key = config::PathHash(text);
     return decision;
@@ -182,6 +182,8 @@ std::wstring ConfigurationFileName(const std::wstring& key, uint32_t processId) 
     return key + L"." + std::to_wstring(processId) + L".aotconf";
 }
 
+std::wstring UnassembledFileName(const std::wstring& key) { return key + L".0.noaot"; }
+
 CacheFileName ParseCacheFileName(const std::wstring& name) {
     CacheFileName parsed;
     const size_t first = name.find(L'.');
@@ -196,6 +198,8 @@ CacheFileName ParseCacheFileName(const std::wstring& name) {
         parsed.kind = CacheFileName::Archive;
     } else if ((extension == L"tmp" || extension == L"aotconf") && number <= 0xFFFFFFFFu) {
         parsed.kind = CacheFileName::Temporary;
+    } else if (extension == L"noaot" && number == 0) {
+        parsed.kind = CacheFileName::Unassembled;
     } else {
         return parsed;
     }

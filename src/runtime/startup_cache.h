@@ -75,9 +75,11 @@ std::wstring ArchiveFileName(const std::wstring& key, uint64_t size);
 std::wstring TemporaryFileName(const std::wstring& key, uint32_t processId);
 // "<key>.<process id>.aotconf": the training configuration of that process; a temporary file too.
 std::wstring ConfigurationFileName(const std::wstring& key, uint32_t processId);
+// "<key>.0.noaot": the AOT cache of this key could not be assembled; the dynamic archive instead.
+std::wstring UnassembledFileName(const std::wstring& key);
 
 struct CacheFileName {
-    enum Kind { Other, Archive, Temporary } kind = Other;
+    enum Kind { Other, Archive, Temporary, Unassembled } kind = Other;
     std::wstring key;
     uint64_t number = 0;   // the size of an archive, the process id of a temporary file
 };

@@ -32,6 +32,8 @@ public:
     virtual void List(const std::wstring& folder, std::vector<std::wstring>& names) = 0;
     // Also a read-only file (the VM writes its archives so).
     virtual bool Remove(const std::wstring& path) = 0;
+    // A new empty file; fails when it exists.
+    virtual bool MakeEmptyFile(const std::wstring& path) = 0;
     // Fails when `to` exists.
     virtual bool Rename(const std::wstring& from, const std::wstring& to) = 0;
     // A new file can be made in the folder and its volume has room for an archive.

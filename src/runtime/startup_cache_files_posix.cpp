@@ -95,6 +95,11 @@ public:
 
     bool Remove(const std::wstring& path) override { return unlink(Narrow(path).c_str()) == 0; }
 
+    bool MakeEmptyFile(const std::wstring& path) override {
+        const int file = open(Narrow(path).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        return file >= 0 && close(file) == 0;
+    }
+
     bool Rename(const std::wstring& from, const std::wstring& to) override {
         // link then unlink: unlike rename, it fails when the target exists.
         if (link(Narrow(from).c_str(), Narrow(to).c_str()) != 0) return false;

@@ -204,6 +204,11 @@ public:
         return DeleteFileW(Long(path).c_str()) != FALSE;
     }
 
+    bool MakeEmptyFile(const std::wstring& path) override {
+        return static_cast<bool>(
+            platform::UniqueHandle(CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr)));
+    }
+
     bool Rename(const std::wstring& from, const std::wstring& to) override {
         return MoveFileExW(Long(from).c_str(), Long(to).c_str(), 0) != FALSE;
     }

@@ -93,7 +93,9 @@ StartupCacheFacts GatherFacts(const std::wstring& vmLibraryPath, const JavaInvoc
 
 // Stale archives, damaged ones and the files of processes that ended go; the archive of this
 // key, when whole, is the one to use (its name holds the size it had when it was made).
-std::wstring TidyFolder(CacheFiles& files, const std::wstring& folder, const std::wstring& key, uint64_t& usableSize) {
+// `unassembled`: this key's AOT cache could not be assembled before.
+std::wstring TidyFolder(CacheFiles& files, const std::wstring& folder, const std::wstring& key, uint64_t& usableSize,
+                        bool& unassembled) {
     std::vector<std::wstring> names;
     files.List(folder, names);
     std::wstring usable;
@@ -110,6 +112,8 @@ std::wstring TidyFolder(CacheFiles& files, const std::wstring& folder, const std
             }
         } else if (parsed.kind == CacheFileName::Temporary) {
             keep = parsed.number != files.ProcessId() && files.ProcessRunning(static_cast<uint32_t>(parsed.number));
+        } else if (parsed.kind == CacheFileName::Unassembled && parsed.key == key) {
+            keep = unassembled = true;
         }
         if (!keep) Say((files.Remove(path) ? L"removed " : L"could not remove ") + path);
     }
@@ -124,13 +128,14 @@ bool NarrowOption(const std::wstring& name, const std::wstring& path, std::strin
     return false;
 }
 
-void AppendQuietOptions(JavaInvocation& invocation, bool messagesToStandardError, bool aotCache) {
+// `aotTags`: the runtime logs about archives under "aot" too, a tag that runtimes before 24 reject.
+void AppendQuietOptions(JavaInvocation& invocation, bool messagesToStandardError, bool aotTags) {
     // The VM reports an archive it cannot use, and the classes it leaves out of a new one, on
-    // standard output, which is the program's. Runtimes before 24 reject the "aot" tag.
+    // standard output, which is the program's.
     invocation.vmOptions.push_back("-Xlog:cds*=off");
-    if (aotCache) invocation.vmOptions.push_back("-Xlog:aot*=off");
+    if (aotTags) invocation.vmOptions.push_back("-Xlog:aot*=off");
     if (messagesToStandardError) invocation.vmOptions.push_back("-Xlog:cds*=warning:stderr");
-    if (messagesToStandardError && aotCache) invocation.vmOptions.push_back("-Xlog:aot*=warning:stderr");
+    if (messagesToStandardError && aotTags) invocation.vmOptions.push_back("-Xlog:aot*=warning:stderr");
 }
 
 // The AOT cache from the training run's configuration, by the runtime's java program; the
@@ -145,7 +150,11 @@ void AssembleAotCache(CacheFiles& files) {
         }
         const bool assembled = files.RunQuietly(pending.javaProgram, arguments);
         Say(assembled ? L"assembled by " + pending.javaProgram : L"not assembled by " + pending.javaProgram);
-        if (!assembled) files.Remove(pending.temporary);
+        if (!assembled) {
+            files.Remove(pending.temporary);
+            // Not again at every launch: this key keeps the dynamic archive from now on.
+            files.MakeEmptyFile(pending.folder + files.PathSeparator() + UnassembledFileName(pending.key));
+        }
     }
     files.Remove(pending.configuration);
 }
@@ -195,10 +204,14 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
         return;
     }
     uint64_t size = 0;
-    const std::wstring archive = TidyFolder(files, folder, decision.key, size);
+    bool unassembled = false;
+    const std::wstring archive = TidyFolder(files, folder, decision.key, size, unassembled);
+    // An archive of this key is used by either option: the runtime reads both kinds.
+    const bool aotCache = decision.aotCache && !unassembled;
+    if (decision.aotCache && !aotCache) Say(L"no AOT cache: it could not be assembled before");
     std::string option;
     if (!archive.empty()) {
-        if (!NarrowOption(decision.aotCache ? L"-XX:AOTCache=" : L"-XX:SharedArchiveFile=", archive, option)) return;
+        if (!NarrowOption(aotCache ? L"-XX:AOTCache=" : L"-XX:SharedArchiveFile=", archive, option)) return;
         invocation.vmOptions.push_back(option);
         AppendQuietOptions(invocation, messagesToStandardError, decision.aotCache);
         Say(L"using " + archive + L" (" + std::to_wstring(size) + L" bytes)");
@@ -212,8 +225,8 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
     }
     const std::wstring temporary = folder + files.PathSeparator() + TemporaryFileName(decision.key, files.ProcessId());
     const std::wstring configuration =
-        decision.aotCache ? folder + files.PathSeparator() + ConfigurationFileName(decision.key, files.ProcessId()) : L"";
-    if (decision.aotCache) {
+        aotCache ? folder + files.PathSeparator() + ConfigurationFileName(decision.key, files.ProcessId()) : L"";
+    if (aotCache) {
         if (!NarrowOption(L"-XX:AOTConfiguration=", configuration, option)) return;
         invocation.vmOptions.push_back("-XX:AOTMode=record");
         invocation.vmOptions.push_back(option);
@@ -232,8 +245,8 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
         pending.javaProgram = JavaProgram(RuntimeHome(vmLibraryPath, files.PathSeparator()), files.PathSeparator());
         pending.vmOptions = invocation.vmOptions;
     }
-    training = decision.aotCache;
-    Say(L"being written to " + temporary + (decision.aotCache ? L", trained into " + configuration : L""));
+    training = aotCache;
+    Say(L"being written to " + temporary + (aotCache ? L", trained into " + configuration : L""));
 }
 
 void FinishStartupCache() {

@@ -57,7 +57,18 @@ public:
         return true;
     }
     bool Writable(const std::wstring&) override { return writable; }
-    bool RunQuietly(const std::wstring&, const std::vector<std::wstring>&) override { return false; }
+    // The runtime's java program: a whole AOT cache where `assembles`.
+    bool RunQuietly(const std::wstring&, const std::vector<std::wstring>& arguments) override {
+        for (const std::wstring& argument : arguments) {
+            if (assembles && argument.rfind(L"-XX:AOTCache=", 0) == 0) Put(argument.substr(13), kMagic + std::string(5000, 'x'), 5004);
+        }
+        return assembles;
+    }
+    bool MakeEmptyFile(const std::wstring& path) override {
+        if (files.count(path) != 0) return false;
+        Put(path, "", 0);
+        return true;
+    }
     uint32_t ProcessId() override { return 100; }
     bool ProcessRunning(uint32_t id) override { return id == 200; }
 
@@ -66,6 +77,7 @@ public:
     }
     std::map<std::wstring, File> files;
     bool writable = true;
+    bool assembles = false;
 };
 
 const char* const kRelease17 = "IMPLEMENTOR=\"Eclipse Adoptium\"\nJAVA_RUNTIME_VERSION=\"17.0.9+9\"\nJAVA_VERSION=\"17.0.9\"\n";
@@ -139,6 +151,8 @@ TEST(StartupCacheTest, PlanScenarios) {
         {"25, its printing not hooked", release25, true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true,
          "-XX:ArchiveClassesAtExit=", {}},
         {"25", release25, true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, "-XX:AOTMode=record", {}, true},
+        {"25, its AOT cache could not be assembled", release25, true, L"C:\\app\\a.jar", nullptr, nullptr,
+         {{L"KEY.0.noaot", ""}}, true, "-XX:ArchiveClassesAtExit=", {L"KEY.0.noaot"}, true},
         {"25, its AOT cache", release25, true, L"C:\\app\\a.jar", nullptr, nullptr, {{L"KEY.5004.jsa", whole}}, true,
          "-XX:AOTCache=C:\\cache\\App\\KEY.5004.jsa", {L"KEY.5004.jsa"}, true},
         {"Java 8", "JAVA_VERSION=\"1.8.0_392\"", true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, nullptr, {}},
@@ -205,6 +219,7 @@ struct FinishCase {
     const char* written;       // what the VM left in the temporary file; null: nothing
     bool otherLaunchFirst;     // another launch already put the same archive in place
     bool archived;             // an archive of this key is there afterwards
+    bool aotCache = false;     // 25: the VM wrote a training configuration, the java program assembles
 };
 
 TEST(StartupCacheTest, FinishPutsOnlyACompleteFileInPlace) {
@@ -213,10 +228,14 @@ TEST(StartupCacheTest, FinishPutsOnlyACompleteFileInPlace) {
         {"cut short, no header yet", "zeros", false, false},
         {"the VM ended before writing", nullptr, false, false},
         {"another launch was first", "whole", true, true},
+        {"25: assembled", "whole", false, true, true},
+        {"25: not assembled", "conf", false, false, true},
     };
     for (const FinishCase& c : cases) {
-        MemoryFiles files = Machine({"", kRelease17, true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, "", {}});
-        const std::wstring temporary = PlanWriting(files, L"C:\\app\\a.jar");
+        MemoryFiles files = Machine({"", c.aotCache ? "JAVA_VERSION=\"25\"" : kRelease17, true, L"C:\\app\\a.jar", nullptr,
+                                     nullptr, {}, true, "", {}});
+        files.assembles = c.aotCache && c.archived;
+        const std::wstring temporary = PlanWriting(files, L"C:\\app\\a.jar", c.aotCache);
         ASSERT_FALSE(temporary.empty()) << c.name;
         const std::string bytes = c.written == nullptr ? "" : std::string(c.written) == "whole" ? kMagic + std::string(5000, 'x') : std::string(5004, '\0');
         if (c.written) files.Put(temporary, bytes, bytes.size());
@@ -226,6 +245,8 @@ TEST(StartupCacheTest, FinishPutsOnlyACompleteFileInPlace) {
         FinishStartupCache();  // the exit hook and the end of DestroyJavaVM may both come
         EXPECT_EQ(files.files.count(temporary), 0u) << c.name;
         EXPECT_EQ(files.files.count(archive), c.archived ? 1u : 0u) << c.name;
+        const std::wstring marker = kFolder + L"\\" + UnassembledFileName(archive.substr(kFolder.size() + 1, 32));
+        EXPECT_EQ(files.files.count(marker), c.aotCache && !c.archived ? 1u : 0u) << c.name;
     }
 }
 
