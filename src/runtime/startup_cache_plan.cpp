@@ -148,6 +148,10 @@ void AssembleAotCache(CacheFiles& files) {
                                                          config::ToAnsi(pending.temporary))) {
             arguments.push_back(config::FromAnsi(option));
         }
+        // The java program adds this variable's options to its own, which the training run
+        // never saw (the VM reads only JAVA_TOOL_OPTIONS and _JAVA_OPTIONS): a cache made with
+        // another module graph would go unused. Nothing else in this process runs Java any more.
+        platform::UnsetEnvironmentText(L"JDK_JAVA_OPTIONS");
         const bool assembled = files.RunQuietly(pending.javaProgram, arguments);
         Say(assembled ? L"assembled by " + pending.javaProgram : L"not assembled by " + pending.javaProgram);
         if (!assembled) {
