@@ -226,8 +226,11 @@ config::NarrowList AssemblyOptions(const config::NarrowList& vmOptions, const st
     std::string classPath;
     for (const std::string& option : vmOptions) {
         if (option.rfind(kClassPath, 0) == 0) classPath = option.substr(kClassPath.size());
-        // The heap size decides the layout of the archived objects the VM can map.
-        if (ShapesArchive(option) || option.rfind("-Xmx", 0) == 0) options.push_back(option);
+        // The heap size decides the layout of the archived objects the VM can map; an
+        // experimental collector needs its unlocking option before it.
+        if (ShapesArchive(option) || option.rfind("-Xmx", 0) == 0 || option.rfind("-XX:+Unlock", 0) == 0) {
+            options.push_back(option);
+        }
     }
     options.push_back("-cp");
     options.push_back(classPath);
