@@ -161,11 +161,10 @@ bool CreateVm(const config::LaunchSettings& launch, const runtime::JavaInvocatio
     // Under a console the hook is there only for a training run's closing line: the rest goes
     // where it would have gone without it.
     host.printHookForCacheOnly = !messagesHooked;
-    if ((messagesHooked || runtime::StartupCacheHooksVmPrinting()) && !host.vmCRuntime) {
-        host.vmCRuntime = BindVmCRuntime(host.vmModule);
-    }
-    std::vector<JavaVMOption> options = BuildVmOptionArray(
-        invocation.vmOptions, static_cast<bool>(host.vmCRuntime) && (messagesHooked || runtime::StartupCacheHooksVmPrinting()));
+    const bool hookWanted = messagesHooked || runtime::StartupCacheHooksVmPrinting();
+    if (hookWanted && !host.vmCRuntime) host.vmCRuntime = BindVmCRuntime(host.vmModule);
+    std::vector<JavaVMOption> options =
+        BuildVmOptionArray(invocation.vmOptions, hookWanted && static_cast<bool>(host.vmCRuntime));
     JavaVMInitArgs args{};
     args.version = JNI_VERSION_1_2;
     args.nOptions = static_cast<jint>(options.size());
