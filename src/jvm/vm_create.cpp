@@ -73,6 +73,19 @@ void JNICALL VmAbortHook() {
     }
 }
 
+// The text of one print, by the VM's own runtime; empty when it has none.
+std::string FormatVmText(const VmCRuntime& runtime, const char* format, va_list arguments) {
+    va_list measure;
+    va_copy(measure, arguments);
+    const int length = runtime.format(nullptr, 0, format, measure);
+    va_end(measure);
+    if (length <= 0) return std::string();
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    runtime.format(text.data(), text.size(), format, arguments);
+    text.resize(static_cast<size_t>(length));
+    return text;
+}
+
 // Runs on any thread of the VM, GC and compiler threads too.
 jint JNICALL VmPrintHook(FILE* stream, const char* format, va_list arguments) {
     const VmHost* current = CurrentVmHost();
@@ -82,7 +95,15 @@ jint JNICALL VmPrintHook(FILE* stream, const char* format, va_list arguments) {
     const bool standard = stream == runtime.standardOutput || stream == runtime.standardError;
     // A log file (-Xlog:gc:file=...) gets every line as without the hook.
     if (!standard) return runtime.print(stream, format, arguments);
-    const platform::VmTextRoute route = platform::CurrentVmTextRoute();
+    if (runtime::StartupCacheHooksVmPrinting()) {
+        va_list copy;
+        va_copy(copy, arguments);
+        const std::string text = FormatVmText(runtime, format, copy);
+        va_end(copy);
+        if (runtime::StartupCacheTakesVmLine(text)) return static_cast<int>(text.size());
+    }
+    const platform::VmTextRoute route =
+        current->printHookForCacheOnly ? platform::VmTextRoute::PassThrough : platform::CurrentVmTextRoute();
     if (route == platform::VmTextRoute::PassThrough) {
         // The VM writes its standard streams unbuffered when it has no hook; a pipe's buffer
         // would hold the text back, or lose it when the process ends without the C runtime.
@@ -91,21 +112,15 @@ jint JNICALL VmPrintHook(FILE* stream, const char* format, va_list arguments) {
         return written;
     }
     if (route == platform::VmTextRoute::Dropped) return 0;
-    va_list measure;
-    va_copy(measure, arguments);
-    const int length = runtime.format(nullptr, 0, format, measure);
-    va_end(measure);
-    if (length <= 0) return length;
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    runtime.format(text.data(), text.size(), format, arguments);
-    text.resize(static_cast<size_t>(length));
+    const std::string text = FormatVmText(runtime, format, arguments);
+    if (text.empty()) return 0;
     if (route == platform::VmTextRoute::ErrorFile) {
         platform::AppendVmTextFile(text);
     } else {
         // The VM prints in the system's code page, as it would have on its own.
         platform::ReportVmMessage(config::FromAnsi(text));
     }
-    return length;
+    return static_cast<int>(text.size());
 }
 
 std::vector<JavaVMOption> BuildVmOptionArray(const config::NarrowList& options, bool printHook) {
@@ -143,8 +158,14 @@ bool CreateVm(const config::LaunchSettings& launch, const runtime::JavaInvocatio
     }
 
     // A hook that could not give a FILE* back to the VM's own runtime would lose its log files.
-    if (platform::VmMessagesNeedHook(launch.serviceMode)) host.vmCRuntime = BindVmCRuntime(host.vmModule);
-    std::vector<JavaVMOption> options = BuildVmOptionArray(invocation.vmOptions, static_cast<bool>(host.vmCRuntime));
+    const bool messagesHooked = platform::VmMessagesNeedHook(launch.serviceMode);
+    // Under a console the hook is there only for a training run's closing line: the rest goes
+    // where it would have gone without it.
+    host.printHookForCacheOnly = !messagesHooked;
+    const bool hookWanted = messagesHooked || runtime::StartupCacheHooksVmPrinting();
+    if (hookWanted && !host.vmCRuntime) host.vmCRuntime = BindVmCRuntime(host.vmModule);
+    std::vector<JavaVMOption> options =
+        BuildVmOptionArray(invocation.vmOptions, hookWanted && static_cast<bool>(host.vmCRuntime));
     JavaVMInitArgs args{};
     args.version = JNI_VERSION_1_2;
     args.nOptions = static_cast<jint>(options.size());

@@ -178,6 +178,9 @@ StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts) {
     for (const std::string& option : facts.vmOptions) {
         if (ShapesArchive(option)) text += L"option " + Widen(option) + L"\n";
     }
+    // Where the runtime can assemble an AOT cache, that is the one to keep: it starts faster.
+    decision.aotCache = feature >= 25 && facts.javaProgram.exists && !facts.javaProgram.folder && facts.printingHooked;
+    text += L"java " + StampText(facts.javaProgram) + L"\n";
     decision.possible = true;
     decision.key = config::PathHash(text);
     return decision;
@@ -188,6 +191,12 @@ std::wstring ArchiveFileName(const std::wstring& key, uint64_t size) { return ke
 std::wstring TemporaryFileName(const std::wstring& key, uint32_t processId) {
     return key + L"." + platform::DecimalText(processId) + L".tmp";
 }
+
+std::wstring ConfigurationFileName(const std::wstring& key, uint32_t processId) {
+    return key + L"." + platform::DecimalText(processId) + L".aotconf";
+}
+
+std::wstring UnassembledFileName(const std::wstring& key) { return key + L".0.noaot"; }
 
 CacheFileName ParseCacheFileName(const std::wstring& name) {
     CacheFileName parsed;
@@ -201,8 +210,10 @@ CacheFileName ParseCacheFileName(const std::wstring& name) {
     if (!ReadNumber(name.substr(first + 1, last - first - 1), number)) return parsed;
     if (extension == L"jsa") {
         parsed.kind = CacheFileName::Archive;
-    } else if (extension == L"tmp" && number <= 0xFFFFFFFFu) {
+    } else if ((extension == L"tmp" || extension == L"aotconf") && number <= 0xFFFFFFFFu) {
         parsed.kind = CacheFileName::Temporary;
+    } else if (extension == L"noaot" && number == 0) {
+        parsed.kind = CacheFileName::Unassembled;
     } else {
         return parsed;
     }
@@ -218,6 +229,26 @@ bool LooksLikeArchive(const std::string& firstBytes, uint64_t size) {
     static const unsigned char kDynamicMagic[] = {0xa8, 0xab, 0x0b, 0xf0};
     if (size < kMinimumArchiveSize || firstBytes.size() < 4) return false;
     return std::memcmp(firstBytes.data(), kDynamicMagic, 4) == 0 || std::memcmp(firstBytes.data(), kStaticMagic, 4) == 0;
+}
+
+bool IsTrainingEndLine(const std::string& text) { return text.find("AOTConfiguration recorded: ") != std::string::npos; }
+
+config::NarrowList AssemblyOptions(const config::NarrowList& vmOptions, const std::string& configuration,
+                                   const std::string& output) {
+    config::NarrowList options = {"-XX:AOTMode=create", "-XX:AOTConfiguration=" + configuration, "-XX:AOTCache=" + output};
+    static const std::string kClassPath = "-Djava.class.path=";
+    std::string classPath;
+    for (const std::string& option : vmOptions) {
+        if (option.rfind(kClassPath, 0) == 0) classPath = option.substr(kClassPath.size());
+        // The heap size decides the layout of the archived objects the VM can map; an
+        // experimental collector needs its unlocking option before it.
+        if (ShapesArchive(option) || option.rfind("-Xmx", 0) == 0 || option.rfind("-XX:+Unlock", 0) == 0) {
+            options.push_back(option);
+        }
+    }
+    options.push_back("-cp");
+    options.push_back(classPath);
+    return options;
 }
 
 std::wstring ApplicationFolderName(const std::wstring& executableName, const std::wstring& foldedFinalPath) {

@@ -3,8 +3,10 @@
 // files in the cache folder.
 //
 // The archive is HotSpot's dynamic archive (-XX:ArchiveClassesAtExit to write it,
-// -XX:SharedArchiveFile to use it, Java 13 and later). The AOT cache of newer runtimes is not
-// used: making it prints lines on the program's standard output that no option silences.
+// -XX:SharedArchiveFile to use it, Java 13 and later), or on Java 25 and later the AOT cache:
+// a training run records a configuration (-XX:AOTMode=record), the runtime's own java program
+// assembles the cache from it in a process of its own (-XX:AOTMode=create ends the process
+// that asks for it), and -XX:AOTCache uses it.
 #pragma once
 
 #include <cstdint>
@@ -53,12 +55,17 @@ struct StartupCacheFacts {
     std::vector<std::pair<std::wstring, FileStamp>> classPath;
     std::vector<std::pair<std::wstring, FileStamp>> bootClassPath;   // -Xbootclasspath/a: entries
     config::NarrowList vmOptions;        // as the VM gets them, and those of the VM's environment variables
+    FileStamp javaProgram;               // <home>\bin\java.exe, which assembles an AOT cache
+    // The VM's printing reaches the launcher's hook: the training run's one line that no option
+    // silences can be kept off the program's output.
+    bool printingHooked = false;
 };
 
 struct StartupCacheDecision {
     bool possible = false;
     std::wstring reason;   // why not, for the trace
     std::wstring key;      // 32 hex digits, when possible
+    bool aotCache = false; // the AOT cache, not the dynamic archive
 };
 
 StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts);
@@ -67,9 +74,13 @@ StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts);
 // "<key>.<process id>.tmp" one being written by that process.
 std::wstring ArchiveFileName(const std::wstring& key, uint64_t size);
 std::wstring TemporaryFileName(const std::wstring& key, uint32_t processId);
+// "<key>.<process id>.aotconf": the training configuration of that process; a temporary file too.
+std::wstring ConfigurationFileName(const std::wstring& key, uint32_t processId);
+// "<key>.0.noaot": the AOT cache of this key could not be assembled; the dynamic archive instead.
+std::wstring UnassembledFileName(const std::wstring& key);
 
 struct CacheFileName {
-    enum Kind { Other, Archive, Temporary } kind = Other;
+    enum Kind { Other, Archive, Temporary, Unassembled } kind = Other;
     std::wstring key;
     uint64_t number = 0;   // the size of an archive, the process id of a temporary file
 };
@@ -79,6 +90,14 @@ CacheFileName ParseCacheFileName(const std::wstring& name);
 constexpr uint64_t kMinimumArchiveSize = 4096;
 // True for a file that begins with an archive's magic number and is at least kMinimumArchiveSize.
 bool LooksLikeArchive(const std::string& firstBytes, uint64_t size);
+
+// The line the VM prints at the end of a training run, whatever -Xlog says.
+bool IsTrainingEndLine(const std::string& text);
+// The options of the java program that assembles the AOT cache `output` from `configuration`:
+// the class path (the last -Djava.class.path) and the options that shape an archive, as the
+// training run had them.
+config::NarrowList AssemblyOptions(const config::NarrowList& vmOptions, const std::string& configuration,
+                                   const std::string& output);
 
 // The folder of one application under the cache root: its executable's base name (for people)
 // and the digest of its final path (so that two copies never share a file).

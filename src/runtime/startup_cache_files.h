@@ -14,6 +14,10 @@ namespace kestran::runtime {
 // room while writing ends the process with 1. Archives of large applications reach 100 MB.
 constexpr uint64_t kArchiveRoom = 256ull * 1024 * 1024;
 
+// How long the assembly of an AOT cache may hold up the end of the process that trained it. A
+// large application's assembly takes a few seconds; one that takes longer is stopped.
+constexpr uint32_t kAssemblyTimeoutMilliseconds = 30000;
+
 class CacheFiles {
 public:
     virtual ~CacheFiles() = default;
@@ -28,10 +32,16 @@ public:
     virtual void List(const std::wstring& folder, std::vector<std::wstring>& names) = 0;
     // Also a read-only file (the VM writes its archives so).
     virtual bool Remove(const std::wstring& path) = 0;
+    // A new empty file; fails when it exists.
+    virtual bool MakeEmptyFile(const std::wstring& path) = 0;
     // Fails when `to` exists.
     virtual bool Rename(const std::wstring& from, const std::wstring& to) = 0;
     // A new file can be made in the folder and its volume has room for an archive.
     virtual bool Writable(const std::wstring& folder) = 0;
+    // Runs `program` with `arguments` in a process of its own, without a window, its output
+    // going nowhere, and waits for it at most kAssemblyTimeoutMilliseconds (then ends it).
+    // False when it could not start, took too long or ended with another code than 0.
+    virtual bool RunQuietly(const std::wstring& program, const std::vector<std::wstring>& arguments) = 0;
     virtual uint32_t ProcessId() = 0;
     virtual bool ProcessRunning(uint32_t processId) = 0;
 };

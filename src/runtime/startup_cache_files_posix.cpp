@@ -2,11 +2,15 @@
 // under $LOCALAPPDATA (else $XDG_CACHE_HOME, else ~/.cache), in folders of mode 0700.
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -91,6 +95,11 @@ public:
 
     bool Remove(const std::wstring& path) override { return unlink(Narrow(path).c_str()) == 0; }
 
+    bool MakeEmptyFile(const std::wstring& path) override {
+        const int file = open(Narrow(path).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        return file >= 0 && close(file) == 0;
+    }
+
     bool Rename(const std::wstring& from, const std::wstring& to) override {
         // link then unlink: unlike rename, it fails when the target exists.
         if (link(Narrow(from).c_str(), Narrow(to).c_str()) != 0) return false;
@@ -107,6 +116,35 @@ public:
         struct statvfs volume {};
         return statvfs(Narrow(folder).c_str(), &volume) == 0 &&
                static_cast<uint64_t>(volume.f_bavail) * volume.f_frsize >= kArchiveRoom;
+    }
+
+    bool RunQuietly(const std::wstring& program, const std::vector<std::wstring>& arguments) override {
+        std::vector<std::string> texts = {Narrow(program)};
+        for (const std::wstring& argument : arguments) texts.push_back(Narrow(argument));
+        std::vector<char*> argv;
+        for (std::string& text : texts) argv.push_back(text.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        pid_t child = 0;
+        const int failed = posix_spawn(&child, texts[0].c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (failed != 0) return false;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kAssemblyTimeoutMilliseconds);
+        int status = 0;
+        pid_t ended = 0;
+        while ((ended = waitpid(child, &status, WNOHANG)) == 0 || (ended < 0 && errno == EINTR)) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(child, SIGKILL);
+                waitpid(child, &status, 0);
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return ended == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
 
     uint32_t ProcessId() override { return static_cast<uint32_t>(getpid()); }

@@ -16,6 +16,25 @@ namespace {
 
 std::wstring Long(const std::wstring& path) { return config::PlatformPath(path); }
 
+// One argument as the C runtime's command-line parser reads it back: quoted when it holds a
+// space, a tab or a quote, with backslashes doubled only before a quote or the closing one.
+std::wstring QuotedArgument(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
+    std::wstring quoted = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, L'\\');
+    return quoted + L"\"";
+}
+
 // The user of this process: its TOKEN_USER and the SID as text.
 bool CurrentUser(const platform::RegistryFunctions& functions, std::vector<BYTE>& user, std::wstring& sid) {
     HANDLE rawToken = nullptr;
@@ -186,6 +205,11 @@ public:
         return DeleteFileW(Long(path).c_str()) != FALSE;
     }
 
+    bool MakeEmptyFile(const std::wstring& path) override {
+        return static_cast<bool>(
+            platform::UniqueHandle(CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr)));
+    }
+
     bool Rename(const std::wstring& from, const std::wstring& to) override {
         return MoveFileExW(Long(from).c_str(), Long(to).c_str(), 0) != FALSE;
     }
@@ -204,6 +228,33 @@ public:
         folderHold_.reset(CreateFileW(Long(folder).c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         return static_cast<bool>(folderHold_);
+    }
+
+    bool RunQuietly(const std::wstring& program, const std::vector<std::wstring>& arguments) override {
+        std::wstring commandText = QuotedArgument(program);
+        for (const std::wstring& argument : arguments) commandText += L" " + QuotedArgument(argument);
+        // CreateProcessW may write into its command-line argument.
+        std::vector<wchar_t> commandLine(commandText.begin(), commandText.end());
+        commandLine.push_back(L'\0');
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process{};
+        // A console of its own that nobody sees: its output is no one's, and a windowed
+        // application shows no window for it. No handle of this process is inherited.
+        if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                            nullptr, &startup, &process)) {
+            platform::Trace(L"startup cache: " + program + L" not started, error " + platform::DecimalText(GetLastError()));
+            return false;
+        }
+        platform::UniqueHandle processHandle(process.hProcess);
+        platform::UniqueHandle threadHandle(process.hThread);
+        if (WaitForSingleObject(processHandle.get(), kAssemblyTimeoutMilliseconds) != WAIT_OBJECT_0) {
+            TerminateProcess(processHandle.get(), 1);
+            WaitForSingleObject(processHandle.get(), kAssemblyTimeoutMilliseconds);
+            return false;
+        }
+        DWORD exitCode = 1;
+        return GetExitCodeProcess(processHandle.get(), &exitCode) && exitCode == 0;
     }
 
     uint32_t ProcessId() override { return GetCurrentProcessId(); }

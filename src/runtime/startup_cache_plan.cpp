@@ -1,5 +1,6 @@
 #include "runtime/startup_cache_plan.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "config/messages.h"
@@ -21,8 +22,14 @@ struct Pending {
     std::wstring temporary;
     std::wstring folder;
     std::wstring key;
+    std::wstring configuration;   // an AOT cache's training configuration; empty for the dynamic archive
+    std::wstring javaProgram;
+    config::NarrowList vmOptions;
 };
 Pending pending;
+// A training run is under way: the hook keeps its closing line off the program's output. Read
+// by the VM's printing threads, which must never wait for the lock held during the assembly.
+std::atomic<bool> training{false};
 
 void Say(const std::wstring& line) { platform::Trace(L"startup cache: " + line); }
 
@@ -46,12 +53,23 @@ void AddStampedEntries(CacheFiles& files, const std::string& list, std::vector<s
     }
 }
 
-StartupCacheFacts GatherFacts(const std::wstring& vmLibraryPath, const JavaInvocation& invocation, CacheFiles& files) {
+std::wstring JavaProgram(const std::wstring& home, wchar_t separator) {
+    return home + separator + L"bin" + separator + (separator == L'\\' ? L"java.exe" : L"java");
+}
+
+std::wstring RuntimeHome(const std::wstring& vmLibraryPath, wchar_t separator) {
+    return Parent(Parent(Parent(vmLibraryPath, separator), separator), separator);
+}
+
+StartupCacheFacts GatherFacts(const std::wstring& vmLibraryPath, const JavaInvocation& invocation, CacheFiles& files,
+                              bool printingHooked) {
     StartupCacheFacts facts;
+    facts.printingHooked = printingHooked;
     const wchar_t separator = files.PathSeparator();
     // <home>\bin\server\jvm.dll (lib/server/libjvm.so): the base archive sits beside it.
     const std::wstring libraryFolder = Parent(vmLibraryPath, separator);
-    const std::wstring home = Parent(Parent(libraryFolder, separator), separator);
+    const std::wstring home = RuntimeHome(vmLibraryPath, separator);
+    facts.javaProgram = files.Stamp(JavaProgram(home, separator));
     std::string release;
     facts.releaseRead = files.ReadStart(home + separator + L"release", 64 * 1024, release) &&
                         ParseReleaseFile(release, facts.release);
@@ -84,7 +102,9 @@ StartupCacheFacts GatherFacts(const std::wstring& vmLibraryPath, const JavaInvoc
 
 // Stale archives, damaged ones and the files of processes that ended go; the archive of this
 // key, when whole, is the one to use (its name holds the size it had when it was made).
-std::wstring TidyFolder(CacheFiles& files, const std::wstring& folder, const std::wstring& key, uint64_t& usableSize) {
+// `unassembled`: this key's AOT cache could not be assembled before.
+std::wstring TidyFolder(CacheFiles& files, const std::wstring& folder, const std::wstring& key, uint64_t& usableSize,
+                        bool& unassembled) {
     std::vector<std::wstring> names;
     files.List(folder, names);
     std::wstring usable;
@@ -101,6 +121,8 @@ std::wstring TidyFolder(CacheFiles& files, const std::wstring& folder, const std
             }
         } else if (parsed.kind == CacheFileName::Temporary) {
             keep = parsed.number != files.ProcessId() && files.ProcessRunning(static_cast<uint32_t>(parsed.number));
+        } else if (parsed.kind == CacheFileName::Unassembled && parsed.key == key) {
+            keep = unassembled = true;
         }
         if (!keep) Say((files.Remove(path) ? L"removed " : L"could not remove ") + path);
     }
@@ -115,11 +137,39 @@ bool NarrowOption(const std::wstring& name, const std::wstring& path, std::strin
     return false;
 }
 
-void AppendQuietOptions(JavaInvocation& invocation, bool messagesToStandardError) {
+// `aotTags`: the runtime logs about archives under "aot" too, a tag that runtimes before 24 reject.
+void AppendQuietOptions(JavaInvocation& invocation, bool messagesToStandardError, bool aotTags) {
     // The VM reports an archive it cannot use, and the classes it leaves out of a new one, on
     // standard output, which is the program's.
     invocation.vmOptions.push_back("-Xlog:cds*=off");
+    if (aotTags) invocation.vmOptions.push_back("-Xlog:aot*=off");
     if (messagesToStandardError) invocation.vmOptions.push_back("-Xlog:cds*=warning:stderr");
+    if (messagesToStandardError && aotTags) invocation.vmOptions.push_back("-Xlog:aot*=warning:stderr");
+}
+
+// The AOT cache from the training run's configuration, by the runtime's java program; the
+// configuration goes either way.
+void AssembleAotCache(CacheFiles& files) {
+    const bool trained = files.Stamp(pending.configuration).size > 0;
+    if (trained) {
+        std::vector<std::wstring> arguments;
+        for (const std::string& option : AssemblyOptions(pending.vmOptions, config::ToAnsi(pending.configuration),
+                                                         config::ToAnsi(pending.temporary))) {
+            arguments.push_back(config::FromAnsi(option));
+        }
+        // The java program adds this variable's options to its own, which the training run
+        // never saw (the VM reads only JAVA_TOOL_OPTIONS and _JAVA_OPTIONS): a cache made with
+        // another module graph would go unused. Nothing else in this process runs Java any more.
+        platform::UnsetEnvironmentText(L"JDK_JAVA_OPTIONS");
+        const bool assembled = files.RunQuietly(pending.javaProgram, arguments);
+        Say(assembled ? L"assembled by " + pending.javaProgram : L"not assembled by " + pending.javaProgram);
+        if (!assembled) {
+            files.Remove(pending.temporary);
+            // Not again at every launch: this key keeps the dynamic archive from now on.
+            files.MakeEmptyFile(pending.folder + files.PathSeparator() + UnassembledFileName(pending.key));
+        }
+    }
+    files.Remove(pending.configuration);
 }
 
 }  // namespace
@@ -131,18 +181,20 @@ bool StartupCacheWanted(const config::SettingsStore& settings) {
     return value == L"auto";
 }
 
-void ApplyStartupCache(const config::LaunchSettings& launch, const RuntimeChoice& choice, JavaInvocation& invocation) {
+void ApplyStartupCache(const config::LaunchSettings& launch, const RuntimeChoice& choice, JavaInvocation& invocation,
+                       bool printingHooked) {
     if (!launch.settings || !StartupCacheWanted(*launch.settings)) return;
     // Where the VM's messages go through the vfprintf hook (a windowed or service launch), the
     // hook cannot tell standard error from standard output: they would reach the program's
     // output or the event log. With the trace in a file, standard error is the program's alone.
     PlanStartupCache(choice.vmLibraryPath, invocation, PlatformCacheFiles(),
-                     platform::TraceOnStandardError() && !platform::VmMessagesNeedHook(launch.serviceMode));
+                     platform::TraceOnStandardError() && !platform::VmMessagesNeedHook(launch.serviceMode), printingHooked);
 }
 
 void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocation, CacheFiles& files,
-                      bool messagesToStandardError) {
-    const StartupCacheDecision decision = DecideStartupCache(GatherFacts(vmLibraryPath, invocation, files));
+                      bool messagesToStandardError, bool printingHooked) {
+    const StartupCacheDecision decision =
+        DecideStartupCache(GatherFacts(vmLibraryPath, invocation, files, printingHooked));
     if (!decision.possible) {
         Say(L"not possible: " + decision.reason);
         return;
@@ -165,12 +217,16 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
         return;
     }
     uint64_t size = 0;
-    const std::wstring archive = TidyFolder(files, folder, decision.key, size);
+    bool unassembled = false;
+    const std::wstring archive = TidyFolder(files, folder, decision.key, size, unassembled);
+    // An archive of this key is used by either option: the runtime reads both kinds.
+    const bool aotCache = decision.aotCache && !unassembled;
+    if (decision.aotCache && !aotCache) Say(L"no AOT cache: it could not be assembled before");
     std::string option;
     if (!archive.empty()) {
-        if (!NarrowOption(L"-XX:SharedArchiveFile=", archive, option)) return;
+        if (!NarrowOption(aotCache ? L"-XX:AOTCache=" : L"-XX:SharedArchiveFile=", archive, option)) return;
         invocation.vmOptions.push_back(option);
-        AppendQuietOptions(invocation, messagesToStandardError);
+        AppendQuietOptions(invocation, messagesToStandardError, decision.aotCache);
         Say(L"using " + archive + L" (" + platform::DecimalText(size) + L" bytes)");
         return;
     }
@@ -181,17 +237,29 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
         return;
     }
     const std::wstring temporary = folder + files.PathSeparator() + TemporaryFileName(decision.key, files.ProcessId());
-    if (!NarrowOption(L"-XX:ArchiveClassesAtExit=", temporary, option)) return;
-    invocation.vmOptions.push_back(option);
-    AppendQuietOptions(invocation, messagesToStandardError);
+    const std::wstring configuration =
+        aotCache ? folder + files.PathSeparator() + ConfigurationFileName(decision.key, files.ProcessId()) : L"";
+    if (aotCache) {
+        if (!NarrowOption(L"-XX:AOTConfiguration=", configuration, option)) return;
+        invocation.vmOptions.push_back("-XX:AOTMode=record");
+        invocation.vmOptions.push_back(option);
+    } else {
+        if (!NarrowOption(L"-XX:ArchiveClassesAtExit=", temporary, option)) return;
+        invocation.vmOptions.push_back(option);
+    }
+    AppendQuietOptions(invocation, messagesToStandardError, decision.aotCache);
     {
         std::lock_guard<std::mutex> guard(pending.lock);
         pending.files = &files;
         pending.temporary = temporary;
         pending.folder = folder;
         pending.key = decision.key;
+        pending.configuration = configuration;
+        pending.javaProgram = JavaProgram(RuntimeHome(vmLibraryPath, files.PathSeparator()), files.PathSeparator());
+        pending.vmOptions = invocation.vmOptions;
     }
-    Say(L"being written to " + temporary);
+    training = aotCache;
+    Say(L"being written to " + temporary + (aotCache ? L", trained into " + configuration : L""));
 }
 
 void FinishStartupCache() {
@@ -199,6 +267,8 @@ void FinishStartupCache() {
     if (pending.files == nullptr) return;
     CacheFiles& files = *pending.files;
     pending.files = nullptr;
+    training = false;
+    if (!pending.configuration.empty()) AssembleAotCache(files);
     uint64_t size = 0;
     if (!IsCompleteArchive(files, pending.temporary, size)) {
         files.Remove(pending.temporary);
@@ -213,6 +283,16 @@ void FinishStartupCache() {
         files.Remove(pending.temporary);
         Say(L"not renamed to " + archive + L"; another launch made it");
     }
+}
+
+bool StartupCacheHooksVmPrinting() { return training; }
+
+bool StartupCacheTakesVmLine(const std::string& text) {
+    if (!training || !IsTrainingEndLine(text)) return false;
+    std::wstring line = config::FromAnsi(text);
+    while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r')) line.pop_back();
+    Say(L"VM:" + line);
+    return true;
 }
 
 }  // namespace kestran::runtime

@@ -15,19 +15,31 @@ namespace kestran::runtime {
 bool StartupCacheWanted(const config::SettingsStore& settings);
 
 // With the cache wanted by the settings, PlanStartupCache for the chosen runtime.
-void ApplyStartupCache(const config::LaunchSettings& launch, const RuntimeChoice& choice, JavaInvocation& invocation);
+void ApplyStartupCache(const config::LaunchSettings& launch, const RuntimeChoice& choice, JavaInvocation& invocation,
+                       bool printingHooked);
 
 // Appends to invocation.vmOptions either the option that uses this application's archive, or
 // the one that writes a new one to a temporary file of this process, and the options that keep
 // the VM's archive messages off the program's output (on standard error instead with
-// `messagesToStandardError`, for the trace). Removes the application's stale archives and files
+// `messagesToStandardError`, for the trace). On Java 25 and later, with `printingHooked` (the VM
+// library's C runtime is known, so the VM's printing can pass through the launcher's hook), the
+// AOT cache takes the dynamic archive's place: a training run now, the assembly once the VM has
+// ended. Removes the application's stale archives and files
 // left by ended processes. Never fails the launch: whatever stands in the way only gives a trace line.
 void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocation, CacheFiles& files,
-                      bool messagesToStandardError);
+                      bool messagesToStandardError, bool printingHooked);
 
 // Once the VM has ended (DestroyJavaVM returned, or the exit hook runs, after the VM wrote its
-// archive): the temporary file becomes the archive when it is complete, else it is removed.
-// Does something once per process; safe from any thread.
+// archive or its training configuration): an AOT cache is assembled (waiting for it, at most
+// kAssemblyTimeoutMilliseconds), then the temporary file becomes the archive when it is
+// complete, else it is removed. Does something once per process; safe from any thread.
 void FinishStartupCache();
+
+// A training run is planned: the VM needs the vfprintf hook, and the hook asks
+// StartupCacheTakesVmLine about each text before it routes it.
+bool StartupCacheHooksVmPrinting();
+// True (the text went to the trace) for the training run's closing line, which belongs to no
+// one's output; false for every other text. Safe from any thread, without waiting.
+bool StartupCacheTakesVmLine(const std::string& text);
 
 }  // namespace kestran::runtime

@@ -8,9 +8,10 @@ from pathlib import Path
 
 import pytest
 
-from conftest import KESTRANW_EXE, win_path
+from conftest import KESTRANW_EXE, TESTJVM, win_path
 
 RELEASE_17 = 'IMPLEMENTOR="Eclipse Adoptium"\nJAVA_VERSION="17.0.9"\nJAVA_RUNTIME_VERSION="17.0.9+9"\n'
+RELEASE_25 = 'IMPLEMENTOR="Eclipse Adoptium"\nJAVA_VERSION="25.0.1"\nJAVA_RUNTIME_VERSION="25.0.1+8"\n'
 CACHE = r"C:\users\%s\AppData\Local\Kestran\StartupCache\Tool-" % getpass.getuser()
 
 # name: (release file or None, VM parameters, script, exit code, whether the cache applies,
@@ -18,6 +19,8 @@ CACHE = r"C:\users\%s\AppData\Local\Kestran\StartupCache\Tool-" % getpass.getuse
 CASES = {
     "17 with its base archive": (RELEASE_17, "", "return", 0, True, True),
     "renamed after the exit hook": (RELEASE_17, "", "exit:3", 3, True, True),
+    # Trained in-process, assembled by the runtime's java.exe after the exit hook.
+    "25: the AOT cache": (RELEASE_25, "", "exit:3", 3, True, True),
     # Its vfprintf hook would take them to the program's output.
     "windowed": (RELEASE_17, "", "return", 0, True, False),
     # Standard error is the program's then, not the trace's.
@@ -31,7 +34,7 @@ CASES = {
 def cache_option(launch, name):
     """The folder named by the VM option `name`, or None when the VM did not receive it."""
     for line in launch.record("option "):
-        match = re.fullmatch(r"\d+ %s=(.*)\\[0-9a-f]{32}\.\d+\.(tmp|jsa) extraInfo=no" % re.escape(name), line)
+        match = re.fullmatch(r"\d+ %s=(.*)\\[0-9a-f]{32}\.\d+\.(tmp|jsa|aotconf) extraInfo=no" % re.escape(name), line)
         if match:
             return match.group(1)
     return None
@@ -46,13 +49,17 @@ def test_startup_cache_options_and_archive(launch, wine, tmp_path, case):
     if release is not None:
         (launch.runtime / "release").write_text(release)
     (launch.runtime / "bin" / "server" / "classes.jsa").write_bytes(b"\xa2\xab\x0b\xf0")
+    aot = release == RELEASE_25
+    if aot:
+        shutil.copyfile(TESTJVM / "java_aot.exe", launch.runtime / "bin" / "java.exe")
     launch.app.write_ini(
         "[Java Runtime Environment]\nMain Class=com.example.Main\nStartup Cache=Auto\n"
         f"Virtual Machine Parameters={parameters}\n[Class Path]\nClass Path=app.jar\n")
 
     result = launch.run(script=script, env=env)
     assert result.exit_code == code, (case, result)
-    folder = cache_option(launch, "-XX:ArchiveClassesAtExit")
+    folder = cache_option(launch, "-XX:AOTConfiguration" if aot else "-XX:ArchiveClassesAtExit")
+    assert "AOTC" not in result.stdout, (case, result)
     if not applies:
         assert folder is None and not any("-Xlog:cds" in line for line in launch.log), (case, launch.log)
         return
@@ -62,4 +69,4 @@ def test_startup_cache_options_and_archive(launch, wine, tmp_path, case):
     assert [p.name[33:] for p in local.iterdir()] == ["8192.jsa"], (case, result.trace())
 
     launch.run(script=script)
-    assert cache_option(launch, "-XX:SharedArchiveFile") == folder, (case, launch.log)
+    assert cache_option(launch, "-XX:AOTCache" if aot else "-XX:SharedArchiveFile") == folder, (case, launch.log)

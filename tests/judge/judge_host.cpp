@@ -36,6 +36,7 @@
 #include "jvm/main_class.h"
 #include "jvm/splash_screen.h"
 #include "jvm/vm_create.h"
+#include "jvm/vm_c_runtime.h"
 #include "jvm/vm_library.h"
 #include "launcher/attached_call.h"
 #include "launcher/failure_report.h"
@@ -194,8 +195,9 @@ int Usage(const char* problem) {
 int Run(Launcher& launcher, const Options& options) {
     if (!jvm::LoadVmLibrary(launcher.Vm(), platform::Utf8ToWide(options.libjvm))) return -1;
     if (options.startupCache) {
+        launcher.Vm().vmCRuntime = jvm::BindVmCRuntime(launcher.Vm().vmModule);
         kestran::runtime::PlanStartupCache(platform::Utf8ToWide(options.libjvm), launcher, kestran::runtime::PlatformCacheFiles(),
-                                           platform::TraceEnabled());
+                                           platform::TraceEnabled(), static_cast<bool>(launcher.Vm().vmCRuntime));
     }
     jvm::ShowSplash(launcher, platform::Utf8ToWide(options.libjvm));
     if (options.noLauncherHelper) launcher.Vm().vmEntryPoints.findClassFromBootLoader = nullptr;
