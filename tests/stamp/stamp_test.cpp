@@ -52,10 +52,10 @@ TEST(ManifestEdit, AddsWhatIsMissingAndReplacesWhatIsThere) {
          "</application>\n" + tail},
         {"the launcher's identity, nothing given", launcher, brand("C:\\dist\\My App.EXE"),
          "<a>\n  <assemblyIdentity type=\"win32\" name=\"My_App\" version=\"0.1.0.0\"/>\n  " + common},
-        {"description escaped, version given", launcher, brand("out/MyApp.exe", {{u"FileDescription", u"R&D <\x01>"},
+        {"description escaped, version given", launcher, brand("out/MyApp.exe", {{u"FileDescription", u"R&D <\x01\uFFFF>"},
                                                                                  {u"ProductName", u"Suite"}}, true),
          "<a>\n  <assemblyIdentity type=\"win32\" name=\"MyApp\" version=\"1.2.3.40000\"/>\n"
-         "  <description>R&amp;D &lt; &gt;</description>\n  " + common},
+         "  <description>R&amp;D &lt;  &gt;</description>\n  " + common},
         {"product name added, single quotes, no dependency", "\t<assemblyIdentity version='1' xname='x' name='K'/>" + tail,
          brand("\xC3\x84pp..v2.exe. ", {{u"ProductName", u"\u00C4pp"}}),
          "\t<assemblyIdentity version='1' xname='x' name='_pp.v2'/>\n\t<description>\xC3\x84pp</description>" + tail},

@@ -39,14 +39,19 @@ size_t OwnIdentity(const std::string& manifest) {
     return identity;
 }
 
+// Windows refuses a manifest that is not well-formed XML, and the executable then does not start.
 std::string XmlText(const std::string& text) {
     std::string escaped;
-    for (const char c : text) {
+    for (size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
         if (c == '&') escaped += "&amp;";
         else if (c == '<') escaped += "&lt;";
         else if (c == '>') escaped += "&gt;";
         else if (static_cast<unsigned char>(c) < 0x20 && !IsXmlSpace(c)) escaped += ' ';
-        else escaped += c;
+        else if (text.compare(at, 3, "\xEF\xBF\xBE") == 0 || text.compare(at, 3, "\xEF\xBF\xBF") == 0) {
+            escaped += ' ';  // U+FFFE and U+FFFF, no characters in XML either
+            at += 2;
+        } else escaped += c;
     }
     return escaped;
 }
