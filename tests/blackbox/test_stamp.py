@@ -104,6 +104,7 @@ def test_stamped_executable_reads_back_everywhere(wine, make_app, tmp_path, icon
     for kept in ("PerMonitorV2", "<longPathAware", "Microsoft.Windows.Common-Controls", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"):
         assert kept in manifest
     assert 'level="highestAvailable"' in manifest and ">UTF-8</activeCodePage>" in manifest
+    assert 'name="MyApp" version="1.2.3.40000"' in manifest and "<description>My App – reports</description>" in manifest
 
     shown = subprocess.run([wine.loader, str(TOOLS_DIR / "version_reader.exe"), win_path(app.exe)],
                            env=wine.base_environment(), capture_output=True)
@@ -126,9 +127,10 @@ def test_stamped_executable_reads_back_everywhere(wine, make_app, tmp_path, icon
 
 
 def test_same_inputs_give_the_same_bytes_natively_and_under_wine(wine, tmp_path, icon):
-    # The second output's name is as long as a file system allows.
-    outputs = [tmp_path / "native1.exe", tmp_path / ("n" * 251 + ".exe"), tmp_path / "wine.exe"]
+    # One output name (the manifest is named after it), as long as a file system allows.
+    outputs = [tmp_path / folder / ("n" * 251 + ".exe") for folder in ("native1", "native2", "wine")]
     for out, how in zip(outputs, ["native", "native", "wine"]):
+        out.parent.mkdir()
         assert run_stamp(wine, how, every_option(tmp_path, icon, out)) == (0, "")
     assert outputs[0].read_bytes() == outputs[1].read_bytes() == outputs[2].read_bytes()
 
@@ -149,11 +151,13 @@ def test_a_stamped_executable_stamps_again_without_piling_up_icons(wine, tmp_pat
     assert 'level="asInvoker"' in manifest and manifest.count("<activeCodePage") == 1
 
 
-def test_version_information_carries_only_what_the_vendor_gives(wine, tmp_path):
+def test_version_information_and_manifest_carry_only_what_the_vendor_gives(wine, tmp_path):
     out = tmp_path / "MyApp.exe"
     args = ["--in", KESTRAN_EXE, "--out", out, "--version", "1.2.3.4", "--product-version", "2026.1.0.0"]
     assert run_stamp(wine, "native", args) == (0, "")
     assert "kestran" not in wrestool("-x", "--raw", "-t16", out).decode("utf-16-le", errors="replace").lower()
+    manifest = wrestool("-x", "--raw", "-t24", out).decode()
+    assert "kestran" not in manifest.lower() and "<description" not in manifest and 'name="MyApp"' in manifest
     shown = subprocess.run([wine.loader, str(TOOLS_DIR / "version_reader.exe"), win_path(out)],
                            env=wine.base_environment(), capture_output=True).stdout.decode("utf-8").splitlines()
     assert shown[:9] == ["binary=1.2.3.4/2026.1.0.0", "CompanyName=", "FileDescription=", "FileVersion=1.2.3.4",

@@ -1,7 +1,8 @@
-// Untrusted files for kestran-stamp: the resource tree, version resources, icon and settings files.
+// Untrusted files for kestran-stamp: the resource tree, version resources, manifests, icon and settings files.
 #include <cstdlib>
 
 #include "icon_file.h"
+#include "manifest_edit.h"
 #include "resource_tree.h"
 #include "settings_text.h"
 #include "version_info.h"
@@ -23,6 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     try {
         WriteVersionInfo(ReadVersionInfo(bytes));
+    } catch (const StampError&) {
+    }
+    try {
+        // Every edit a stamp makes, on a manifest of any shape.
+        const std::string manifest(bytes.begin(), bytes.end());
+        SetUtf8CodePage(SetExecutionLevel(SetDescription(SetAssemblyIdentity(manifest, "a", "1.2.3.4"), "d"), "asInvoker"));
+        SetDescription(manifest, "");
     } catch (const StampError&) {
     }
     try {

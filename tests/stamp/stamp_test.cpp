@@ -2,6 +2,8 @@
 // resources: manifests shaped differently, resource trees read back after writing.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "manifest_edit.h"
 #include "resource_tree.h"
 #include "settings_text.h"
@@ -11,30 +13,58 @@
 using namespace kestran::stamp;
 
 TEST(ManifestEdit, AddsWhatIsMissingAndReplacesWhatIsThere) {
+    using Edit = std::function<std::string(const std::string&)>;
+    const auto level = [](const char* level) -> Edit { return [=](const std::string& m) { return SetExecutionLevel(m, level); }; };
+    // Stamped as MyApp.exe unless `out` says otherwise, with `strings` and `version` given.
+    const auto brand = [](std::string out, std::vector<std::pair<std::u16string, std::u16string>> strings = {},
+                          bool version = false) -> Edit {
+        return [=](const std::string& m) {
+            StampOptions options;
+            options.out = out;
+            options.strings = strings;
+            if (version) options.version = {{1, 2, 3, 40000}};
+            return BrandManifest(m, options);
+        };
+    };
     struct Case {
         const char* name;
         std::string manifest;
-        const char* level;  // nullptr: the UTF-8 code page instead
+        Edit edit;
         std::string expected;
     };
     const std::string tail = "</assembly>";
+    const std::string launcher = "<a>\n  <assemblyIdentity type=\"win32\" name=\"Kestran.Launcher\" version=\"0.1.0.0\"/>\n"
+                                 "  <description>Kestran Java application launcher</description>\n  <dependency>"
+                                 "<assemblyIdentity name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"/>";
+    const std::string common = "<dependency><assemblyIdentity name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"/>";
     const Case cases[] = {
         {"level in single quotes", "<a><requestedExecutionLevel level='asInvoker' uiAccess='false'/>" + tail,
-         "requireAdministrator", "<a><requestedExecutionLevel level='requireAdministrator' uiAccess='false'/>" + tail},
-        {"no trust info", "<a>" + tail, "highestAvailable",
+         level("requireAdministrator"), "<a><requestedExecutionLevel level='requireAdministrator' uiAccess='false'/>" + tail},
+        {"no trust info", "<a>" + tail, level("highestAvailable"),
          "<a>  <trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\"><security><requestedPrivileges>"
          "<requestedExecutionLevel level=\"highestAvailable\" uiAccess=\"false\"/></requestedPrivileges></security>"
          "</trustInfo>\n" + tail},
-        {"code page already set", "<activeCodePage xmlns=\"x\">Legacy</activeCodePage>" + tail, nullptr,
+        {"code page already set", "<activeCodePage xmlns=\"x\">Legacy</activeCodePage>" + tail, SetUtf8CodePage,
          "<activeCodePage xmlns=\"x\">UTF-8</activeCodePage>" + tail},
-        {"no windowsSettings", "<a>" + tail, nullptr,
+        {"no windowsSettings", "<a>" + tail, SetUtf8CodePage,
          "<a>  <application xmlns=\"urn:schemas-microsoft-com:asm.v3\"><windowsSettings><activeCodePage "
          "xmlns=\"http://schemas.microsoft.com/SMI/2019/WindowsSettings\">UTF-8</activeCodePage></windowsSettings>"
          "</application>\n" + tail},
+        {"the launcher's identity, nothing given", launcher, brand("C:\\dist\\My App.EXE"),
+         "<a>\n  <assemblyIdentity type=\"win32\" name=\"My_App\" version=\"0.1.0.0\"/>\n  " + common},
+        {"description escaped, version given", launcher, brand("out/MyApp.exe", {{u"FileDescription", u"R&D <\x01\uFFFF>"},
+                                                                                 {u"ProductName", u"Suite"}}, true),
+         "<a>\n  <assemblyIdentity type=\"win32\" name=\"MyApp\" version=\"1.2.3.40000\"/>\n"
+         "  <description>R&amp;D &lt;  &gt;</description>\n  " + common},
+        {"product name added, single quotes, no dependency", "\t<assemblyIdentity version='1' xname='x' name='K'/>" + tail,
+         brand("\xC3\x84pp..v2.exe. ", {{u"ProductName", u"\u00C4pp"}}),
+         "\t<assemblyIdentity version='1' xname='x' name='_pp.v2'/>\n\t<description>\xC3\x84pp</description>" + tail},
+        {"nothing usable in the file name", "<assemblyIdentity name=\"K\"/>", brand("dist/..."),
+         "<assemblyIdentity name=\"Application\"/>"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(c.level ? SetExecutionLevel(c.manifest, c.level) : SetUtf8CodePage(c.manifest), c.expected) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(c.edit(c.manifest), c.expected) << c.name;
     EXPECT_THROW(SetExecutionLevel("<requestedExecutionLevel uiAccess=\"false\"/></assembly>", "asInvoker"), StampError);
+    EXPECT_THROW(brand("a.exe")("<dependency><assemblyIdentity name=\"x\"/>"), StampError);
 }
 
 // Names sort before numbers and are written once even when two types share them; the data

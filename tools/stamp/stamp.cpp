@@ -6,6 +6,7 @@
 #include "icon_file.h"
 #include "manifest_edit.h"
 #include "pe_image.h"
+#include "platform/text_encoding.h"
 #include "resource_tree.h"
 #include "settings_text.h"
 #include "version_info.h"
@@ -59,6 +60,27 @@ std::string OutputFileName(const std::string& out) {
     return name;
 }
 
+std::string WithoutExeExtension(const std::string& name) {
+    std::string extension = name.size() > 4 ? name.substr(name.size() - 4) : "";
+    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return extension == ".exe" ? name.substr(0, name.size() - 4) : name;
+}
+
+// A manifest Windows refuses keeps the executable from starting at all ("side-by-side
+// configuration is incorrect"), so the name holds only what assembly names are documented to hold.
+std::string AssemblyName(const std::string& out) {
+    std::string name;
+    for (const char c : WithoutExeExtension(OutputFileName(out))) {
+        if ((c & 0xC0) == 0x80) continue;  // the rest of a UTF-8 character, replaced once
+        if (c == '.' && (name.empty() || name.back() == '.')) continue;
+        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                             c == '_' || c == '.';
+        name += allowed ? c : '_';
+    }
+    while (!name.empty() && name.back() == '.') name.pop_back();
+    return name.empty() ? "Application" : name;
+}
+
 }  // namespace
 
 // A vendor's executable carries none of the launcher's identity, and what the vendor gives is set
@@ -68,11 +90,19 @@ void BrandVersionInfo(VersionBlock& root, const StampOptions& options) {
     if (options.version) SetFileVersion(root, *options.version);
     if (options.productVersion || options.version) SetProductVersion(root, options.productVersion.value_or(*options.version));
     const std::string name = OutputFileName(options.out);
-    std::string extension = name.size() > 4 ? name.substr(name.size() - 4) : "";
-    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     SetVersionString(root, u"OriginalFilename", Utf8ToUtf16(name));
-    SetVersionString(root, u"InternalName", Utf8ToUtf16(extension == ".exe" ? name.substr(0, name.size() - 4) : name));
+    SetVersionString(root, u"InternalName", Utf8ToUtf16(WithoutExeExtension(name)));
     for (const auto& [key, value] : options.strings) SetVersionString(root, key, value);
+}
+
+std::string BrandManifest(const std::string& manifest, const StampOptions& options) {
+    std::u16string description;
+    for (const char16_t* key : {u"ProductName", u"FileDescription"})  // the file description wins
+        for (const auto& [given, value] : options.strings)
+            if (given == key) description = value;
+    const std::string identified =
+        SetAssemblyIdentity(manifest, AssemblyName(options.out), options.version ? FourPartVersionText(*options.version) : "");
+    return SetDescription(identified, platform::WideToUtf8(platform::Utf16ToWide(description)));
 }
 
 Bytes StampExecutable(const StampInputs& inputs, const StampOptions& options) {
@@ -96,13 +126,11 @@ Bytes StampExecutable(const StampInputs& inputs, const StampOptions& options) {
         RemoveResources(resources, ResourceName::Id(kTypeRcData), &name);
         resources.push_back({ResourceName::Id(kTypeRcData), name, kLanguageNeutral, 0, SettingsResource(inputs.settings)});
     }
-    if (!options.executionLevel.empty() || options.utf8CodePage) {
-        Resource& manifest = OnlyResource(resources, kTypeManifest, "manifest");
-        std::string text(manifest.data.begin(), manifest.data.end());
-        if (!options.executionLevel.empty()) text = SetExecutionLevel(text, options.executionLevel);
-        if (options.utf8CodePage) text = SetUtf8CodePage(text);
-        manifest.data.assign(text.begin(), text.end());
-    }
+    Resource& manifest = OnlyResource(resources, kTypeManifest, "manifest");
+    std::string text = BrandManifest(std::string(manifest.data.begin(), manifest.data.end()), options);
+    if (!options.executionLevel.empty()) text = SetExecutionLevel(text, options.executionLevel);
+    if (options.utf8CodePage) text = SetUtf8CodePage(text);
+    manifest.data.assign(text.begin(), text.end());
     return image.withResourceSection(WriteResourceTree(resources, rva));
 }
 

@@ -22,6 +22,12 @@ struct StampInputs {
 // they give; "OriginalFilename" and "InternalName" (without ".exe") from the output's file name
 // unless given; every other string that names Kestran emptied unless given.
 void BrandVersionInfo(VersionBlock& root, const StampOptions& options);
+// The manifest of the executable stamped as `options` say: the own assemblyIdentity named after the
+// output's file name (without ".exe"; characters an assembly name cannot hold become '_', dots only
+// between other characters, "Application" when nothing is left), its version --version's unless
+// not given; the description the vendor's file description, else the product name, else none.
+// Every other setting stays as written. Throws StampError on a manifest the tool cannot edit.
+std::string BrandManifest(const std::string& manifest, const StampOptions& options);
 
 // The stamped executable. Throws StampError on bad input: not a Kestran executable, a malformed
 // icon or settings text, a resource tree or version resource the tool does not understand, text

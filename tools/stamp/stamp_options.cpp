@@ -50,6 +50,12 @@ bool ParseFourPartVersion(const std::string& text, std::array<uint16_t, 4>& vers
     return true;
 }
 
+std::string FourPartVersionText(const std::array<uint16_t, 4>& version) {
+    std::string text;
+    for (uint16_t part : version) text += (text.empty() ? "" : ".") + std::to_string(part);
+    return text;
+}
+
 StampOptions ParseStampOptions(const std::vector<std::string>& arguments) {
     StampOptions options;
     std::vector<std::string> seen;

@@ -26,6 +26,7 @@ struct StampOptions {
 StampOptions ParseStampOptions(const std::vector<std::string>& arguments);
 // "1.2.3.4" into its four numbers; false unless exactly four decimal numbers up to 65535.
 bool ParseFourPartVersion(const std::string& text, std::array<uint16_t, 4>& version);
+std::string FourPartVersionText(const std::array<uint16_t, 4>& version);  // "1.2.3.4"
 std::u16string Utf8ToUtf16(const std::string& text);  // StampError when not UTF-8
 
 extern const char kStampUsage[];

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "stamp_options.h"
+
 namespace kestran::stamp {
 namespace {
 
@@ -80,12 +82,8 @@ VersionBlock* Child(VersionBlock& parent, const std::u16string& key) {
 void SetFixedVersion(VersionBlock& root, size_t offset, const std::array<uint16_t, 4>& v, const std::u16string& key) {
     Write32(&root.value[offset], uint32_t{v[0]} << 16 | v[1]);
     Write32(&root.value[offset + 4], uint32_t{v[2]} << 16 | v[3]);
-    std::u16string text;
-    for (uint16_t part : v) {
-        if (!text.empty()) text += u'.';
-        for (char digit : std::to_string(part)) text += static_cast<char16_t>(digit);
-    }
-    SetVersionString(root, key, text);
+    const std::string text = FourPartVersionText(v);
+    SetVersionString(root, key, std::u16string(text.begin(), text.end()));
 }
 
 std::u16string AsciiLower(std::u16string text) {
