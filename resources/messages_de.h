@@ -43,3 +43,4 @@
 #define KESTRAN_MSG_DE_253 "Die VM-Option %s enthält das Zeichen %s, das die Codepage des Systems nicht darstellen kann; die Java VM erhielte einen anderen Wert."
 #define KESTRAN_MSG_DE_254 "Der Pfad der Java VM Bibliothek hat %d Zeichen; ohne aktivierte lange Pfade lädt Windows Bibliotheken nur aus Pfaden mit weniger als 260 Zeichen."
 #define KESTRAN_MSG_DE_255 "%s ist eine Laufzeitumgebung für %s; dieser Starter benötigt eine x64-Laufzeitumgebung."
+#define KESTRAN_MSG_DE_256 "Das Java-Programm wurde mit dem Exit-Code %d beendet, bevor seine main-Methode aufgerufen wurde."

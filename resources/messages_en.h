@@ -43,3 +43,4 @@
 #define KESTRAN_MSG_EN_253 "The VM option %s holds the character %s, which the system code page cannot represent; the Java VM would receive another value."
 #define KESTRAN_MSG_EN_254 "The path of the Java VM library has %d characters; without long paths enabled, Windows loads libraries only from paths of fewer than 260 characters."
 #define KESTRAN_MSG_EN_255 "%s is a runtime for %s; this launcher needs an x64 runtime."
+#define KESTRAN_MSG_EN_256 "The Java program ended with exit code %d before its main method was called."

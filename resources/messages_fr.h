@@ -43,3 +43,4 @@
 #define KESTRAN_MSG_FR_253 "L'option de la VM %s contient le caractère %s, que la page de codes du système ne peut pas représenter; la machine virtuelle Java recevrait une autre valeur."
 #define KESTRAN_MSG_FR_254 "Le chemin de la librairie Java VM a %d caractères; sans les chemins longs activés, Windows ne charge les librairies que depuis des chemins de moins de 260 caractères."
 #define KESTRAN_MSG_FR_255 "%s est un environnement d'exécution pour %s ; ce lanceur a besoin d'un environnement x64."
+#define KESTRAN_MSG_FR_256 "Le programme Java s'est terminé avec le code de sortie %d avant l'appel de sa méthode main."

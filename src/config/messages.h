@@ -52,6 +52,7 @@ enum MessageId : unsigned {
     kMsgOptionNotRepresentable = 253,  // a VM option would reach the VM with changed characters
     kMsgVmLibraryPathTooLong = 254,    // explains a failed load of a library path of 260 or more
     kMsgRuntimeArchitecture = 255,     // the only runtime found is built for another architecture
+    kMsgExitBeforeMain = 256,          // the VM ended the process before main (windowed, no output)
 };
 
 class MessageCatalog {

@@ -51,6 +51,8 @@ private:
     State* state_;
 };
 bool FindFile(const std::wstring& path);  // true when something matches
+// True when a file, not a folder, is at `path` (a name without wildcards).
+bool FileExists(const std::wstring& path);
 // The short (8.3) form of an existing file or folder, without a long-path prefix the input
 // did not have; false (out untouched) when the path does not exist or has no short form here.
 bool ShortPathName(const std::wstring& path, std::wstring& out);

@@ -58,6 +58,11 @@ bool FindFile(const std::wstring& path) {
     return search.First(path, found);
 }
 
+bool FileExists(const std::wstring& path) {
+    std::error_code error;
+    return fs::is_regular_file(platform::WideToUtf8(path), error);
+}
+
 bool CreateFolder(const std::wstring& path) {
     std::error_code error;
     return fs::create_directory(platform::WideToUtf8(path), error);

@@ -89,6 +89,12 @@ bool FindFile(const std::wstring& path) {
     return search.First(path, found);
 }
 
+bool FileExists(const std::wstring& path) {
+    if (path.empty() || path.size() > kLongPathLimit) return false;
+    const DWORD attributes = GetFileAttributesW(PlatformPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool ShortPathName(const std::wstring& path, std::wstring& out) {
     if (path.empty() || path.size() > kLongPathLimit) return false;
     const std::wstring query = PlatformPath(path);

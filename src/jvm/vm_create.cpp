@@ -58,6 +58,7 @@ void JNICALL VmExitHook(jint code) {
         runtime::FinishStartupCache();
         VmHost* current = CurrentVmHost();
         if (current != nullptr && current->vmExitListener != nullptr) current->vmExitListener->OnVmExit(code);
+        if (VmExitNotice notice = CurrentVmExitNotice()) notice(static_cast<int>(code));
     } catch (...) {
         platform::Trace(L"exit hook failed unexpectedly");
     }

@@ -26,8 +26,8 @@ public:
 bool CreateVm(const config::LaunchSettings& launch, const runtime::JavaInvocation& invocation, VmHost& host);
 
 // The "exit" and "abort" hooks: they pass the event to the vmExitListener of CurrentVmHost()
-// when there is one (the abort hook then runs the abort notice), and return; what follows is
-// the VM's business.
+// when there is one, then run the exit or abort notice, and return; what follows is the VM's
+// business.
 void JNICALL VmExitHook(jint code);
 void JNICALL VmAbortHook();
 // The "vfprintf" hook: the VM's own messages, formatted, to platform::ReportVmMessage.

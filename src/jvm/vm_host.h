@@ -47,5 +47,9 @@ VmHost* CurrentVmHost();
 using VmAbortNotice = void (*)();
 void SetVmAbortNotice(VmAbortNotice notice);
 VmAbortNotice CurrentVmAbortNotice();
+// Called by the exit hook with its code after the listener, before the VM ends the process.
+using VmExitNotice = void (*)(int code);
+void SetVmExitNotice(VmExitNotice notice);
+VmExitNotice CurrentVmExitNotice();
 
 }  // namespace kestran::jvm

@@ -44,10 +44,13 @@ bool LocateRuntime(Launcher& launcher) {
 
     std::wstring pickedFolder;
     std::wstring pickedLibraryPath;
+    // A picked folder is judged as the search judges one: its library must be of a machine this
+    // process (or, for x86, the pair program) can load.
+    const runtime::MachineCheckingProber files(!launcher.pairProduct.empty());
     // A service has no interactive desktop: a dialog would wait for ever for an answer.
     int result = launcher.serviceMode
                      ? ui::kDialogCannotShow
-                     : ui::ShowRuntimeNotFoundDialog(message, launcher.jvmType, pickedFolder, pickedLibraryPath);
+                     : ui::ShowRuntimeNotFoundDialog(message, launcher.jvmType, files, pickedFolder, pickedLibraryPath);
     if (result == ui::kDialogCannotShow) {
         // Nobody can answer a dialog here: say it on the console rather than end silently,
         // with the address that the dialog would have offered as its link.

@@ -34,6 +34,11 @@ bool OpenVmTextFile(const std::wstring& path, bool truncate);
 // executable without an output): the Java side must then append to it as well.
 bool VmTextSharesErrorFile(bool serviceMode);
 
+// True until main has been called when a failed launch ends in the box (the windowed
+// executable without an output, not a service): a VM that ends the process then leaves
+// nothing else to see.
+bool ExitBeforeMainNeedsLine();
+
 // Text for the person who cannot see standard error (the event log in service mode); nothing
 // in other processes, where standard error already has it.
 void ReportUnseenText(const std::wstring& text);

@@ -46,6 +46,7 @@ void ReportMainStarted() {
 
 bool OpenVmTextFile(const std::wstring&, bool) { return false; }
 bool VmTextSharesErrorFile(bool) { return false; }
+bool ExitBeforeMainNeedsLine() { return false; }
 void ReportUnseenText(const std::wstring&) {}
 bool VmMessagesNeedHook(bool serviceMode) { return serviceMode; }
 void ReportAsConfiguredService() {}

@@ -173,6 +173,11 @@ bool VmTextSharesErrorFile(bool serviceMode) {
     return serviceMode || (WindowedExecutable() && !StandardOutputUsable());
 }
 
+bool ExitBeforeMainNeedsLine() {
+    std::lock_guard<std::recursive_mutex> guard(reportLock);
+    return !mainStarted && CurrentRoute().kept;
+}
+
 void ReportUnseenText(const std::wstring& text) {
     std::lock_guard<std::recursive_mutex> guard(reportLock);
     if (RunsAsService()) ReportEvent(TrimmedLine(text));

@@ -10,7 +10,9 @@ namespace {
 
 class DiskProber final : public FileProber {
 public:
-    bool Exists(const std::wstring& path) const override { return config::FindFile(path); }
+    // A folder named jvm.dll is no library: the loader would refuse it with errno 5, where the
+    // search should go on to the next place.
+    bool Exists(const std::wstring& path) const override { return config::FileExists(path); }
 };
 
 // Not a local static: see platform/trace.cpp.

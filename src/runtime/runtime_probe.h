@@ -6,11 +6,11 @@
 
 namespace kestran::runtime {
 
-// The file-system seam of the runtime search: an existence test of a full path.
+// The file-system seam of the runtime search: a file's existence test by full path.
 class FileProber {
 public:
     virtual ~FileProber() = default;
-    // True when something (a file or a folder) exists at `path`.
+    // True when a file (not a folder) exists at `path`.
     virtual bool Exists(const std::wstring& path) const = 0;
     // False, with the image's machine field in `machine`, for a VM library built for an
     // architecture this process cannot use. A prober that does not look counts every file.
@@ -21,7 +21,7 @@ public:
     }
 };
 
-// The real file system (FindFirstFileW semantics, long paths prefixed).
+// The real file system (long paths prefixed).
 const FileProber& DiskFileProber();
 
 struct ProbeResult {

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "runtime/runtime_probe.h"
+
 namespace kestran::ui {
 
 constexpr int kDialogCannotShow = -1;
@@ -14,10 +16,11 @@ constexpr int kDialogCancel = 2;
 // is printed instead.
 extern const wchar_t kDownloadAddress[];
 
-// Shows the dialog modally. 1 (OK) fills the picked folder (with its trailing backslash) and
-// the jvm.dll found in it; 2 for Cancel, Escape or the close box; kDialogCannotShow when no
-// dialog can be shown (no interactive desktop, or it failed to open).
-int ShowRuntimeNotFoundDialog(const std::wstring& message, int jvmType, std::wstring& pickedFolder,
-                              std::wstring& pickedLibraryPath);
+// Shows the dialog modally; a picked folder offers OK when `files` finds a library in it that
+// this process can use. 1 (OK) fills the picked folder (with its trailing backslash) and the
+// jvm.dll found in it; 2 for Cancel, Escape or the close box; kDialogCannotShow when no dialog
+// can be shown (no interactive desktop, or it failed to open).
+int ShowRuntimeNotFoundDialog(const std::wstring& message, int jvmType, const runtime::FileProber& files,
+                              std::wstring& pickedFolder, std::wstring& pickedLibraryPath);
 
 }  // namespace kestran::ui

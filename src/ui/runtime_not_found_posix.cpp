@@ -7,6 +7,8 @@ namespace kestran::ui {
 const wchar_t kDownloadAddress[] = L"" KESTRAN_DOWNLOAD_ADDRESS;
 
 // The Linux JNI host has no window system: nobody could answer a dialog there.
-int ShowRuntimeNotFoundDialog(const std::wstring&, int, std::wstring&, std::wstring&) { return kDialogCannotShow; }
+int ShowRuntimeNotFoundDialog(const std::wstring&, int, const runtime::FileProber&, std::wstring&, std::wstring&) {
+    return kDialogCannotShow;
+}
 
 }  // namespace kestran::ui

@@ -16,7 +16,8 @@ constexpr UINT kBrowseFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NO
 
 class RuntimeNotFoundDialog {
 public:
-    RuntimeNotFoundDialog(const std::wstring& messageText, int jvmType) : messageText_(messageText), pick_(jvmType) {}
+    RuntimeNotFoundDialog(const std::wstring& messageText, int jvmType, const runtime::FileProber& files)
+        : messageText_(messageText), files_(files), pick_(jvmType) {}
 
     int Show() {
         return static_cast<int>(User().DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(KESTRAN_IDD_RUNTIME_NOT_FOUND),
@@ -96,22 +97,23 @@ private:
     void Picked(HWND dialog, const std::wstring& path) {
         const UserFunctions& user = User();
         user.SetWindowTextW(user.GetDlgItem(dialog, KESTRAN_IDC_RUNTIME_FOLDER), path.c_str());
-        pick_.Pick(path, runtime::DiskFileProber());
+        pick_.Pick(path, files_);
         // A pick without a library takes OK away again: OK must never hand back an empty library.
         user.EnableWindow(user.GetDlgItem(dialog, IDOK), pick_.CanAccept());
     }
 
     std::wstring messageText_;
+    const runtime::FileProber& files_;
     RuntimePick pick_;
     HyperlinkControl downloadLink_;
 };
 
 }  // namespace
 
-int ShowRuntimeNotFoundDialog(const std::wstring& message, int jvmType, std::wstring& pickedFolder,
-                              std::wstring& pickedLibraryPath) {
+int ShowRuntimeNotFoundDialog(const std::wstring& message, int jvmType, const runtime::FileProber& files,
+                              std::wstring& pickedFolder, std::wstring& pickedLibraryPath) {
     if (!HasInteractiveDesktop() || !LoadDialogLibraries()) return kDialogCannotShow;
-    RuntimeNotFoundDialog dialog(message, jvmType);
+    RuntimeNotFoundDialog dialog(message, jvmType, files);
     int result = dialog.Show();
     // DialogBoxParamW answers 0 or -1 when the dialog could not be created (no display).
     if (result != kDialogOk && result != kDialogCancel) return kDialogCannotShow;

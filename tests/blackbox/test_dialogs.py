@@ -2,6 +2,7 @@
 dialog and language is kept in the build tree (screenshots/)."""
 import os
 import shutil
+import struct
 import subprocess
 import tempfile
 import time
@@ -177,17 +178,23 @@ def browse_to(session, folder):
 
 @pytest.fixture
 def folders():
-    """A runtime folder and a folder without one, at a short path below /tmp."""
+    """A runtime folder, one built for ARM64 and a folder without one, at a short path below /tmp."""
     root = Path(tempfile.mkdtemp(prefix="kdlg", dir="/tmp")).resolve()
     shutil.copytree(TESTJVM / "runtime", root / "rt")
+    shutil.copytree(TESTJVM / "runtime", root / "arm")
+    library = root / "arm" / "bin" / "server" / "jvm.dll"
+    data = bytearray(library.read_bytes())
+    struct.pack_into("<H", data, struct.unpack_from("<I", data, 0x3C)[0] + 4, 0xAA64)
+    library.write_bytes(data)
     (root / "empty").mkdir()
     yield root
     shutil.rmtree(root, ignore_errors=True)
 
 
-# A folder without a runtime picked after a good one takes OK away again (Return lands on Cancel);
-# a good folder picked last is used and remembered for the next start.
-@pytest.mark.parametrize("picks, code", [(["rt", "empty"], MINUS_ONE), (["rt"], 0)])
+# A folder without a runtime picked after a good one takes OK away again (Return lands on Cancel),
+# and so does one whose runtime is of another architecture; a good folder picked last is used and
+# remembered for the next start.
+@pytest.mark.parametrize("picks, code", [(["rt", "empty"], MINUS_ONE), (["arm"], MINUS_ONE), (["rt"], 0)])
 def test_picked_runtime(no_runtime, folders, picks, code):
     (no_runtime.dir / "app.jar").write_bytes(b"PK")
     session = Session(no_runtime, env={"TESTJVM_MAIN": "return"})

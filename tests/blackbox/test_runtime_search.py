@@ -147,8 +147,11 @@ def test_jre64_beside_the_launcher(app, tmp_path, registry):
     assert chosen(result) == lib(app.dir / "jre64")
 
 
-def test_jre64_without_library_falls_through_to_the_registry(app, tmp_path, registry):
+@pytest.mark.parametrize("library", [None, "folder"])  # none, or a folder named jvm.dll
+def test_jre64_without_library_falls_through_to_the_registry(app, tmp_path, registry, library):
     make_runtime(app.dir / "jre64", vms=())
+    if library == "folder":
+        (app.dir / "jre64" / "bin" / "server" / "jvm.dll").mkdir(parents=True)
     jdk = make_runtime(tmp_path / "jdk17")
     registry.add(1, "17.0.2", win_path(jdk))
     registry.apply()
@@ -400,8 +403,7 @@ def test_missing_pair_program_is_an_error(app, tmp_path, registry):
     write_ini(app, application=f"Pair Product={missing}\n")
     result = launch(app)
     assert result.exit_code == MINUS_ONE
-    # Message 202 ends with its own line feed, before the error line's closing space.
-    assert result.stdout_lines == [f"Error: Windows exception: {missing} (errno = 2).", " "], result
+    assert result.stdout_lines == [f"Error: Windows exception: {missing} (errno = 2). "], result
 
 
 @pytest.mark.parametrize("image, handed_over, reason", [

@@ -29,6 +29,9 @@ SCENARIOS = {
     # "Toolw.exe > log.txt": the lines in the file as from the console exe, and no box.
     "redirected output": (True, "", "", [MISSING_CLASS], MINUS_ONE, 0),
     "redirected output, VM message": (True, "bogus", "", ["Unrecognized option: bogus"], MINUS_ONE, 0),
+    # The VM ends the process before main: the box says so, with the program's code.
+    "no output, exit in the initialiser": (False, "-Dtestjvm.main=initexit:3", "", [
+        "Error: The Java program ended with exit code 3 before its main method was called."], 3, 1),
     # A service's exe started from Explorer is no service: its line in the box, no event source.
     "no output, service started by hand": (False, "", "Application Type=service\n", [SERVICE_ONLY], 1063, 1),
 }

@@ -100,7 +100,7 @@ TEST_F(DialogsTest, RuntimeNotFoundInEachLanguage) {
         seen = &result;
         SetTimer(nullptr, 0, 50, Inspect);
         std::wstring folder, library;
-        int code = ui::ShowRuntimeNotFoundDialog(message, 1, folder, library);
+        int code = ui::ShowRuntimeNotFoundDialog(message, 1, runtime::DiskFileProber(), folder, library);
         ASSERT_TRUE(result.found) << "no dialog in language " << language;
         EXPECT_EQ(code, ui::kDialogCancel) << "OK must not end the dialog before a runtime was picked";
         EXPECT_TRUE(result.clipped.empty()) << language << " clipped: " << ::testing::PrintToString(result.clipped);
