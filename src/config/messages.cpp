@@ -68,10 +68,7 @@ std::wstring FormatMessageId(unsigned id, const std::vector<MessageArg>& args) {
 
 void PrintErrorLine(const std::wstring& text) {
     platform::BeforeUserNotice();
-    // Several messages end with their own line feed; the line's closing space belongs before
-    // it, not on a line of its own.
-    const bool endsLine = !text.empty() && text.back() == L'\n';
-    platform::ReportErrorLine(L"Error: " + text.substr(0, text.size() - (endsLine ? 1 : 0)) + L" \n");
+    platform::ReportErrorLine(L"Error: " + text + L" \n");
 }
 
 void PrintError(const std::wstring& format, const MessageArg& argument) {

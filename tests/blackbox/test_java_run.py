@@ -92,7 +92,8 @@ def test_missing_main_class_prints_215_and_exits_with_minus_one(launch):
     launch.settings()
     result = launch.run(script="missing")
     assert result.exit_code == MINUS_ONE, result
-    assert result.stdout_lines == ["Error: Could not find the main class com/example/Main. "], result
+    # The message text ends with its own line feed, so the line's closing space stands alone.
+    assert result.stdout_lines == ["Error: Could not find the main class com/example/Main.", " "], result
     assert "main class com/example/Main loaded through FindClass" not in result.trace()
     assert "DetachCurrentThread main" in launch.log  # no wait for ever in DestroyJavaVM
 

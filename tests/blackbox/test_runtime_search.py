@@ -403,7 +403,8 @@ def test_missing_pair_program_is_an_error(app, tmp_path, registry):
     write_ini(app, application=f"Pair Product={missing}\n")
     result = launch(app)
     assert result.exit_code == MINUS_ONE
-    assert result.stdout_lines == [f"Error: Windows exception: {missing} (errno = 2). "], result
+    # Message 202 ends with its own line feed, before the error line's closing space.
+    assert result.stdout_lines == [f"Error: Windows exception: {missing} (errno = 2).", " "], result
 
 
 @pytest.mark.parametrize("image, handed_over, reason", [

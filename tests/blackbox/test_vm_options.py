@@ -300,7 +300,7 @@ def test_unloadable_library_prints_222(app, runtime, launch, variant, error):
     # A 32-bit runtime is not even loaded: without a pair program to run it, the search skips it.
     explained = [f"Error: {win_path(target)} is a 32-bit Java runtime; this launcher needs a 64-bit one. "]
     assert result.stdout_lines == (explained if variant == "jvm32.dll" else
-                                   [f"Error: Failed to load Java VM library: {win_path(target)} (errno = {error}). "])
+                                   [f"Error: Failed to load Java VM library: {win_path(target)} (errno = {error}).", " "])
     assert result.exit_code == MINUS_ONE
     assert launch.log == []
 
@@ -330,13 +330,13 @@ def test_dependencies_are_found_in_the_runtimes_bin_folder(app, runtime, launch,
     app.write_ini(settings())
     target = runtime.use(dependent_library / "jvm.dll")
     result = launch.run()
-    assert result.stdout_lines == [f"Error: Failed to load Java VM library: {win_path(target)} (errno = 126). "]
+    assert result.stdout_lines == [f"Error: Failed to load Java VM library: {win_path(target)} (errno = 126).", " "]
     assert result.exit_code == MINUS_ONE
 
     shutil.copyfile(dependent_library / "vmdep.dll", runtime.folder / "bin" / "vmdep.dll")
     result = launch.run()
     assert result.stdout_lines == ["Error: JNI exception: failed to create the Java VM",
-                                   "Reason: not enough memory. "]
+                                   "Reason: not enough memory.", " "]
     assert result.exit_code == MINUS_ONE
 
 
@@ -347,7 +347,7 @@ def test_library_without_entry_points_prints_212(app, runtime, launch, variant, 
     app.write_ini(settings())
     runtime.use(variant)
     result = launch.run()
-    assert result.stdout_lines == ["Error: Windows exception: cannot find CreateJavaVM JNI (errno = 127). ",
+    assert result.stdout_lines == ["Error: Windows exception: cannot find CreateJavaVM JNI (errno = 127).", " ",
                                    f"Error: The Java VM library does not export {missing}. "]
     assert result.exit_code == MINUS_ONE
     assert launch.log == []
@@ -372,7 +372,7 @@ def test_failed_creation_prints_203_with_the_reason(app, launch, code, reason):
     make_files(app.dir / "lib", "a.jar")
     app.write_ini(settings(parameters=f"-Dtestjvm.create={code}"))
     result = launch.run()
-    assert result.stdout_lines == ["Error: JNI exception: failed to create the Java VM", f"Reason: {reason}. "]
+    assert result.stdout_lines == ["Error: JNI exception: failed to create the Java VM", f"Reason: {reason}.", " "]
     assert result.exit_code == MINUS_ONE
     assert launch.record("create-result ") == [str(code)]
     assert f"VM creation failed with {code}" in result.trace()

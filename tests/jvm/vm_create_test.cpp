@@ -97,7 +97,7 @@ TEST_F(CreateVmTest, FailurePrints203WithTheReason) {
         std::string output;
         EXPECT_FALSE(Create(output)) << c.result;
         EXPECT_EQ(output, std::string("Error: JNI exception: failed to create the Java VM\nReason: ") + c.reason +
-                              ". \n")
+                              ".\n \n")
             << c.result;
         // The destructor must not destroy a VM that was never created.
         EXPECT_EQ(launcher.Vm().vmSession.Vm(), nullptr) << c.result;
@@ -110,7 +110,7 @@ TEST_F(CreateVmTest, WithoutTheEntryPointNothingIsCalled) {
     std::string output;
     EXPECT_FALSE(Create(output));
     EXPECT_EQ(recorded.calls, 0);
-    EXPECT_EQ(output, "Error: Windows exception: cannot find CreateJavaVM JNI (errno = 0). \n");
+    EXPECT_EQ(output, "Error: Windows exception: cannot find CreateJavaVM JNI (errno = 0).\n \n");
 }
 
 class RecordingListener : public VmExitListener {
