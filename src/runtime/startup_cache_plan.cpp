@@ -181,14 +181,13 @@ bool StartupCacheWanted(const config::SettingsStore& settings) {
     return value == L"auto";
 }
 
-void ApplyStartupCache(const config::LaunchSettings& launch, const RuntimeChoice& choice, JavaInvocation& invocation,
+void ApplyStartupCache(const std::wstring& vmLibraryPath, bool serviceMode, JavaInvocation& invocation,
                        bool printingHooked) {
-    if (!launch.settings || !StartupCacheWanted(*launch.settings)) return;
     // Where the VM's messages go through the vfprintf hook (a windowed or service launch), the
     // hook cannot tell standard error from standard output: they would reach the program's
     // output or the event log. With the trace in a file, standard error is the program's alone.
-    PlanStartupCache(choice.vmLibraryPath, invocation, PlatformCacheFiles(),
-                     platform::TraceOnStandardError() && !platform::VmMessagesNeedHook(launch.serviceMode), printingHooked);
+    PlanStartupCache(vmLibraryPath, invocation, PlatformCacheFiles(),
+                     platform::TraceOnStandardError() && !platform::VmMessagesNeedHook(serviceMode), printingHooked);
 }
 
 void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocation, CacheFiles& files,
