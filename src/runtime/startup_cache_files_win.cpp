@@ -100,6 +100,17 @@ std::wstring WhyNotOnlyUser(const platform::RegistryFunctions& functions, const 
     return L"";
 }
 
+// Appends the names in `folder`, besides "." and "..", until `names` holds `limit` of them.
+void ListNames(const std::wstring& folder, size_t limit, std::vector<std::wstring>& names) {
+    WIN32_FIND_DATAW found{};
+    platform::UniqueFindHandle search(FindFirstFileW(Long(folder + L"\\*").c_str(), &found));
+    if (!search) return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (names.size() < limit && FindNextFileW(search.get(), &found));
+}
+
 class WindowsCacheFiles : public CacheFiles {
 public:
     wchar_t PathSeparator() const override { return L'\\'; }
@@ -125,14 +136,10 @@ public:
         stamp.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         stamp.writeTime = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
         if (stamp.folder) {
-            // One entry besides "." and ".." decides; a folder of many files is not listed.
-            WIN32_FIND_DATAW found{};
-            platform::UniqueFindHandle search(FindFirstFileW(Long(path + L"\\*").c_str(), &found));
-            bool more = static_cast<bool>(search);
-            while (more && (std::wstring(found.cFileName) == L"." || std::wstring(found.cFileName) == L"..")) {
-                more = FindNextFileW(search.get(), &found) != FALSE;
-            }
-            stamp.folderEmpty = !more;
+            // One entry decides; a folder of many files is not listed.
+            std::vector<std::wstring> names;
+            ListNames(path, 1, names);
+            stamp.folderEmpty = names.empty();
         }
         return stamp;
     }
@@ -190,13 +197,7 @@ public:
     }
 
     void List(const std::wstring& folder, std::vector<std::wstring>& names) override {
-        WIN32_FIND_DATAW found{};
-        platform::UniqueFindHandle search(FindFirstFileW(Long(folder + L"\\*").c_str(), &found));
-        if (!search) return;
-        do {
-            const std::wstring name = found.cFileName;
-            if (name != L"." && name != L"..") names.push_back(name);
-        } while (FindNextFileW(search.get(), &found));
+        ListNames(folder, static_cast<size_t>(-1), names);
     }
 
     bool Remove(const std::wstring& path) override {
