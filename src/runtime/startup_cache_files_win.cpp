@@ -45,8 +45,6 @@ bool CurrentUser(const platform::RegistryFunctions& functions, std::vector<BYTE>
     return !sid.empty();
 }
 
-// The folder is ours when this user owns it and every grant in its list is to this user (or to
-// those trusted anyway): nobody else can have put a file in it, or swap one that we use.
 // The user, or those who may do anything on the machine anyway (LocalSystem, Administrators),
 // which Windows grants access to a user's profile folders.
 bool Trusted(const platform::RegistryFunctions& functions, PSID sid, PSID user) {
@@ -55,6 +53,8 @@ bool Trusted(const platform::RegistryFunctions& functions, PSID sid, PSID user) 
     return text == L"S-1-5-18" || text == L"S-1-5-32-544";
 }
 
+// The folder is ours when this user owns it and every grant in its list is to this user (or to
+// those trusted anyway): nobody else can have put a file in it, or swap one that we use.
 // Empty when it is, else what is wrong.
 std::wstring WhyNotOnlyUser(const platform::RegistryFunctions& functions, const std::wstring& folder, PSID user) {
     const DWORD attributes = GetFileAttributesW(Long(folder).c_str());
