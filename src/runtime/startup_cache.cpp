@@ -108,18 +108,6 @@ bool NamesSharingOption(const std::string& option) {
     return StartsWithAny(option, kPrefixes);
 }
 
-std::vector<std::wstring> ClassPathEntries(const std::wstring& classPath, wchar_t separator) {
-    std::vector<std::wstring> entries;
-    size_t start = 0;
-    while (start <= classPath.size()) {
-        size_t end = classPath.find(separator, start);
-        if (end == std::wstring::npos) end = classPath.size();
-        if (end > start) entries.push_back(classPath.substr(start, end - start));
-        start = end + 1;
-    }
-    return entries;
-}
-
 StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts) {
     StartupCacheDecision decision;
     if (!facts.releaseRead) {

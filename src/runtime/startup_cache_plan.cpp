@@ -10,6 +10,7 @@
 #include "platform/environment.h"
 #include "platform/error_report.h"
 #include "platform/trace.h"
+#include "runtime/class_path.h"
 #include "runtime/option_narrowing.h"
 
 namespace kestran::runtime {
