@@ -1,7 +1,8 @@
-#include "platform/decimal_text.h"
 #include "platform/kept_text.h"
 
 #include <algorithm>
+
+#include "platform/decimal_text.h"
 
 namespace kestran::platform {
 namespace {
