@@ -3,6 +3,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "config/ini_document.h"
 #include "config/messages.h"
 #include "config/paths.h"
 #include "config/split.h"
@@ -178,8 +179,7 @@ void AssembleAotCache(CacheFiles& files) {
 bool StartupCacheWanted(const config::SettingsStore& settings) {
     std::wstring value;
     settings.getValue(L"Java Runtime Environment", L"Startup Cache", value);
-    for (wchar_t& c : value) c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-    return value == L"auto";
+    return config::EqualsAsciiNoCase(value, L"auto");
 }
 
 void ApplyStartupCache(const std::wstring& vmLibraryPath, bool serviceMode, JavaInvocation& invocation,
