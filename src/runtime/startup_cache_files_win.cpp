@@ -37,11 +37,9 @@ std::wstring QuotedArgument(const std::wstring& argument) {
 
 // The user of this process: its TOKEN_USER and the SID as text.
 bool CurrentUser(const platform::RegistryFunctions& functions, std::vector<BYTE>& user, std::wstring& sid) {
-    HANDLE rawToken = nullptr;
-    if (!functions.OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return false;
-    platform::UniqueHandle token(rawToken);
-    if (!platform::TokenValue(functions, token.get(), TokenUser, user)) return false;
-    sid = platform::SidText(functions, reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid);
+    const platform::UniqueHandle token = platform::OwnProcessToken(functions);
+    if (!token) return false;
+    sid = platform::TokenUserSid(functions, token.get(), user);
     return !sid.empty();
 }
 
