@@ -1,9 +1,9 @@
 #include "config/messages.h"
-#include "platform/decimal_text.h"
 
 #include <atomic>
 
 #include "config/general_error.h"
+#include "platform/decimal_text.h"
 #include "platform/error_report.h"
 #include "platform/user_notice.h"
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "platform/decimal_text.h"
 #include "platform/text_encoding.h"
 
 namespace kestran::config {
@@ -16,10 +17,8 @@ std::wstring PathHash(const std::wstring& text) {
             hash *= prime;
         }
     }
-    static const wchar_t kDigits[] = L"0123456789abcdef";
-    std::wstring digits(32, L'0');
-    for (int i = 31; i >= 0; --i, hash >>= 4) digits[i] = kDigits[static_cast<unsigned>(hash & 0xF)];
-    return digits;
+    return platform::HexText(static_cast<uint64_t>(hash >> 64), 16, false) +
+           platform::HexText(static_cast<uint64_t>(hash), 16, false);
 }
 
 }  // namespace kestran::config

@@ -1,9 +1,9 @@
 #include "config/version_number.h"
-#include "platform/decimal_text.h"
 
 #include <limits>
 
 #include "config/messages.h"
+#include "platform/decimal_text.h"
 
 namespace kestran::config {
 

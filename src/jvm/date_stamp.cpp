@@ -1,4 +1,5 @@
 #include "jvm/date_stamp.h"
+
 #include "platform/decimal_text.h"
 
 namespace kestran::jvm {

@@ -1,10 +1,10 @@
 #include "jvm/java_thread.h"
-#include "platform/decimal_text.h"
 
 #include <string>
 
 #include "jvm/output_redirection.h"
 #include "jvm/vm_create.h"
+#include "platform/decimal_text.h"
 #include "platform/trace.h"
 
 namespace kestran::jvm {

@@ -1,5 +1,4 @@
 #include "jvm/main_class.h"
-#include "platform/decimal_text.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -8,6 +7,7 @@
 #include "jvm/java_thread.h"
 #include "jvm/java_thread_platform.h"
 #include "jvm/local_ref.h"
+#include "platform/decimal_text.h"
 #include "platform/error_report.h"
 #include "platform/text_encoding.h"
 #include "platform/trace.h"

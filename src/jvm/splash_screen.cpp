@@ -1,11 +1,11 @@
 #include "jvm/splash_screen.h"
-#include "platform/decimal_text.h"
 
 #include <mutex>
 #include <vector>
 
 #include "config/paths.h"
 #include "jvm/splash_platform.h"
+#include "platform/decimal_text.h"
 #include "platform/trace.h"
 #include "platform/user_notice.h"
 

@@ -26,8 +26,7 @@ bool VersionedClassic(const std::string& name) {
 CRuntimeFamily ChooseVmCRuntime(const std::vector<std::string>& importedModules, std::string& moduleName) {
     CRuntimeFamily chosen = CRuntimeFamily::Unknown;
     std::string chosenName;
-    bool plainMsvcrt = false;
-    std::string plainName;
+    std::string plainName;  // msvcrt.dll's import, when there is one
     for (const std::string& original : importedModules) {
         const std::string name = Lowered(original);
         CRuntimeFamily family = CRuntimeFamily::Unknown;
@@ -36,7 +35,6 @@ CRuntimeFamily ChooseVmCRuntime(const std::vector<std::string>& importedModules,
         } else if (VersionedClassic(name)) {
             family = CRuntimeFamily::Classic;
         } else if (name == "msvcrt.dll") {
-            plainMsvcrt = true;
             plainName = original;
             continue;
         } else {
@@ -51,7 +49,7 @@ CRuntimeFamily ChooseVmCRuntime(const std::vector<std::string>& importedModules,
             chosenName = original;
         }
     }
-    if (chosen == CRuntimeFamily::Unknown && plainMsvcrt) {
+    if (chosen == CRuntimeFamily::Unknown && !plainName.empty()) {
         chosen = CRuntimeFamily::Classic;
         chosenName = plainName;
     }

@@ -1,5 +1,4 @@
 #include "jvm/vm_create.h"
-#include "platform/decimal_text.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -9,6 +8,7 @@
 #include "jvm/local_ref.h"
 #include "jvm/main_class.h"
 #include "jvm/vm_host.h"
+#include "platform/decimal_text.h"
 #include "platform/error_report.h"
 #include "platform/trace.h"
 #include "runtime/startup_cache_plan.h"

@@ -1,10 +1,10 @@
 #include "jvm/vm_session.h"
-#include "platform/decimal_text.h"
 
 #include <exception>
 #include <string>
 #include <utility>
 
+#include "platform/decimal_text.h"
 #include "platform/trace.h"
 #include "runtime/startup_cache_plan.h"
 

@@ -1,5 +1,4 @@
 #include "launcher/pair_handover.h"
-#include "platform/decimal_text.h"
 
 #include <windows.h>
 
@@ -8,6 +7,7 @@
 #include "config/messages.h"
 #include "config/paths.h"
 #include "launcher/launch_steps.h"
+#include "platform/decimal_text.h"
 #include "platform/environment.h"
 #include "platform/handles_win.h"
 #include "platform/trace.h"

@@ -49,11 +49,12 @@ uint32_t RunLaunch(Launcher& launcher) {
     if (!jvm::LoadVmLibrary(launcher.Vm(), launcher.vmLibraryPath)) return 0xFFFFFFFFu;
     runtime::AssembleVmOptions(launcher, launcher);  // a missing class path was reported; the run goes on
     if (launcher.vmOptionRefused) return 0xFFFFFFFFu;
-    // An AOT cache's training run needs the VM's printing hooked, and so its C runtime known.
     if (launcher.settings && runtime::StartupCacheWanted(*launcher.settings)) {
+        // An AOT cache's training run needs the VM's printing hooked, and so its C runtime known.
         launcher.Vm().vmCRuntime = jvm::BindVmCRuntime(launcher.Vm().vmModule);
+        runtime::ApplyStartupCache(launcher.vmLibraryPath, launcher.serviceMode, launcher,
+                                   static_cast<bool>(launcher.Vm().vmCRuntime));
     }
-    runtime::ApplyStartupCache(launcher, launcher, launcher, static_cast<bool>(launcher.Vm().vmCRuntime));
 
     if (launcher.threadStackSize == 0) launcher.threadStackSize = jvm::QueryDefaultJavaStackSize(launcher.Vm().vmEntryPoints);
     platform::Trace(L"Java thread stack size " + platform::DecimalText(launcher.threadStackSize) +

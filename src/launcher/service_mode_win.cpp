@@ -213,9 +213,8 @@ void ServiceAdapter::StopThreadMain() {
             if (WaitForMultipleObjects(2, stopOrEnd, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return false;
             // A stop that comes while the VM is being created, or before main runs, is kept until
             // main has started. If the launch fails first, there is nothing to stop.
-            HANDLE mainStarted = static_cast<HANDLE>(launcher->Vm().readyEvent);
-            if (WaitForSingleObject(mainStarted, 0) != WAIT_OBJECT_0) Trace(L"stop request waits for main to start");
-            HANDLE started[] = {runEnded.get(), mainStarted};
+            if (!MainStarted()) Trace(L"stop request waits for main to start");
+            HANDLE started[] = {runEnded.get(), static_cast<HANDLE>(launcher->Vm().readyEvent)};
             if (WaitForMultipleObjects(2, started, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return false;
             requested = true;
             return CallStopOrExit(*launcher, env);

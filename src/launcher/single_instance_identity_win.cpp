@@ -20,14 +20,12 @@ PSID InstanceIdentity::UserSid() const {
 bool MakeInstanceIdentity(const std::wstring& modulePath, InstanceIdentity& out) {
     const platform::RegistryFunctions* functions = platform::Registry();
     if (functions == nullptr) return false;
-    HANDLE rawToken = nullptr;
-    if (!functions->OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken)) {
+    const platform::UniqueHandle token = platform::OwnProcessToken(*functions);
+    if (!token) {
         platform::Trace(L"single instance: no process token (error " + platform::DecimalText(GetLastError()) + L")");
         return false;
     }
-    platform::UniqueHandle token(rawToken);
-    std::wstring sid;
-    if (TokenValue(*functions, token.get(), TokenUser, out.user)) sid = SidText(*functions, out.UserSid());
+    const std::wstring sid = platform::TokenUserSid(*functions, token.get(), out.user);
     if (sid.empty()) {
         platform::Trace(L"single instance: the user's SID is unknown");
         return false;

@@ -1,7 +1,8 @@
-#include "platform/decimal_text.h"
 #include "platform/kept_text.h"
 
 #include <algorithm>
+
+#include "platform/decimal_text.h"
 
 namespace kestran::platform {
 namespace {
@@ -12,9 +13,10 @@ void StripCarriageReturn(std::wstring& line) {
     if (!line.empty() && line.back() == L'\r') line.pop_back();
 }
 
-}  // namespace
+// "(N more lines)", the marker for lines left out.
+std::wstring MoreLinesMarker(size_t count) { return L"(" + DecimalText(count) + L" more lines)"; }
 
-std::wstring MoreLinesMarker(size_t count) { return L"(" + platform::DecimalText(count) + L" more lines)"; }
+}  // namespace
 
 KeptText::KeptText(size_t headLines, size_t tailLimit) : headLines_(headLines), tailLimit_(tailLimit) {}
 

@@ -20,7 +20,6 @@ public:
     void Append(const std::wstring& text);
     // Ends an unfinished line, so that what comes next starts a line of its own.
     void EndLine();
-    bool LineOpen() const { return !open_.empty(); }
     bool Empty() const { return head_.empty() && tail_.empty() && open_.empty(); }
     void Clear();
 
@@ -47,8 +46,5 @@ private:
 constexpr size_t kReportFirstLines = 12;
 constexpr size_t kReportLastLines = 12;
 constexpr size_t kReportLineWidth = 200;
-
-// "(N more lines)", the marker for lines left out.
-std::wstring MoreLinesMarker(size_t count);
 
 }  // namespace kestran::platform

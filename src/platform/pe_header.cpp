@@ -1,5 +1,7 @@
 #include "platform/pe_header.h"
 
+#include "platform/decimal_text.h"
+
 namespace kestran::platform {
 namespace {
 
@@ -48,12 +50,7 @@ const wchar_t* DescribePeHeaderStatus(PeHeaderStatus status) {
     return L"unknown";
 }
 
-std::wstring MachineHex(uint16_t machine) {
-    static const wchar_t digits[] = L"0123456789ABCDEF";
-    std::wstring text = L"0x";
-    for (int shift = 12; shift >= 0; shift -= 4) text += digits[(machine >> shift) & 0xF];
-    return text;
-}
+std::wstring MachineHex(uint16_t machine) { return L"0x" + HexText(machine, 4); }
 
 std::wstring DescribeMachine(uint16_t machine) {
     switch (machine) {

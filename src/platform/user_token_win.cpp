@@ -4,6 +4,17 @@
 
 namespace kestran::platform {
 
+UniqueHandle OwnProcessToken(const RegistryFunctions& functions) {
+    HANDLE token = nullptr;
+    if (!functions.OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return UniqueHandle();
+    return UniqueHandle(token);
+}
+
+std::wstring TokenUserSid(const RegistryFunctions& functions, HANDLE token, std::vector<BYTE>& user) {
+    if (!TokenValue(functions, token, TokenUser, user)) return {};
+    return SidText(functions, reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid);
+}
+
 bool TokenValue(const RegistryFunctions& functions, HANDLE token, TOKEN_INFORMATION_CLASS kind, std::vector<BYTE>& out) {
     DWORD size = 0;
     functions.GetTokenInformation(token, kind, nullptr, 0, &size);

@@ -73,18 +73,25 @@ bool KeepsWildcardMatch(const std::wstring& pattern, const std::wstring& name, b
     return !isDirectory && WildcardNameMatches(namePattern, name);
 }
 
+std::vector<std::wstring> ClassPathEntries(const std::wstring& classPath, wchar_t separator) {
+    std::vector<std::wstring> entries;
+    size_t start = 0;
+    while (start <= classPath.size()) {
+        size_t end = classPath.find(separator, start);
+        if (end == std::wstring::npos) end = classPath.size();
+        if (end > start) entries.push_back(classPath.substr(start, end - start));
+        start = end + 1;
+    }
+    return entries;
+}
+
 void AppendClassPathElement(std::wstring& classPath, const std::wstring& element) {
     // A variable's value may itself be a list ("C:\a.jar;;C:\b.jar;"): its empty pieces go too,
     // and so do relative ones ("lib", "."), which the VM would also look for in the working directory.
-    size_t start = 0;
-    while (start <= element.size()) {
-        size_t end = element.find(L';', start);
-        if (end == std::wstring::npos) end = element.size();
-        if (end > start && IsClassPathItemAbsolute(element.substr(start, end - start))) {
-            if (!classPath.empty()) classPath.append(1, L';');
-            classPath.append(element, start, end - start);
-        }
-        start = end + 1;
+    for (const std::wstring& piece : ClassPathEntries(element, L';')) {
+        if (!IsClassPathItemAbsolute(piece)) continue;
+        if (!classPath.empty()) classPath.append(1, L';');
+        classPath.append(piece);
     }
 }
 

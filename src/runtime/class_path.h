@@ -31,6 +31,9 @@ bool KeepsWildcardMatch(const std::wstring& pattern, const std::wstring& name, b
 // ending in ".*" also matches a name without a dot, as on Windows ("*.*" matches README).
 bool WildcardNameMatches(const std::wstring& namePattern, const std::wstring& name);
 
+// The entries of a class path, in order, without empty ones (neither the VM's search nor its
+// archive has a use for those).
+std::vector<std::wstring> ClassPathEntries(const std::wstring& classPath, wchar_t separator);
 // Adds `element` to `classPath` behind a ';' when the list holds something already; an element
 // that is itself a list adds each of its pieces. An empty or relative element or piece adds
 // nothing: the VM takes it as (under) the working directory, which would let whatever folder

@@ -1,7 +1,8 @@
-#include "platform/decimal_text.h"
 #include "runtime/memory_options.h"
 
 #include <limits>
+
+#include "platform/decimal_text.h"
 
 namespace kestran::runtime {
 

@@ -56,6 +56,20 @@ std::wstring StampText(const FileStamp& stamp) {
     return platform::DecimalText(stamp.size) + L":" + platform::DecimalText(stamp.writeTime) + (stamp.folder ? L":d" : L"");
 }
 
+// Each entry's line of the key, under `tag`; false, with the reason, at a folder that holds
+// something, which the VM cannot archive.
+bool AddEntriesToKey(const std::vector<std::pair<std::wstring, FileStamp>>& entries, const wchar_t* listName,
+                     const wchar_t* tag, std::wstring& text, std::wstring& reason) {
+    for (const auto& [path, stamp] : entries) {
+        if (stamp.folder && !stamp.folderEmpty) {
+            reason = L"the " + std::wstring(listName) + L" holds the folder " + path + L", which cannot be archived";
+            return false;
+        }
+        text += tag + path + L" " + StampText(stamp) + L"\n";
+    }
+    return true;
+}
+
 bool ReadNumber(const std::wstring& text, uint64_t& out) {
     if (text.empty() || text.size() > 19) return false;
     out = 0;
@@ -108,18 +122,6 @@ bool NamesSharingOption(const std::string& option) {
     return StartsWithAny(option, kPrefixes);
 }
 
-std::vector<std::wstring> ClassPathEntries(const std::wstring& classPath, wchar_t separator) {
-    std::vector<std::wstring> entries;
-    size_t start = 0;
-    while (start <= classPath.size()) {
-        size_t end = classPath.find(separator, start);
-        if (end == std::wstring::npos) end = classPath.size();
-        if (end > start) entries.push_back(classPath.substr(start, end - start));
-        start = end + 1;
-    }
-    return entries;
-}
-
 StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts) {
     StartupCacheDecision decision;
     if (!facts.releaseRead) {
@@ -160,20 +162,10 @@ StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts) {
     std::wstring text = L"kestran-startup-cache 1\n" + facts.release.javaVersion + L"\n" + facts.release.runtimeVersion +
                         L"\n" + facts.release.implementor + L"\n" + facts.release.jvmVariant + L"\n" +
                         StampText(facts.vmLibrary) + L"\n" + StampText(facts.baseArchive) + L"\n";
-    for (const auto& [path, stamp] : facts.classPath) {
-        if (stamp.folder && !stamp.folderEmpty) {
-            decision.reason = L"the class path holds the folder " + path + L", which cannot be archived";
-            return decision;
-        }
-        text += L"cp " + path + L" " + StampText(stamp) + L"\n";
-    }
     // The VM archives the appended boot class path too, and ends with 1 at exit on a folder in it.
-    for (const auto& [path, stamp] : facts.bootClassPath) {
-        if (stamp.folder && !stamp.folderEmpty) {
-            decision.reason = L"the boot class path holds the folder " + path + L", which cannot be archived";
-            return decision;
-        }
-        text += L"boot " + path + L" " + StampText(stamp) + L"\n";
+    if (!AddEntriesToKey(facts.classPath, L"class path", L"cp ", text, decision.reason) ||
+        !AddEntriesToKey(facts.bootClassPath, L"boot class path", L"boot ", text, decision.reason)) {
+        return decision;
     }
     for (const std::string& option : facts.vmOptions) {
         if (ShapesArchive(option)) text += L"option " + Widen(option) + L"\n";

@@ -42,9 +42,6 @@ int FeatureRelease(const std::wstring& javaVersion);
 // An option that already asks the VM for class sharing or an AOT cache (or may, through a
 // file of options): the vendor runs the archive, and the launcher stays out.
 bool NamesSharingOption(const std::string& option);
-// The entries of the class path option's value, in order, without empty ones (the VM's archive
-// leaves those out too).
-std::vector<std::wstring> ClassPathEntries(const std::wstring& classPath, wchar_t separator);
 
 // Everything the decision looks at, gathered by the caller.
 struct StartupCacheFacts {

@@ -37,16 +37,12 @@ std::wstring QuotedArgument(const std::wstring& argument) {
 
 // The user of this process: its TOKEN_USER and the SID as text.
 bool CurrentUser(const platform::RegistryFunctions& functions, std::vector<BYTE>& user, std::wstring& sid) {
-    HANDLE rawToken = nullptr;
-    if (!functions.OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return false;
-    platform::UniqueHandle token(rawToken);
-    if (!platform::TokenValue(functions, token.get(), TokenUser, user)) return false;
-    sid = platform::SidText(functions, reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid);
+    const platform::UniqueHandle token = platform::OwnProcessToken(functions);
+    if (!token) return false;
+    sid = platform::TokenUserSid(functions, token.get(), user);
     return !sid.empty();
 }
 
-// The folder is ours when this user owns it and every grant in its list is to this user (or to
-// those trusted anyway): nobody else can have put a file in it, or swap one that we use.
 // The user, or those who may do anything on the machine anyway (LocalSystem, Administrators),
 // which Windows grants access to a user's profile folders.
 bool Trusted(const platform::RegistryFunctions& functions, PSID sid, PSID user) {
@@ -55,6 +51,8 @@ bool Trusted(const platform::RegistryFunctions& functions, PSID sid, PSID user) 
     return text == L"S-1-5-18" || text == L"S-1-5-32-544";
 }
 
+// The folder is ours when this user owns it and every grant in its list is to this user (or to
+// those trusted anyway): nobody else can have put a file in it, or swap one that we use.
 // Empty when it is, else what is wrong.
 std::wstring WhyNotOnlyUser(const platform::RegistryFunctions& functions, const std::wstring& folder, PSID user) {
     const DWORD attributes = GetFileAttributesW(Long(folder).c_str());
@@ -100,6 +98,17 @@ std::wstring WhyNotOnlyUser(const platform::RegistryFunctions& functions, const 
     return L"";
 }
 
+// Appends the names in `folder`, besides "." and "..", until `names` holds `limit` of them.
+void ListNames(const std::wstring& folder, size_t limit, std::vector<std::wstring>& names) {
+    WIN32_FIND_DATAW found{};
+    platform::UniqueFindHandle search(FindFirstFileW(Long(folder + L"\\*").c_str(), &found));
+    if (!search) return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (names.size() < limit && FindNextFileW(search.get(), &found));
+}
+
 class WindowsCacheFiles : public CacheFiles {
 public:
     wchar_t PathSeparator() const override { return L'\\'; }
@@ -125,14 +134,10 @@ public:
         stamp.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         stamp.writeTime = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
         if (stamp.folder) {
-            // One entry besides "." and ".." decides; a folder of many files is not listed.
-            WIN32_FIND_DATAW found{};
-            platform::UniqueFindHandle search(FindFirstFileW(Long(path + L"\\*").c_str(), &found));
-            bool more = static_cast<bool>(search);
-            while (more && (std::wstring(found.cFileName) == L"." || std::wstring(found.cFileName) == L"..")) {
-                more = FindNextFileW(search.get(), &found) != FALSE;
-            }
-            stamp.folderEmpty = !more;
+            // One entry decides; a folder of many files is not listed.
+            std::vector<std::wstring> names;
+            ListNames(path, 1, names);
+            stamp.folderEmpty = names.empty();
         }
         return stamp;
     }
@@ -190,13 +195,7 @@ public:
     }
 
     void List(const std::wstring& folder, std::vector<std::wstring>& names) override {
-        WIN32_FIND_DATAW found{};
-        platform::UniqueFindHandle search(FindFirstFileW(Long(folder + L"\\*").c_str(), &found));
-        if (!search) return;
-        do {
-            const std::wstring name = found.cFileName;
-            if (name != L"." && name != L"..") names.push_back(name);
-        } while (FindNextFileW(search.get(), &found));
+        ListNames(folder, static_cast<size_t>(-1), names);
     }
 
     bool Remove(const std::wstring& path) override {

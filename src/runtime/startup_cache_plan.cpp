@@ -3,6 +3,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "config/ini_document.h"
 #include "config/messages.h"
 #include "config/paths.h"
 #include "config/split.h"
@@ -10,6 +11,7 @@
 #include "platform/environment.h"
 #include "platform/error_report.h"
 #include "platform/trace.h"
+#include "runtime/class_path.h"
 #include "runtime/option_narrowing.h"
 
 namespace kestran::runtime {
@@ -177,18 +179,16 @@ void AssembleAotCache(CacheFiles& files) {
 bool StartupCacheWanted(const config::SettingsStore& settings) {
     std::wstring value;
     settings.getValue(L"Java Runtime Environment", L"Startup Cache", value);
-    for (wchar_t& c : value) c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-    return value == L"auto";
+    return config::EqualsAsciiNoCase(value, L"auto");
 }
 
-void ApplyStartupCache(const config::LaunchSettings& launch, const RuntimeChoice& choice, JavaInvocation& invocation,
+void ApplyStartupCache(const std::wstring& vmLibraryPath, bool serviceMode, JavaInvocation& invocation,
                        bool printingHooked) {
-    if (!launch.settings || !StartupCacheWanted(*launch.settings)) return;
     // Where the VM's messages go through the vfprintf hook (a windowed or service launch), the
     // hook cannot tell standard error from standard output: they would reach the program's
     // output or the event log. With the trace in a file, standard error is the program's alone.
-    PlanStartupCache(choice.vmLibraryPath, invocation, PlatformCacheFiles(),
-                     platform::TraceOnStandardError() && !platform::VmMessagesNeedHook(launch.serviceMode), printingHooked);
+    PlanStartupCache(vmLibraryPath, invocation, PlatformCacheFiles(),
+                     platform::TraceOnStandardError() && !platform::VmMessagesNeedHook(serviceMode), printingHooked);
 }
 
 void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocation, CacheFiles& files,

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "config/launch_settings.h"
 #include "config/settings_store.h"
 #include "runtime/runtime_choice.h"
 #include "runtime/startup_cache_files.h"
@@ -14,8 +13,9 @@ namespace kestran::runtime {
 // "Startup Cache" in [Java Runtime Environment] is "auto" (any case).
 bool StartupCacheWanted(const config::SettingsStore& settings);
 
-// With the cache wanted by the settings, PlanStartupCache for the chosen runtime.
-void ApplyStartupCache(const config::LaunchSettings& launch, const RuntimeChoice& choice, JavaInvocation& invocation,
+// PlanStartupCache for the chosen runtime with the platform's files, once the settings want the
+// cache; a service's VM messages never go to standard error.
+void ApplyStartupCache(const std::wstring& vmLibraryPath, bool serviceMode, JavaInvocation& invocation,
                        bool printingHooked);
 
 // Appends to invocation.vmOptions either the option that uses this application's archive, or

@@ -72,7 +72,7 @@ std::wstring BuildClassPath(const config::SettingsStore& settings, OptionSources
 
 // A file named relatively (an output file, the splash picture) lands beside the launcher, as a
 // relative "JRE Path" does, whatever the working directory: a service starts in the system folder.
-void ResolveOutputFile(std::wstring& file, ModulePathOnce& module) {
+void ResolveBesideLauncher(std::wstring& file, ModulePathOnce& module) {
     if (file.empty() || config::IsAbsolutePath(file)) return;
     std::wstring modulePath;
     if (module.Get(modulePath)) file = config::FolderOf(modulePath) + L"\\" + file;
@@ -88,7 +88,7 @@ void ReadSplashSettings(const config::SettingsStore& settings, const std::wstrin
         settings.getValue(L"Application", L"Splash Image", out.image);
     }
     if (!out.image.empty()) sources.ExpandEnvironment(out.image);
-    ResolveOutputFile(out.image, module);
+    ResolveBesideLauncher(out.image, module);
     std::wstring timeout;
     settings.getValue(L"Application", L"Splash Timeout", timeout);
     out.timeoutSeconds = config::ParseWholeSeconds(timeout, 0);
@@ -151,13 +151,13 @@ bool AssembleVmOptionsFrom(config::LaunchSettings& launch, JavaInvocation& invoc
     std::wstring value;
     settings.getValue(L"Application", L"Output File", launch.outputFile);
     if (!launch.outputFile.empty()) sources.ExpandEnvironment(launch.outputFile);
-    ResolveOutputFile(launch.outputFile, module);
+    ResolveBesideLauncher(launch.outputFile, module);
     settings.getValue(L"Application", L"Output Append", value);
     launch.outputAppend = value == L"yes";
 
     settings.getValue(L"Application", L"Error File", launch.errorFile);
     if (!launch.errorFile.empty()) sources.ExpandEnvironment(launch.errorFile);
-    ResolveOutputFile(launch.errorFile, module);
+    ResolveBesideLauncher(launch.errorFile, module);
     settings.getValue(L"Application", L"Error Append", value);
     launch.errorAppend = value == L"yes";
 

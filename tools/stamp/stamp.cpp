@@ -55,7 +55,8 @@ void ReplaceIcon(ResourceList& resources, const std::vector<IconImage>& images) 
 // The output's file name as Windows will store it (without the trailing dots and spaces Win32
 // drops), whichever separator the path uses.
 std::string OutputFileName(const std::string& out) {
-    std::string name = out.substr(out.find_last_of("/\\:") == std::string::npos ? 0 : out.find_last_of("/\\:") + 1);
+    // npos + 1 is 0: a name without a folder is taken whole.
+    std::string name = out.substr(out.find_last_of("/\\:") + 1);
     while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
     return name;
 }
