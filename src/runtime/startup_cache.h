@@ -87,6 +87,8 @@ CacheFileName ParseCacheFileName(const std::wstring& name);
 constexpr uint64_t kMinimumArchiveSize = 4096;
 // True for a file that begins with an archive's magic number and is at least kMinimumArchiveSize.
 bool LooksLikeArchive(const std::string& firstBytes, uint64_t size);
+// The same on `count` bytes; allocates nothing, so a forked child may call it.
+bool LooksLikeArchive(const char* firstBytes, size_t count, uint64_t size);
 
 // The line the VM prints at the end of a training run, whatever -Xlog says.
 bool IsTrainingEndLine(const std::string& text);

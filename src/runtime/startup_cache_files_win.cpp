@@ -256,6 +256,9 @@ public:
         return GetExitCodeProcess(processHandle.get(), &exitCode) && exitCode == 0;
     }
 
+    // The caller waits for the assembly instead.
+    bool AssembleInBackground(const AssemblyJob&) override { return false; }
+
     uint32_t ProcessId() override { return GetCurrentProcessId(); }
 
     bool ProcessRunning(uint32_t id) override {

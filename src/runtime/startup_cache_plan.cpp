@@ -149,29 +149,44 @@ void AppendQuietOptions(JavaInvocation& invocation, bool messagesToStandardError
     if (messagesToStandardError && aotTags) invocation.vmOptions.push_back("-Xlog:aot*=warning:stderr");
 }
 
-// The AOT cache from the training run's configuration, by the runtime's java program; the
-// configuration goes either way.
-void AssembleAotCache(CacheFiles& files) {
+// The AOT cache from the training run's configuration, by the runtime's java program: in a
+// process that outlives this one where the platform can start one (true: nothing left to do
+// here), else waited for. The configuration goes either way.
+bool AssembleAotCache(CacheFiles& files) {
     const bool trained = files.Stamp(pending.configuration).size > 0;
     if (trained) {
+        // The java program adds this variable's options to its own, which the training run
+        // never saw (the VM reads only JAVA_TOOL_OPTIONS and _JAVA_OPTIONS): a cache made with
+        // another module graph would go unused. Nothing else in this process runs Java any more.
+        platform::UnsetEnvironmentText(L"JDK_JAVA_OPTIONS");
+        AssemblyJob job;
+        job.program = pending.javaProgram;
+        job.configuration = pending.configuration;
+        job.namePrefix = pending.folder + files.PathSeparator() + pending.key + L".";
+        job.unassembled = pending.folder + files.PathSeparator() + UnassembledFileName(pending.key);
+        const std::string prefix = config::ToAnsi(job.namePrefix);
+        for (const std::string& option : AssemblyOptions(pending.vmOptions, prefix, prefix)) {
+            job.arguments.push_back(config::FromAnsi(option));
+        }
+        if (files.AssembleInBackground(job)) {
+            Say(L"being assembled by " + pending.javaProgram + L" after this process");
+            return true;
+        }
         std::vector<std::wstring> arguments;
         for (const std::string& option : AssemblyOptions(pending.vmOptions, config::ToAnsi(pending.configuration),
                                                          config::ToAnsi(pending.temporary))) {
             arguments.push_back(config::FromAnsi(option));
         }
-        // The java program adds this variable's options to its own, which the training run
-        // never saw (the VM reads only JAVA_TOOL_OPTIONS and _JAVA_OPTIONS): a cache made with
-        // another module graph would go unused. Nothing else in this process runs Java any more.
-        platform::UnsetEnvironmentText(L"JDK_JAVA_OPTIONS");
         const bool assembled = files.RunQuietly(pending.javaProgram, arguments);
         Say(assembled ? L"assembled by " + pending.javaProgram : L"not assembled by " + pending.javaProgram);
         if (!assembled) {
             files.Remove(pending.temporary);
             // Not again at every launch: this key keeps the dynamic archive from now on.
-            files.MakeEmptyFile(pending.folder + files.PathSeparator() + UnassembledFileName(pending.key));
+            files.MakeEmptyFile(job.unassembled);
         }
     }
     files.Remove(pending.configuration);
+    return false;
 }
 
 }  // namespace
@@ -268,7 +283,7 @@ void FinishStartupCache() {
     CacheFiles& files = *pending.files;
     pending.files = nullptr;
     training = false;
-    if (!pending.configuration.empty()) AssembleAotCache(files);
+    if (!pending.configuration.empty() && AssembleAotCache(files)) return;
     uint64_t size = 0;
     if (!IsCompleteArchive(files, pending.temporary, size)) {
         files.Remove(pending.temporary);

@@ -30,9 +30,10 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
                       bool messagesToStandardError, bool printingHooked);
 
 // Once the VM has ended (DestroyJavaVM returned, or the exit hook runs, after the VM wrote its
-// archive or its training configuration): an AOT cache is assembled (waiting for it, at most
-// kAssemblyTimeoutMilliseconds), then the temporary file becomes the archive when it is
-// complete, else it is removed. Does something once per process; safe from any thread.
+// archive or its training configuration): an AOT cache is assembled by a process that outlives
+// this one, or where none can be started, here (waiting for it, at most
+// kAssemblyTimeoutMilliseconds); the temporary file becomes the archive when it is complete,
+// else it is removed. Does something once per process; safe from any thread.
 void FinishStartupCache();
 
 // A training run is planned: the VM needs the vfprintf hook, and the hook asks

@@ -69,6 +69,11 @@ public:
         Put(path, "", 0);
         return true;
     }
+    // A process of its own that has taken the configuration over, where `background`.
+    bool AssembleInBackground(const AssemblyJob& job) override {
+        if (background) Rename(job.configuration, job.namePrefix + L"300.aotconf");
+        return background;
+    }
     uint32_t ProcessId() override { return 100; }
     bool ProcessRunning(uint32_t id) override { return id == 200; }
 
@@ -78,6 +83,7 @@ public:
     std::map<std::wstring, File> files;
     bool writable = true;
     bool assembles = false;
+    bool background = false;
 };
 
 const char* const kRelease17 = "IMPLEMENTOR=\"Eclipse Adoptium\"\nJAVA_RUNTIME_VERSION=\"17.0.9+9\"\nJAVA_VERSION=\"17.0.9\"\n";
@@ -224,6 +230,7 @@ struct FinishCase {
     bool otherLaunchFirst;     // another launch already put the same archive in place
     bool archived;             // an archive of this key is there afterwards
     bool aotCache = false;     // 25: the VM wrote a training configuration, the java program assembles
+    bool background = false;   // ... in a process that outlives this one, which renames its file
 };
 
 TEST(StartupCacheTest, FinishPutsOnlyACompleteFileInPlace) {
@@ -234,11 +241,13 @@ TEST(StartupCacheTest, FinishPutsOnlyACompleteFileInPlace) {
         {"another launch was first", "whole", true, true},
         {"25: assembled", "whole", false, true, true},
         {"25: not assembled", "conf", false, false, true},
+        {"25: assembled after this process", "conf", false, false, true, true},
     };
     for (const FinishCase& c : cases) {
         MemoryFiles files = Machine({"", c.aotCache ? "JAVA_VERSION=\"25\"" : kRelease17, true, L"C:\\app\\a.jar", nullptr,
                                      nullptr, {}, true, "", {}});
         files.assembles = c.aotCache && c.archived;
+        files.background = c.background;
         const std::wstring temporary = PlanWriting(files, L"C:\\app\\a.jar", c.aotCache);
         ASSERT_FALSE(temporary.empty()) << c.name;
         const std::string bytes = c.written == nullptr ? "" : std::string(c.written) == "whole" ? kMagic + std::string(5000, 'x') : std::string(5004, '\0');
@@ -250,7 +259,10 @@ TEST(StartupCacheTest, FinishPutsOnlyACompleteFileInPlace) {
         EXPECT_EQ(files.files.count(temporary), 0u) << c.name;
         EXPECT_EQ(files.files.count(archive), c.archived ? 1u : 0u) << c.name;
         const std::wstring marker = kFolder + L"\\" + UnassembledFileName(archive.substr(kFolder.size() + 1, 32));
-        EXPECT_EQ(files.files.count(marker), c.aotCache && !c.archived ? 1u : 0u) << c.name;
+        EXPECT_EQ(files.files.count(marker), c.aotCache && !c.archived && !c.background ? 1u : 0u) << c.name;
+        if (c.background) {
+            EXPECT_EQ(files.files.count(archive.substr(0, archive.find(L'.') + 1) + L"300.aotconf"), 1u) << c.name;
+        }
     }
 }
 
