@@ -202,7 +202,7 @@ CacheFileName ParseCacheFileName(const std::wstring& name) {
     if (!ReadNumber(name.substr(first + 1, last - first - 1), number)) return parsed;
     if (extension == L"jsa") {
         parsed.kind = CacheFileName::Archive;
-    } else if ((extension == L"tmp" || extension == L"aotconf") && number <= 0xFFFFFFFFu) {
+    } else if ((extension == L"tmp" || extension == L"aotconf" || extension == L"aotjob") && number <= 0xFFFFFFFFu) {
         parsed.kind = CacheFileName::Temporary;
     } else if (extension == L"noaot" && number == 0) {
         parsed.kind = CacheFileName::Unassembled;

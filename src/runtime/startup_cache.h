@@ -71,7 +71,8 @@ StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts);
 // "<key>.<process id>.tmp" one being written by that process.
 std::wstring ArchiveFileName(const std::wstring& key, uint64_t size);
 std::wstring TemporaryFileName(const std::wstring& key, uint32_t processId);
-// "<key>.<process id>.aotconf": the training configuration of that process; a temporary file too.
+// "<key>.<process id>.aotconf": the training configuration of that process; a temporary file too,
+// as is "<key>.<process id>.aotjob", the job of a process assembling an AOT cache.
 std::wstring ConfigurationFileName(const std::wstring& key, uint32_t processId);
 // "<key>.0.noaot": the AOT cache of this key could not be assembled; the dynamic archive instead.
 std::wstring UnassembledFileName(const std::wstring& key);

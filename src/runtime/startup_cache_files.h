@@ -32,6 +32,13 @@ struct AssemblyJob {
     std::wstring unassembled;
 };
 
+// Where a launcher that cannot fork hands the job to a copy of itself: the copy finds this
+// variable set to the job's `namePrefix`, and its job in namePrefix + its process id + ".aotjob".
+constexpr wchar_t kAssemblyJobVariable[] = L"KESTRAN_STARTUP_CACHE_JOB";
+// The bytes of the job file of the assembler `id` (namePrefix + id + ".aotjob"): the program
+// and the arguments, one a line; "" when an argument holds a line break.
+std::string AssemblyJobText(const AssemblyJob& job, uint32_t id);
+
 class CacheFiles {
 public:
     virtual ~CacheFiles() = default;
@@ -46,8 +53,8 @@ public:
     virtual void List(const std::wstring& folder, std::vector<std::wstring>& names) = 0;
     // Also a read-only file (the VM writes its archives so).
     virtual bool Remove(const std::wstring& path) = 0;
-    // A new empty file; fails when it exists.
-    virtual bool MakeEmptyFile(const std::wstring& path) = 0;
+    // A new file of `bytes`; fails when it exists.
+    virtual bool MakeFile(const std::wstring& path, const std::string& bytes) = 0;
     // Fails when `to` exists.
     virtual bool Rename(const std::wstring& from, const std::wstring& to) = 0;
     // A new file can be made in the folder and its volume has room for an archive.

@@ -177,9 +177,11 @@ public:
 
     bool Remove(const std::wstring& path) override { return unlink(Narrow(path).c_str()) == 0; }
 
-    bool MakeEmptyFile(const std::wstring& path) override {
+    bool MakeFile(const std::wstring& path, const std::string& bytes) override {
         const int file = open(Narrow(path).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-        return file >= 0 && close(file) == 0;
+        if (file < 0) return false;
+        const bool written = write(file, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        return close(file) == 0 && written;
     }
 
     bool Rename(const std::wstring& from, const std::wstring& to) override {

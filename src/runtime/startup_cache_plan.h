@@ -36,6 +36,12 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
 // else it is removed. Does something once per process; safe from any thread.
 void FinishStartupCache();
 
+// In the process a launcher started to assemble an AOT cache after it (kAssemblyJobVariable
+// set): runs the job, when it is in this application's own cache folder, and returns true;
+// false in any other process. Prints nothing.
+bool RunStartupCacheJob();
+bool RunAssemblyJob(CacheFiles& files);
+
 // A training run is planned: the VM needs the vfprintf hook, and the hook asks
 // StartupCacheTakesVmLine about each text before it routes it.
 bool StartupCacheHooksVmPrinting();
