@@ -131,6 +131,16 @@ std::wstring TidyFolder(CacheFiles& files, const std::wstring& folder, const std
     return usable;
 }
 
+// The VM reads its options in the code page: a profile folder outside it (C:\Users\Łukasz)
+// is named by its short form where the volume has one.
+std::wstring AsTheVmNamesIt(const std::wstring& folder) {
+    std::string narrow;
+    size_t lost = 0;
+    std::wstring shortFolder;
+    if (!config::ToAnsiExact(folder, narrow, lost) && PlatformNarrowing().ShortForm(folder, shortFolder)) return shortFolder;
+    return folder;
+}
+
 // The option's bytes, or false when the code page cannot carry the path in it.
 bool NarrowOption(const std::wstring& name, const std::wstring& path, std::string& out) {
     size_t lost = 0;
@@ -241,12 +251,7 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
         Say(L"not possible: " + reason);
         return;
     }
-    // The VM reads its options in the code page: a profile folder outside it (C:\Users\Łukasz)
-    // is named by its short form where the volume has one.
-    std::string narrow;
-    size_t lost = 0;
-    std::wstring shortFolder;
-    if (!config::ToAnsiExact(folder, narrow, lost) && PlatformNarrowing().ShortForm(folder, shortFolder)) folder = shortFolder;
+    folder = AsTheVmNamesIt(folder);
     // The VM opens the archive by the path as given, without a long-path prefix.
     if (folder.size() + 64 >= config::kClassicPathLimit) {
         Say(L"not possible: the folder " + folder + L" is too long a path for the VM");
@@ -329,7 +334,9 @@ bool RunAssemblyJob(CacheFiles& files) {
     const std::wstring own = prefix + platform::DecimalText(files.ProcessId());
     std::wstring folder;
     std::wstring reason;
-    if (!files.ApplicationFolder(folder, reason) || prefix.rfind(folder + files.PathSeparator(), 0) != 0) return true;
+    if (!files.ApplicationFolder(folder, reason)) return true;
+    folder = AsTheVmNamesIt(folder);
+    if (prefix.rfind(folder + files.PathSeparator(), 0) != 0) return true;
     const CacheFileName name = ParseCacheFileName(own.substr(folder.size() + 1) + L".aotjob");
     if (name.kind != CacheFileName::Temporary || name.number != files.ProcessId()) return true;
     std::string text;
