@@ -270,10 +270,14 @@ public:
         startup.cb = sizeof(startup);
         startup.dwFlags = STARTF_USESTDHANDLES;
         PROCESS_INFORMATION process{};
-        const BOOL started = CreateProcessW(self.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                                           DETACHED_PROCESS | CREATE_NO_WINDOW | BELOW_NORMAL_PRIORITY_CLASS |
-                                               CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED,
-                                           nullptr, nullptr, &startup, &process);
+        // Out of a job that ends its processes with the launch, where the job lets it go.
+        BOOL started = FALSE;
+        for (const DWORD breakaway : {static_cast<DWORD>(CREATE_BREAKAWAY_FROM_JOB), DWORD{0}}) {
+            started = started || CreateProcessW(self.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                                                breakaway | DETACHED_PROCESS | CREATE_NO_WINDOW | BELOW_NORMAL_PRIORITY_CLASS |
+                                                    CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED,
+                                                nullptr, nullptr, &startup, &process);
+        }
         platform::UnsetEnvironmentText(kAssemblyJobVariable);
         if (!started) return false;
         platform::UniqueHandle processHandle(process.hProcess);
