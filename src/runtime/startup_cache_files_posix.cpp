@@ -63,6 +63,12 @@ struct ChildPath {
                               ChildPath& outputOption, const char* trained, ChildPath& configuration,
                               ChildPath& output, ChildPath& archive, const char* unassembled, int taken) {
     setsid();
+    // The VM's thread that forked may block signals, which java would inherit; a launcher gone
+    // before it reads the pipe must not end the assembly.
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    signal(SIGPIPE, SIG_IGN);
     const uint64_t id = static_cast<uint64_t>(getpid());
     configurationOption.With(id, ".aotconf");
     outputOption.With(id, ".tmp");
@@ -79,6 +85,7 @@ struct ChildPath {
     }
     // A host that ignores its children's ends would leave none to wait for.
     signal(SIGCHLD, SIG_DFL);
+    signal(SIGPIPE, SIG_DFL);
     const pid_t java = fork();
     if (java == 0) {
         execve(program, argv, environ);
