@@ -15,6 +15,7 @@
 #include "platform/console.h"
 #include "platform/thread_language.h"
 #include "platform/trace.h"
+#include "runtime/startup_cache_plan.h"
 
 using namespace kestran;
 
@@ -52,6 +53,9 @@ uint32_t Launch() {
 
 int main() {
     try {
+        // A copy started by a launch to assemble its start-up cache after it: nothing else of
+        // a launch, no settings, no output.
+        if (runtime::RunStartupCacheJob()) return 0;
         return static_cast<int>(Launch());
     } catch (const GeneralError& error) {
         // Only the truly unexpected gets here; its result code is the process exit code.

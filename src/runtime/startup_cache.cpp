@@ -202,7 +202,7 @@ CacheFileName ParseCacheFileName(const std::wstring& name) {
     if (!ReadNumber(name.substr(first + 1, last - first - 1), number)) return parsed;
     if (extension == L"jsa") {
         parsed.kind = CacheFileName::Archive;
-    } else if ((extension == L"tmp" || extension == L"aotconf") && number <= 0xFFFFFFFFu) {
+    } else if ((extension == L"tmp" || extension == L"aotconf" || extension == L"aotjob") && number <= 0xFFFFFFFFu) {
         parsed.kind = CacheFileName::Temporary;
     } else if (extension == L"noaot" && number == 0) {
         parsed.kind = CacheFileName::Unassembled;
@@ -215,12 +215,16 @@ CacheFileName ParseCacheFileName(const std::wstring& name) {
 }
 
 bool LooksLikeArchive(const std::string& firstBytes, uint64_t size) {
+    return LooksLikeArchive(firstBytes.data(), firstBytes.size(), size);
+}
+
+bool LooksLikeArchive(const char* firstBytes, size_t count, uint64_t size) {
     // HotSpot writes the header, with its magic number, after everything else: a file cut
     // short by a killed process or a full disk does not begin with it.
     static const unsigned char kStaticMagic[] = {0xa2, 0xab, 0x0b, 0xf0};
     static const unsigned char kDynamicMagic[] = {0xa8, 0xab, 0x0b, 0xf0};
-    if (size < kMinimumArchiveSize || firstBytes.size() < 4) return false;
-    return std::memcmp(firstBytes.data(), kDynamicMagic, 4) == 0 || std::memcmp(firstBytes.data(), kStaticMagic, 4) == 0;
+    if (size < kMinimumArchiveSize || count < 4) return false;
+    return std::memcmp(firstBytes, kDynamicMagic, 4) == 0 || std::memcmp(firstBytes, kStaticMagic, 4) == 0;
 }
 
 bool IsTrainingEndLine(const std::string& text) { return text.find("AOTConfiguration recorded: ") != std::string::npos; }

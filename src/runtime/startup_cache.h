@@ -71,7 +71,8 @@ StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts);
 // "<key>.<process id>.tmp" one being written by that process.
 std::wstring ArchiveFileName(const std::wstring& key, uint64_t size);
 std::wstring TemporaryFileName(const std::wstring& key, uint32_t processId);
-// "<key>.<process id>.aotconf": the training configuration of that process; a temporary file too.
+// "<key>.<process id>.aotconf": the training configuration of that process; a temporary file too,
+// as is "<key>.<process id>.aotjob", the job of a process assembling an AOT cache.
 std::wstring ConfigurationFileName(const std::wstring& key, uint32_t processId);
 // "<key>.0.noaot": the AOT cache of this key could not be assembled; the dynamic archive instead.
 std::wstring UnassembledFileName(const std::wstring& key);
@@ -87,6 +88,8 @@ CacheFileName ParseCacheFileName(const std::wstring& name);
 constexpr uint64_t kMinimumArchiveSize = 4096;
 // True for a file that begins with an archive's magic number and is at least kMinimumArchiveSize.
 bool LooksLikeArchive(const std::string& firstBytes, uint64_t size);
+// The same on `count` bytes; allocates nothing, so a forked child may call it.
+bool LooksLikeArchive(const char* firstBytes, size_t count, uint64_t size);
 
 // The line the VM prints at the end of a training run, whatever -Xlog says.
 bool IsTrainingEndLine(const std::string& text);

@@ -18,6 +18,27 @@ constexpr uint64_t kArchiveRoom = 256ull * 1024 * 1024;
 // large application's assembly takes a few seconds; one that takes longer is stopped.
 constexpr uint32_t kAssemblyTimeoutMilliseconds = 30000;
 
+// An AOT cache's assembly by a process that outlives the launcher. The assembler's files carry
+// its own process id, so that a later start keeps them while it runs and removes them once it
+// has gone: it renames the training configuration to `namePrefix` + id + ".aotconf", has the
+// java program write `namePrefix` + id + ".tmp", and renames that, when the program ended with 0
+// and the file is whole, to `namePrefix` + size + ".jsa"; else it leaves `unassembled`.
+struct AssemblyJob {
+    std::wstring program;
+    // arguments[1] and [2] end where id + ".aotconf" and id + ".tmp" go.
+    std::vector<std::wstring> arguments;
+    std::wstring configuration;   // the training run's
+    std::wstring namePrefix;      // "<folder><separator><key>."
+    std::wstring unassembled;
+};
+
+// Where a launcher that cannot fork hands the job to a copy of itself: the copy finds this
+// variable set to the job's `namePrefix`, and its job in namePrefix + its process id + ".aotjob".
+constexpr wchar_t kAssemblyJobVariable[] = L"KESTRAN_STARTUP_CACHE_JOB";
+// The bytes of the job file of the assembler `id` (namePrefix + id + ".aotjob"): the program
+// and the arguments, one a line; "" when an argument holds a line break.
+std::string AssemblyJobText(const AssemblyJob& job, uint32_t id);
+
 class CacheFiles {
 public:
     virtual ~CacheFiles() = default;
@@ -32,8 +53,8 @@ public:
     virtual void List(const std::wstring& folder, std::vector<std::wstring>& names) = 0;
     // Also a read-only file (the VM writes its archives so).
     virtual bool Remove(const std::wstring& path) = 0;
-    // A new empty file; fails when it exists.
-    virtual bool MakeEmptyFile(const std::wstring& path) = 0;
+    // A new file of `bytes`; fails when it exists.
+    virtual bool MakeFile(const std::wstring& path, const std::string& bytes) = 0;
     // Fails when `to` exists.
     virtual bool Rename(const std::wstring& from, const std::wstring& to) = 0;
     // A new file can be made in the folder and its volume has room for an archive.
@@ -42,6 +63,9 @@ public:
     // going nowhere, and waits for it at most kAssemblyTimeoutMilliseconds (then ends it).
     // False when it could not start, took too long or ended with another code than 0.
     virtual bool RunQuietly(const std::wstring& program, const std::vector<std::wstring>& arguments) = 0;
+    // Starts `job` in a process of its own and returns without waiting for it, once that process
+    // has taken the configuration over; false (the configuration untouched) when it could not.
+    virtual bool AssembleInBackground(const AssemblyJob& job) = 0;
     virtual uint32_t ProcessId() = 0;
     virtual bool ProcessRunning(uint32_t processId) = 0;
 };

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <ctime>
 #include <chrono>
 #include <thread>
 #include <cstdlib>
@@ -32,6 +34,93 @@ bool OwnFolder(const std::string& path) {
     struct stat info {};
     return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
            (info.st_mode & 022) == 0;
+}
+
+// A path whose end a forked child writes without allocating: `base`, then room for a number
+// and a suffix.
+struct ChildPath {
+    explicit ChildPath(const std::string& start) : base(start.size()), text(start + std::string(40, '\0')) {}
+    // Only async-signal-safe work: after fork() in a process with other threads.
+    const char* With(uint64_t number, const char* suffix) {
+        char digits[20];
+        size_t count = 0;
+        do {
+            digits[count++] = static_cast<char>('0' + number % 10);
+            number /= 10;
+        } while (number != 0);
+        char* at = &text[base];
+        while (count != 0) *at++ = digits[--count];
+        std::strcpy(at, suffix);
+        return text.c_str();
+    }
+    size_t base;
+    std::string text;
+};
+
+// The assembler: the job's process (a session of its own, outside the launcher's output and
+// terminal) runs the java program, waits for it, and puts its file in place. Never returns.
+[[noreturn]] void RunAssembly(const char* program, char* const* argv, ChildPath& configurationOption,
+                              ChildPath& outputOption, const char* trained, ChildPath& configuration,
+                              ChildPath& output, ChildPath& archive, const char* unassembled, int taken) {
+    setsid();
+    // The VM's thread that forked may block signals, which java would inherit; a launcher gone
+    // before it reads the pipe must not end the assembly.
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+    const uint64_t id = static_cast<uint64_t>(getpid());
+    configurationOption.With(id, ".aotconf");
+    outputOption.With(id, ".tmp");
+    const char* ownConfiguration = configuration.With(id, ".aotconf");
+    const char* ownOutput = output.With(id, ".tmp");
+    if (rename(trained, ownConfiguration) != 0) _exit(1);
+    const char done = 1;
+    if (write(taken, &done, 1) != 1) _exit(1);
+    // Nothing of the launcher's stays open here: whoever reads its output sees the end now.
+    const int nothing = open("/dev/null", O_RDWR);
+    for (int stream = 0; stream < 3; ++stream) dup2(nothing, stream);
+    if (close_range(3, ~0u, 0) != 0) {
+        for (int descriptor = 3; descriptor < 1024; ++descriptor) close(descriptor);
+    }
+    // A host that ignores its children's ends would leave none to wait for.
+    signal(SIGCHLD, SIG_DFL);
+    signal(SIGPIPE, SIG_DFL);
+    const pid_t java = fork();
+    if (java == 0) {
+        execve(program, argv, environ);
+        _exit(127);
+    }
+    int status = 1;
+    bool ended = false;
+    const timespec pause{0, 20 * 1000 * 1000};
+    for (uint32_t waited = 0; java > 0 && !ended && waited < kAssemblyTimeoutMilliseconds; waited += 20) {
+        const pid_t result = waitpid(java, &status, WNOHANG);
+        ended = result == java || (result < 0 && errno != EINTR);
+        if (!ended) nanosleep(&pause, nullptr);
+    }
+    if (java > 0 && !ended) {
+        kill(java, SIGKILL);
+        waitpid(java, &status, 0);
+    }
+    unlink(ownConfiguration);
+    if (!ended || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        unlink(ownOutput);
+        // Not again at every launch: this key keeps the dynamic archive from now on.
+        const int marker = open(unassembled, O_WRONLY | O_CREAT | O_EXCL, 0600);
+        if (marker >= 0) close(marker);
+        _exit(0);
+    }
+    char start[4] = {};
+    struct stat info {};
+    const int file = open(ownOutput, O_RDONLY);
+    const bool whole = file >= 0 && read(file, start, sizeof start) == static_cast<ssize_t>(sizeof start) &&
+                       fstat(file, &info) == 0 && LooksLikeArchive(start, sizeof start, static_cast<uint64_t>(info.st_size));
+    if (file >= 0) close(file);
+    // link, unlike rename, fails when another launch's archive is already there.
+    if (whole) link(ownOutput, archive.With(static_cast<uint64_t>(info.st_size), ".jsa"));
+    unlink(ownOutput);
+    _exit(0);
 }
 
 class PosixCacheFiles : public CacheFiles {
@@ -95,9 +184,11 @@ public:
 
     bool Remove(const std::wstring& path) override { return unlink(Narrow(path).c_str()) == 0; }
 
-    bool MakeEmptyFile(const std::wstring& path) override {
+    bool MakeFile(const std::wstring& path, const std::string& bytes) override {
         const int file = open(Narrow(path).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-        return file >= 0 && close(file) == 0;
+        if (file < 0) return false;
+        const bool written = write(file, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        return close(file) == 0 && written;
     }
 
     bool Rename(const std::wstring& from, const std::wstring& to) override {
@@ -145,6 +236,43 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         return ended == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+
+    bool AssembleInBackground(const AssemblyJob& job) override {
+        // Everything the child needs is made now: after fork() only async-signal-safe calls.
+        if (job.arguments.size() < 3) return false;
+        std::vector<std::string> texts = {Narrow(job.program)};
+        for (const std::wstring& argument : job.arguments) texts.push_back(Narrow(argument));
+        ChildPath configurationOption(texts[2]);
+        ChildPath outputOption(texts[3]);
+        const std::string prefix = Narrow(job.namePrefix);
+        ChildPath configuration(prefix);
+        ChildPath output(prefix);
+        ChildPath archive(prefix);
+        const std::string trained = Narrow(job.configuration);
+        const std::string unassembled = Narrow(job.unassembled);
+        std::vector<char*> argv;
+        for (std::string& text : texts) argv.push_back(text.data());
+        argv[2] = configurationOption.text.data();
+        argv[3] = outputOption.text.data();
+        argv.push_back(nullptr);
+        int taken[2];
+        if (pipe2(taken, O_CLOEXEC) != 0) return false;
+        const pid_t assembler = fork();
+        if (assembler == 0) {
+            close(taken[0]);
+            RunAssembly(texts[0].c_str(), argv.data(), configurationOption, outputOption, trained.c_str(), configuration,
+                        output, archive, unassembled.c_str(), taken[1]);
+        }
+        close(taken[1]);
+        // Until the assembler has renamed the configuration to its own name, a start that
+        // follows this process's end would remove it as a leftover.
+        char done = 0;
+        ssize_t got = -1;
+        while (assembler > 0 && (got = read(taken[0], &done, 1)) < 0 && errno == EINTR) {
+        }
+        close(taken[0]);
+        return got == 1;
     }
 
     uint32_t ProcessId() override { return static_cast<uint32_t>(getpid()); }

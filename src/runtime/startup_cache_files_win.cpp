@@ -204,9 +204,11 @@ public:
         return DeleteFileW(Long(path).c_str()) != FALSE;
     }
 
-    bool MakeEmptyFile(const std::wstring& path) override {
-        return static_cast<bool>(
-            platform::UniqueHandle(CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr)));
+    bool MakeFile(const std::wstring& path, const std::string& bytes) override {
+        platform::UniqueHandle file(CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        DWORD written = 0;
+        return file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+               written == bytes.size();
     }
 
     bool Rename(const std::wstring& from, const std::wstring& to) override {
@@ -254,6 +256,41 @@ public:
         }
         DWORD exitCode = 1;
         return GetExitCodeProcess(processHandle.get(), &exitCode) && exitCode == 0;
+    }
+
+    // A copy of this executable, started suspended so that its files can carry its process id
+    // before it runs, and detached: no console, window, handle or output of this process.
+    bool AssembleInBackground(const AssemblyJob& job) override {
+        std::wstring self;
+        if (!platform::GetModulePath(self) || !platform::SetEnvironmentText(kAssemblyJobVariable, job.namePrefix)) return false;
+        std::wstring commandText = QuotedArgument(self);
+        std::vector<wchar_t> commandLine(commandText.begin(), commandText.end());
+        commandLine.push_back(L'\0');
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        PROCESS_INFORMATION process{};
+        // Out of a job that ends its processes with the launch, where the job lets it go.
+        BOOL started = FALSE;
+        for (const DWORD breakaway : {static_cast<DWORD>(CREATE_BREAKAWAY_FROM_JOB), DWORD{0}}) {
+            started = started || CreateProcessW(self.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                                                breakaway | DETACHED_PROCESS | CREATE_NO_WINDOW | BELOW_NORMAL_PRIORITY_CLASS |
+                                                    CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED,
+                                                nullptr, nullptr, &startup, &process);
+        }
+        platform::UnsetEnvironmentText(kAssemblyJobVariable);
+        if (!started) return false;
+        platform::UniqueHandle processHandle(process.hProcess);
+        platform::UniqueHandle threadHandle(process.hThread);
+        const std::wstring own = job.namePrefix + platform::DecimalText(process.dwProcessId);
+        const std::string text = AssemblyJobText(job, process.dwProcessId);
+        if (!text.empty() && Rename(job.configuration, own + L".aotconf")) {
+            if (MakeFile(own + L".aotjob", text) && ResumeThread(threadHandle.get()) != static_cast<DWORD>(-1)) return true;
+            Remove(own + L".aotjob");
+            Rename(own + L".aotconf", job.configuration);
+        }
+        TerminateProcess(processHandle.get(), 0);
+        return false;
     }
 
     uint32_t ProcessId() override { return GetCurrentProcessId(); }

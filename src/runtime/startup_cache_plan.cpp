@@ -131,6 +131,16 @@ std::wstring TidyFolder(CacheFiles& files, const std::wstring& folder, const std
     return usable;
 }
 
+// The VM reads its options in the code page: a profile folder outside it (C:\Users\Łukasz)
+// is named by its short form where the volume has one.
+std::wstring AsTheVmNamesIt(const std::wstring& folder) {
+    std::string narrow;
+    size_t lost = 0;
+    std::wstring shortFolder;
+    if (!config::ToAnsiExact(folder, narrow, lost) && PlatformNarrowing().ShortForm(folder, shortFolder)) return shortFolder;
+    return folder;
+}
+
 // The option's bytes, or false when the code page cannot carry the path in it.
 bool NarrowOption(const std::wstring& name, const std::wstring& path, std::string& out) {
     size_t lost = 0;
@@ -149,29 +159,65 @@ void AppendQuietOptions(JavaInvocation& invocation, bool messagesToStandardError
     if (messagesToStandardError && aotTags) invocation.vmOptions.push_back("-Xlog:aot*=warning:stderr");
 }
 
-// The AOT cache from the training run's configuration, by the runtime's java program; the
-// configuration goes either way.
-void AssembleAotCache(CacheFiles& files) {
+// The assembly failed: not again at every launch, this key keeps the dynamic archive from now on.
+void LeaveUnassembled(CacheFiles& files, const std::wstring& temporary, const std::wstring& folder,
+                      const std::wstring& key) {
+    files.Remove(temporary);
+    files.MakeFile(folder + files.PathSeparator() + UnassembledFileName(key), "");
+}
+
+// The temporary file becomes the archive when it is complete; else it goes.
+void PutInPlace(CacheFiles& files, const std::wstring& temporary, const std::wstring& folder, const std::wstring& key) {
+    uint64_t size = 0;
+    if (!IsCompleteArchive(files, temporary, size)) {
+        files.Remove(temporary);
+        Say(L"no complete archive in " + temporary);
+        return;
+    }
+    const std::wstring archive = folder + files.PathSeparator() + ArchiveFileName(key, size);
+    if (files.Rename(temporary, archive)) {
+        Say(L"written: " + archive + L" (" + platform::DecimalText(size) + L" bytes)");
+    } else {
+        // Another first launch of the same application got there first: its archive is as good.
+        files.Remove(temporary);
+        Say(L"not renamed to " + archive + L"; another launch made it");
+    }
+}
+
+// The AOT cache from the training run's configuration, by the runtime's java program: in a
+// process that outlives this one where the platform can start one (true: nothing left to do
+// here), else waited for. The configuration goes either way.
+bool AssembleAotCache(CacheFiles& files) {
     const bool trained = files.Stamp(pending.configuration).size > 0;
     if (trained) {
+        // The java program adds this variable's options to its own, which the training run
+        // never saw (the VM reads only JAVA_TOOL_OPTIONS and _JAVA_OPTIONS): a cache made with
+        // another module graph would go unused. Nothing else in this process runs Java any more.
+        platform::UnsetEnvironmentText(L"JDK_JAVA_OPTIONS");
+        AssemblyJob job;
+        job.program = pending.javaProgram;
+        job.configuration = pending.configuration;
+        job.namePrefix = pending.folder + files.PathSeparator() + pending.key + L".";
+        job.unassembled = pending.folder + files.PathSeparator() + UnassembledFileName(pending.key);
+        const std::string prefix = config::ToAnsi(job.namePrefix);
+        for (const std::string& option : AssemblyOptions(pending.vmOptions, prefix, prefix)) {
+            job.arguments.push_back(config::FromAnsi(option));
+        }
+        if (files.AssembleInBackground(job)) {
+            Say(L"being assembled by " + pending.javaProgram + L" after this process");
+            return true;
+        }
         std::vector<std::wstring> arguments;
         for (const std::string& option : AssemblyOptions(pending.vmOptions, config::ToAnsi(pending.configuration),
                                                          config::ToAnsi(pending.temporary))) {
             arguments.push_back(config::FromAnsi(option));
         }
-        // The java program adds this variable's options to its own, which the training run
-        // never saw (the VM reads only JAVA_TOOL_OPTIONS and _JAVA_OPTIONS): a cache made with
-        // another module graph would go unused. Nothing else in this process runs Java any more.
-        platform::UnsetEnvironmentText(L"JDK_JAVA_OPTIONS");
         const bool assembled = files.RunQuietly(pending.javaProgram, arguments);
         Say(assembled ? L"assembled by " + pending.javaProgram : L"not assembled by " + pending.javaProgram);
-        if (!assembled) {
-            files.Remove(pending.temporary);
-            // Not again at every launch: this key keeps the dynamic archive from now on.
-            files.MakeEmptyFile(pending.folder + files.PathSeparator() + UnassembledFileName(pending.key));
-        }
+        if (!assembled) LeaveUnassembled(files, pending.temporary, pending.folder, pending.key);
     }
     files.Remove(pending.configuration);
+    return false;
 }
 
 }  // namespace
@@ -205,12 +251,7 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
         Say(L"not possible: " + reason);
         return;
     }
-    // The VM reads its options in the code page: a profile folder outside it (C:\Users\Łukasz)
-    // is named by its short form where the volume has one.
-    std::string narrow;
-    size_t lost = 0;
-    std::wstring shortFolder;
-    if (!config::ToAnsiExact(folder, narrow, lost) && PlatformNarrowing().ShortForm(folder, shortFolder)) folder = shortFolder;
+    folder = AsTheVmNamesIt(folder);
     // The VM opens the archive by the path as given, without a long-path prefix.
     if (folder.size() + 64 >= config::kClassicPathLimit) {
         Say(L"not possible: the folder " + folder + L" is too long a path for the VM");
@@ -268,21 +309,53 @@ void FinishStartupCache() {
     CacheFiles& files = *pending.files;
     pending.files = nullptr;
     training = false;
-    if (!pending.configuration.empty()) AssembleAotCache(files);
-    uint64_t size = 0;
-    if (!IsCompleteArchive(files, pending.temporary, size)) {
-        files.Remove(pending.temporary);
-        Say(L"no complete archive in " + pending.temporary);
-        return;
+    if (!pending.configuration.empty() && AssembleAotCache(files)) return;
+    PutInPlace(files, pending.temporary, pending.folder, pending.key);
+}
+
+std::string AssemblyJobText(const AssemblyJob& job, uint32_t id) {
+    const std::wstring configuration = platform::DecimalText(id) + L".aotconf";
+    std::wstring text = job.program + L"\n";
+    for (size_t i = 0; i < job.arguments.size(); ++i) {
+        if (job.arguments[i].find_first_of(L"\r\n") != std::wstring::npos) return "";
+        text += job.arguments[i] + (i == 1 ? configuration : i == 2 ? platform::DecimalText(id) + L".tmp" : L"") + L"\n";
     }
-    const std::wstring archive = pending.folder + files.PathSeparator() + ArchiveFileName(pending.key, size);
-    if (files.Rename(pending.temporary, archive)) {
-        Say(L"written: " + archive + L" (" + platform::DecimalText(size) + L" bytes)");
-    } else {
-        // Another first launch of the same application got there first: its archive is as good.
-        files.Remove(pending.temporary);
-        Say(L"not renamed to " + archive + L"; another launch made it");
+    // In the platform's wide characters: only a launcher of the same build reads it.
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+}
+
+bool RunStartupCacheJob() { return RunAssemblyJob(PlatformCacheFiles()); }
+
+bool RunAssemblyJob(CacheFiles& files) {
+    std::wstring prefix;
+    if (!platform::GetEnvironmentText(kAssemblyJobVariable, prefix)) return false;
+    // Its files carry this process's id; they are trusted only in this user's own folder of
+    // this application, which nobody else can write to.
+    const std::wstring own = prefix + platform::DecimalText(files.ProcessId());
+    std::wstring folder;
+    std::wstring reason;
+    if (!files.ApplicationFolder(folder, reason)) return true;
+    folder = AsTheVmNamesIt(folder);
+    if (prefix.rfind(folder + files.PathSeparator(), 0) != 0) return true;
+    const CacheFileName name = ParseCacheFileName(own.substr(folder.size() + 1) + L".aotjob");
+    if (name.kind != CacheFileName::Temporary || name.number != files.ProcessId()) return true;
+    std::string text;
+    std::vector<std::wstring> lines;
+    if (files.ReadStart(own + L".aotjob", 1 << 20, text)) {
+        config::SplitList(std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size() / sizeof(wchar_t)), L"\n", lines);
     }
+    if (lines.size() >= 4) {
+        const std::wstring program = lines[0];
+        lines.erase(lines.begin());
+        if (files.RunQuietly(program, lines)) {
+            PutInPlace(files, own + L".tmp", folder, name.key);
+        } else {
+            LeaveUnassembled(files, own + L".tmp", folder, name.key);
+        }
+    }
+    files.Remove(own + L".aotconf");
+    files.Remove(own + L".aotjob");
+    return true;
 }
 
 bool StartupCacheHooksVmPrinting() { return training; }

@@ -30,10 +30,17 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
                       bool messagesToStandardError, bool printingHooked);
 
 // Once the VM has ended (DestroyJavaVM returned, or the exit hook runs, after the VM wrote its
-// archive or its training configuration): an AOT cache is assembled (waiting for it, at most
-// kAssemblyTimeoutMilliseconds), then the temporary file becomes the archive when it is
-// complete, else it is removed. Does something once per process; safe from any thread.
+// archive or its training configuration): an AOT cache is assembled by a process that outlives
+// this one, or where none can be started, here (waiting for it, at most
+// kAssemblyTimeoutMilliseconds); the temporary file becomes the archive when it is complete,
+// else it is removed. Does something once per process; safe from any thread.
 void FinishStartupCache();
+
+// In the process a launcher started to assemble an AOT cache after it (kAssemblyJobVariable
+// set): runs the job, when it is in this application's own cache folder, and returns true;
+// false in any other process. Prints nothing.
+bool RunStartupCacheJob();
+bool RunAssemblyJob(CacheFiles& files);
 
 // A training run is planned: the VM needs the vfprintf hook, and the hook asks
 // StartupCacheTakesVmLine about each text before it routes it.

@@ -64,12 +64,18 @@ public:
         }
         return assembles;
     }
-    bool MakeEmptyFile(const std::wstring& path) override {
+    bool MakeFile(const std::wstring& path, const std::string& bytes) override {
         if (files.count(path) != 0) return false;
-        Put(path, "", 0);
+        Put(path, bytes, bytes.size());
         return true;
     }
-    uint32_t ProcessId() override { return 100; }
+    // Process 300 has taken the configuration over and has its job, where `background`.
+    bool AssembleInBackground(const AssemblyJob& job) override {
+        jobPrefix = job.namePrefix;
+        return background && Rename(job.configuration, job.namePrefix + L"300.aotconf") &&
+               MakeFile(job.namePrefix + L"300.aotjob", AssemblyJobText(job, 300));
+    }
+    uint32_t ProcessId() override { return processId; }
     bool ProcessRunning(uint32_t id) override { return id == 200; }
 
     void Put(const std::wstring& path, const std::string& bytes, uint64_t size, bool folder = false) {
@@ -78,6 +84,9 @@ public:
     std::map<std::wstring, File> files;
     bool writable = true;
     bool assembles = false;
+    bool background = false;
+    std::wstring jobPrefix;
+    uint32_t processId = 100;
 };
 
 const char* const kRelease17 = "IMPLEMENTOR=\"Eclipse Adoptium\"\nJAVA_RUNTIME_VERSION=\"17.0.9+9\"\nJAVA_VERSION=\"17.0.9\"\n";
@@ -224,6 +233,9 @@ struct FinishCase {
     bool otherLaunchFirst;     // another launch already put the same archive in place
     bool archived;             // an archive of this key is there afterwards
     bool aotCache = false;     // 25: the VM wrote a training configuration, the java program assembles
+    // ... in process 300, which outlives this one: its java program "assembles" or "fails", or its
+    // job is named "elsewhere" than in the application's folder; null: waited for here.
+    const char* job = nullptr;
 };
 
 TEST(StartupCacheTest, FinishPutsOnlyACompleteFileInPlace) {
@@ -234,11 +246,16 @@ TEST(StartupCacheTest, FinishPutsOnlyACompleteFileInPlace) {
         {"another launch was first", "whole", true, true},
         {"25: assembled", "whole", false, true, true},
         {"25: not assembled", "conf", false, false, true},
+        {"25: assembled after this process", "conf", false, true, true, "assembles"},
+        {"25: not assembled after this process", "conf", false, false, true, "fails"},
+        {"25: a job outside the application's folder", "conf", false, false, true, "elsewhere"},
     };
     for (const FinishCase& c : cases) {
         MemoryFiles files = Machine({"", c.aotCache ? "JAVA_VERSION=\"25\"" : kRelease17, true, L"C:\\app\\a.jar", nullptr,
                                      nullptr, {}, true, "", {}});
         files.assembles = c.aotCache && c.archived;
+        files.background = c.job != nullptr;
+        const std::string job = c.job ? c.job : "";
         const std::wstring temporary = PlanWriting(files, L"C:\\app\\a.jar", c.aotCache);
         ASSERT_FALSE(temporary.empty()) << c.name;
         const std::string bytes = c.written == nullptr ? "" : std::string(c.written) == "whole" ? kMagic + std::string(5000, 'x') : std::string(5004, '\0');
@@ -247,10 +264,26 @@ TEST(StartupCacheTest, FinishPutsOnlyACompleteFileInPlace) {
         if (c.otherLaunchFirst) files.Put(archive, bytes, bytes.size());
         FinishStartupCache();
         FinishStartupCache();  // the exit hook and the end of DestroyJavaVM may both come
+        if (c.job) {
+            EXPECT_EQ(files.files.count(archive), 0u) << c.name;
+            files.processId = 300;
+            files.assembles = job == "assembles";
+            std::wstring prefix = files.jobPrefix;
+            if (job == "elsewhere") {
+                prefix = L"C:\\elsewhere\\" + prefix.substr(kFolder.size() + 1);
+                files.files[prefix + L"300.aotjob"] = files.files[files.jobPrefix + L"300.aotjob"];
+            }
+            platform::SetEnvironmentText(kAssemblyJobVariable, prefix);
+            EXPECT_TRUE(RunAssemblyJob(files)) << c.name;
+            platform::UnsetEnvironmentText(kAssemblyJobVariable);
+            // Left for the next start, which removes the files of processes that ended.
+            EXPECT_EQ(files.files.count(files.jobPrefix + L"300.aotjob") + files.files.count(files.jobPrefix + L"300.aotconf"),
+                      job == "elsewhere" ? 2u : 0u) << c.name;
+        }
         EXPECT_EQ(files.files.count(temporary), 0u) << c.name;
         EXPECT_EQ(files.files.count(archive), c.archived ? 1u : 0u) << c.name;
         const std::wstring marker = kFolder + L"\\" + UnassembledFileName(archive.substr(kFolder.size() + 1, 32));
-        EXPECT_EQ(files.files.count(marker), c.aotCache && !c.archived ? 1u : 0u) << c.name;
+        EXPECT_EQ(files.files.count(marker), c.aotCache && !c.archived && job != "elsewhere" ? 1u : 0u) << c.name;
     }
 }
 
