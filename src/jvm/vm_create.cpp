@@ -96,15 +96,7 @@ jint JNICALL VmPrintHook(FILE* stream, const char* format, va_list arguments) {
     const bool standard = stream == runtime.standardOutput || stream == runtime.standardError;
     // A log file (-Xlog:gc:file=...) gets every line as without the hook.
     if (!standard) return runtime.print(stream, format, arguments);
-    if (runtime::StartupCacheHooksVmPrinting()) {
-        va_list copy;
-        va_copy(copy, arguments);
-        const std::string text = FormatVmText(runtime, format, copy);
-        va_end(copy);
-        if (runtime::StartupCacheTakesVmLine(text)) return static_cast<int>(text.size());
-    }
-    const platform::VmTextRoute route =
-        current->printHookForCacheOnly ? platform::VmTextRoute::PassThrough : platform::CurrentVmTextRoute();
+    const platform::VmTextRoute route = platform::CurrentVmTextRoute();
     if (route == platform::VmTextRoute::PassThrough) {
         // The VM writes its standard streams unbuffered when it has no hook; a pipe's buffer
         // would hold the text back, or lose it when the process ends without the C runtime.
@@ -160,13 +152,9 @@ bool CreateVm(const config::LaunchSettings& launch, const runtime::JavaInvocatio
 
     // A hook that could not give a FILE* back to the VM's own runtime would lose its log files.
     const bool messagesHooked = platform::VmMessagesNeedHook(launch.serviceMode);
-    // Under a console the hook is there only for a training run's closing line: the rest goes
-    // where it would have gone without it.
-    host.printHookForCacheOnly = !messagesHooked;
-    const bool hookWanted = messagesHooked || runtime::StartupCacheHooksVmPrinting();
-    if (hookWanted && !host.vmCRuntime) host.vmCRuntime = BindVmCRuntime(host.vmModule);
+    if (messagesHooked && !host.vmCRuntime) host.vmCRuntime = BindVmCRuntime(host.vmModule);
     std::vector<JavaVMOption> options =
-        BuildVmOptionArray(invocation.vmOptions, hookWanted && static_cast<bool>(host.vmCRuntime));
+        BuildVmOptionArray(invocation.vmOptions, messagesHooked && static_cast<bool>(host.vmCRuntime));
     JavaVMInitArgs args{};
     args.version = JNI_VERSION_1_2;
     args.nOptions = static_cast<jint>(options.size());

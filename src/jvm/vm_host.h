@@ -28,7 +28,6 @@ public:
     VmEntryPoints vmEntryPoints;         // JNI_CreateJavaVM, JNI_GetDefaultJavaVMInitArgs, JVM_FindClassFromBootLoader
     void* vmModule = nullptr;            // the loaded VM library (HMODULE, or the dlopen handle)
     VmCRuntime vmCRuntime;               // its C runtime, bound when the vfprintf hook is wanted
-    bool printHookForCacheOnly = false;  // the hook passes everything on but the start-up cache's line
     VmSession vmSession;                 // the VM: published, attached to, destroyed
     JNIEnv* jniEnv = nullptr;            // valid on the Java thread only
     VmExitListener* vmExitListener = nullptr;  // receives the exit and abort hooks (service mode)

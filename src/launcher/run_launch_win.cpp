@@ -50,10 +50,7 @@ uint32_t RunLaunch(Launcher& launcher) {
     runtime::AssembleVmOptions(launcher, launcher);  // a missing class path was reported; the run goes on
     if (launcher.vmOptionRefused) return 0xFFFFFFFFu;
     if (launcher.settings && runtime::StartupCacheWanted(*launcher.settings)) {
-        // An AOT cache's training run needs the VM's printing hooked, and so its C runtime known.
-        launcher.Vm().vmCRuntime = jvm::BindVmCRuntime(launcher.Vm().vmModule);
-        runtime::ApplyStartupCache(launcher.vmLibraryPath, launcher.serviceMode, launcher,
-                                   static_cast<bool>(launcher.Vm().vmCRuntime));
+        runtime::ApplyStartupCache(launcher.vmLibraryPath, launcher.serviceMode, launcher);
     }
 
     if (launcher.threadStackSize == 0) launcher.threadStackSize = jvm::QueryDefaultJavaStackSize(launcher.Vm().vmEntryPoints);

@@ -171,7 +171,7 @@ StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts) {
         if (ShapesArchive(option)) text += L"option " + Widen(option) + L"\n";
     }
     // Where the runtime can assemble an AOT cache, that is the one to keep: it starts faster.
-    decision.aotCache = feature >= 25 && facts.javaProgram.exists && !facts.javaProgram.folder && facts.printingHooked;
+    decision.aotCache = feature >= 25 && facts.javaProgram.exists && !facts.javaProgram.folder;
     text += L"java " + StampText(facts.javaProgram) + L"\n";
     decision.possible = true;
     decision.key = config::PathHash(text);
@@ -185,7 +185,7 @@ std::wstring TemporaryFileName(const std::wstring& key, uint32_t processId) {
 }
 
 std::wstring ConfigurationFileName(const std::wstring& key, uint32_t processId) {
-    return key + L"." + platform::DecimalText(processId) + L".aotconf";
+    return key + L"." + platform::DecimalText(processId) + L".classlist";
 }
 
 std::wstring UnassembledFileName(const std::wstring& key) { return key + L".0.noaot"; }
@@ -202,7 +202,7 @@ CacheFileName ParseCacheFileName(const std::wstring& name) {
     if (!ReadNumber(name.substr(first + 1, last - first - 1), number)) return parsed;
     if (extension == L"jsa") {
         parsed.kind = CacheFileName::Archive;
-    } else if ((extension == L"tmp" || extension == L"aotconf" || extension == L"aotjob") && number <= 0xFFFFFFFFu) {
+    } else if ((extension == L"tmp" || extension == L"classlist" || extension == L"aotjob") && number <= 0xFFFFFFFFu) {
         parsed.kind = CacheFileName::Temporary;
     } else if (extension == L"noaot" && number == 0) {
         parsed.kind = CacheFileName::Unassembled;
@@ -227,11 +227,11 @@ bool LooksLikeArchive(const char* firstBytes, size_t count, uint64_t size) {
     return std::memcmp(firstBytes, kDynamicMagic, 4) == 0 || std::memcmp(firstBytes, kStaticMagic, 4) == 0;
 }
 
-bool IsTrainingEndLine(const std::string& text) { return text.find("AOTConfiguration recorded: ") != std::string::npos; }
-
 config::NarrowList AssemblyOptions(const config::NarrowList& vmOptions, const std::string& configuration,
                                    const std::string& output) {
-    config::NarrowList options = {"-XX:AOTMode=create", "-XX:AOTConfiguration=" + configuration, "-XX:AOTCache=" + output};
+    // The second and third are where an assembler puts its own names (AssemblyJobText).
+    config::NarrowList options = {"-Xshare:dump", "-XX:SharedClassListFile=" + configuration,
+                                  "-XX:SharedArchiveFile=" + output, "-XX:+AOTClassLinking"};
     static const std::string kClassPath = "-Djava.class.path=";
     std::string classPath;
     for (const std::string& option : vmOptions) {

@@ -4,9 +4,11 @@
 //
 // The archive is HotSpot's dynamic archive (-XX:ArchiveClassesAtExit to write it,
 // -XX:SharedArchiveFile to use it, Java 13 and later), or on Java 25 and later the AOT cache:
-// a training run records a configuration (-XX:AOTMode=record), the runtime's own java program
-// assembles the cache from it in a process of its own (-XX:AOTMode=create ends the process
-// that asks for it), and -XX:AOTCache uses it.
+// the first launch lists the classes it loads (-XX:DumpLoadedClassList, which costs it next to
+// nothing, where recording a configuration for -XX:AOTMode=create adds a second to its end), the
+// runtime's own java program assembles the cache from that list in a process of its own
+// (-Xshare:dump with -XX:+AOTClassLinking: no code of the application runs), and -XX:AOTCache
+// uses it.
 #pragma once
 
 #include <cstdint>
@@ -53,9 +55,6 @@ struct StartupCacheFacts {
     std::vector<std::pair<std::wstring, FileStamp>> bootClassPath;   // -Xbootclasspath/a: entries
     config::NarrowList vmOptions;        // as the VM gets them, and those of the VM's environment variables
     FileStamp javaProgram;               // <home>\bin\java.exe, which assembles an AOT cache
-    // The VM's printing reaches the launcher's hook: the training run's one line that no option
-    // silences can be kept off the program's output.
-    bool printingHooked = false;
 };
 
 struct StartupCacheDecision {
@@ -71,7 +70,7 @@ StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts);
 // "<key>.<process id>.tmp" one being written by that process.
 std::wstring ArchiveFileName(const std::wstring& key, uint64_t size);
 std::wstring TemporaryFileName(const std::wstring& key, uint32_t processId);
-// "<key>.<process id>.aotconf": the training configuration of that process; a temporary file too,
+// "<key>.<process id>.classlist": the classes the training run of that process loaded; a temporary file too,
 // as is "<key>.<process id>.aotjob", the job of a process assembling an AOT cache.
 std::wstring ConfigurationFileName(const std::wstring& key, uint32_t processId);
 // "<key>.0.noaot": the AOT cache of this key could not be assembled; the dynamic archive instead.
@@ -91,9 +90,7 @@ bool LooksLikeArchive(const std::string& firstBytes, uint64_t size);
 // The same on `count` bytes; allocates nothing, so a forked child may call it.
 bool LooksLikeArchive(const char* firstBytes, size_t count, uint64_t size);
 
-// The line the VM prints at the end of a training run, whatever -Xlog says.
-bool IsTrainingEndLine(const std::string& text);
-// The options of the java program that assembles the AOT cache `output` from `configuration`:
+// The options of the java program that assembles the AOT cache `output` from the class list `configuration`:
 // the class path (the last -Djava.class.path) and the options that shape an archive, as the
 // training run had them.
 config::NarrowList AssemblyOptions(const config::NarrowList& vmOptions, const std::string& configuration,

@@ -20,12 +20,12 @@ constexpr uint32_t kAssemblyTimeoutMilliseconds = 30000;
 
 // An AOT cache's assembly by a process that outlives the launcher. The assembler's files carry
 // its own process id, so that a later start keeps them while it runs and removes them once it
-// has gone: it renames the training configuration to `namePrefix` + id + ".aotconf", has the
+// has gone: it renames the training configuration to `namePrefix` + id + ".classlist", has the
 // java program write `namePrefix` + id + ".tmp", and renames that, when the program ended with 0
 // and the file is whole, to `namePrefix` + size + ".jsa"; else it leaves `unassembled`.
 struct AssemblyJob {
     std::wstring program;
-    // arguments[1] and [2] end where id + ".aotconf" and id + ".tmp" go.
+    // arguments[1] and [2] end where id + ".classlist" and id + ".tmp" go.
     std::vector<std::wstring> arguments;
     std::wstring configuration;   // the training run's
     std::wstring namePrefix;      // "<folder><separator><key>."

@@ -70,9 +70,9 @@ struct ChildPath {
     sigprocmask(SIG_SETMASK, &none, nullptr);
     signal(SIGPIPE, SIG_IGN);
     const uint64_t id = static_cast<uint64_t>(getpid());
-    configurationOption.With(id, ".aotconf");
+    configurationOption.With(id, ".classlist");
     outputOption.With(id, ".tmp");
-    const char* ownConfiguration = configuration.With(id, ".aotconf");
+    const char* ownConfiguration = configuration.With(id, ".classlist");
     const char* ownOutput = output.With(id, ".tmp");
     if (rename(trained, ownConfiguration) != 0) _exit(1);
     const char done = 1;

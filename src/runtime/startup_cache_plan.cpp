@@ -1,6 +1,5 @@
 #include "runtime/startup_cache_plan.h"
 
-#include <atomic>
 #include <mutex>
 
 #include "config/ini_document.h"
@@ -24,14 +23,11 @@ struct Pending {
     std::wstring temporary;
     std::wstring folder;
     std::wstring key;
-    std::wstring configuration;   // an AOT cache's training configuration; empty for the dynamic archive
+    std::wstring configuration;   // an AOT cache's class list; empty for the dynamic archive
     std::wstring javaProgram;
     config::NarrowList vmOptions;
 };
 Pending pending;
-// A training run is under way: the hook keeps its closing line off the program's output. Read
-// by the VM's printing threads, which must never wait for the lock held during the assembly.
-std::atomic<bool> training{false};
 
 void Say(const std::wstring& line) { platform::Trace(L"startup cache: " + line); }
 
@@ -63,10 +59,8 @@ std::wstring RuntimeHome(const std::wstring& vmLibraryPath, wchar_t separator) {
     return Parent(Parent(Parent(vmLibraryPath, separator), separator), separator);
 }
 
-StartupCacheFacts GatherFacts(const std::wstring& vmLibraryPath, const JavaInvocation& invocation, CacheFiles& files,
-                              bool printingHooked) {
+StartupCacheFacts GatherFacts(const std::wstring& vmLibraryPath, const JavaInvocation& invocation, CacheFiles& files) {
     StartupCacheFacts facts;
-    facts.printingHooked = printingHooked;
     const wchar_t separator = files.PathSeparator();
     // <home>\bin\server\jvm.dll (lib/server/libjvm.so): the base archive sits beside it.
     const std::wstring libraryFolder = Parent(vmLibraryPath, separator);
@@ -184,9 +178,9 @@ void PutInPlace(CacheFiles& files, const std::wstring& temporary, const std::wst
     }
 }
 
-// The AOT cache from the training run's configuration, by the runtime's java program: in a
+// The AOT cache from the training run's class list, by the runtime's java program: in a
 // process that outlives this one where the platform can start one (true: nothing left to do
-// here), else waited for. The configuration goes either way.
+// here), else waited for. The list goes either way.
 bool AssembleAotCache(CacheFiles& files) {
     const bool trained = files.Stamp(pending.configuration).size > 0;
     if (trained) {
@@ -228,19 +222,17 @@ bool StartupCacheWanted(const config::SettingsStore& settings) {
     return config::EqualsAsciiNoCase(value, L"auto");
 }
 
-void ApplyStartupCache(const std::wstring& vmLibraryPath, bool serviceMode, JavaInvocation& invocation,
-                       bool printingHooked) {
+void ApplyStartupCache(const std::wstring& vmLibraryPath, bool serviceMode, JavaInvocation& invocation) {
     // Where the VM's messages go through the vfprintf hook (a windowed or service launch), the
     // hook cannot tell standard error from standard output: they would reach the program's
     // output or the event log. With the trace in a file, standard error is the program's alone.
     PlanStartupCache(vmLibraryPath, invocation, PlatformCacheFiles(),
-                     platform::TraceOnStandardError() && !platform::VmMessagesNeedHook(serviceMode), printingHooked);
+                     platform::TraceOnStandardError() && !platform::VmMessagesNeedHook(serviceMode));
 }
 
 void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocation, CacheFiles& files,
-                      bool messagesToStandardError, bool printingHooked) {
-    const StartupCacheDecision decision =
-        DecideStartupCache(GatherFacts(vmLibraryPath, invocation, files, printingHooked));
+                      bool messagesToStandardError) {
+    const StartupCacheDecision decision = DecideStartupCache(GatherFacts(vmLibraryPath, invocation, files));
     if (!decision.possible) {
         Say(L"not possible: " + decision.reason);
         return;
@@ -281,8 +273,7 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
     const std::wstring configuration =
         aotCache ? folder + files.PathSeparator() + ConfigurationFileName(decision.key, files.ProcessId()) : L"";
     if (aotCache) {
-        if (!NarrowOption(L"-XX:AOTConfiguration=", configuration, option)) return;
-        invocation.vmOptions.push_back("-XX:AOTMode=record");
+        if (!NarrowOption(L"-XX:DumpLoadedClassList=", configuration, option)) return;
         invocation.vmOptions.push_back(option);
     } else {
         if (!NarrowOption(L"-XX:ArchiveClassesAtExit=", temporary, option)) return;
@@ -299,8 +290,8 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
         pending.javaProgram = JavaProgram(RuntimeHome(vmLibraryPath, files.PathSeparator()), files.PathSeparator());
         pending.vmOptions = invocation.vmOptions;
     }
-    training = aotCache;
-    Say(L"being written to " + temporary + (aotCache ? L", trained into " + configuration : L""));
+    Say(aotCache ? L"being written: the classes this launch loads are listed in " + configuration + L" for an AOT cache"
+                 : L"being written to " + temporary);
 }
 
 void FinishStartupCache() {
@@ -308,13 +299,12 @@ void FinishStartupCache() {
     if (pending.files == nullptr) return;
     CacheFiles& files = *pending.files;
     pending.files = nullptr;
-    training = false;
     if (!pending.configuration.empty() && AssembleAotCache(files)) return;
     PutInPlace(files, pending.temporary, pending.folder, pending.key);
 }
 
 std::string AssemblyJobText(const AssemblyJob& job, uint32_t id) {
-    const std::wstring configuration = platform::DecimalText(id) + L".aotconf";
+    const std::wstring configuration = platform::DecimalText(id) + L".classlist";
     std::wstring text = job.program + L"\n";
     for (size_t i = 0; i < job.arguments.size(); ++i) {
         if (job.arguments[i].find_first_of(L"\r\n") != std::wstring::npos) return "";
@@ -353,18 +343,8 @@ bool RunAssemblyJob(CacheFiles& files) {
             LeaveUnassembled(files, own + L".tmp", folder, name.key);
         }
     }
-    files.Remove(own + L".aotconf");
+    files.Remove(own + L".classlist");
     files.Remove(own + L".aotjob");
-    return true;
-}
-
-bool StartupCacheHooksVmPrinting() { return training; }
-
-bool StartupCacheTakesVmLine(const std::string& text) {
-    if (!training || !IsTrainingEndLine(text)) return false;
-    std::wstring line = config::FromAnsi(text);
-    while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r')) line.pop_back();
-    Say(L"VM:" + line);
     return true;
 }
 

@@ -195,9 +195,8 @@ int Usage(const char* problem) {
 int Run(Launcher& launcher, const Options& options) {
     if (!jvm::LoadVmLibrary(launcher.Vm(), platform::Utf8ToWide(options.libjvm))) return -1;
     if (options.startupCache) {
-        launcher.Vm().vmCRuntime = jvm::BindVmCRuntime(launcher.Vm().vmModule);
         kestran::runtime::PlanStartupCache(platform::Utf8ToWide(options.libjvm), launcher, kestran::runtime::PlatformCacheFiles(),
-                                           platform::TraceEnabled(), static_cast<bool>(launcher.Vm().vmCRuntime));
+                                           platform::TraceEnabled());
     }
     jvm::ShowSplash(launcher, platform::Utf8ToWide(options.libjvm));
     if (options.noLauncherHelper) launcher.Vm().vmEntryPoints.findClassFromBootLoader = nullptr;

@@ -60,7 +60,7 @@ public:
     // The runtime's java program: a whole AOT cache where `assembles`.
     bool RunQuietly(const std::wstring&, const std::vector<std::wstring>& arguments) override {
         for (const std::wstring& argument : arguments) {
-            if (assembles && argument.rfind(L"-XX:AOTCache=", 0) == 0) Put(argument.substr(13), kMagic + std::string(5000, 'x'), 5004);
+            if (assembles && argument.rfind(L"-XX:SharedArchiveFile=", 0) == 0) Put(argument.substr(22), kMagic + std::string(5000, 'x'), 5004);
         }
         return assembles;
     }
@@ -72,7 +72,7 @@ public:
     // Process 300 has taken the configuration over and has its job, where `background`.
     bool AssembleInBackground(const AssemblyJob& job) override {
         jobPrefix = job.namePrefix;
-        return background && Rename(job.configuration, job.namePrefix + L"300.aotconf") &&
+        return background && Rename(job.configuration, job.namePrefix + L"300.classlist") &&
                MakeFile(job.namePrefix + L"300.aotjob", AssemblyJobText(job, 300));
     }
     uint32_t ProcessId() override { return processId; }
@@ -102,7 +102,6 @@ struct PlanCase {
     bool writable;
     const char* expected;             // the option's start, "KEY" for the key; null: no cache option
     std::set<std::wstring> remaining; // the cache folder's names afterwards
-    bool printingHooked = false;      // the VM's printing reaches the launcher's hook
 };
 
 std::wstring WithKey(std::wstring text, const std::wstring& key) {
@@ -128,13 +127,13 @@ std::string ClassPathOption(const wchar_t* classPath) {
     return "-Djava.class.path=" + std::string(classPath, classPath + wcslen(classPath));
 }
 
-// Plans a launch on `files` with the class path; the path of the temporary file (or training
-// configuration) it would write, or "".
-std::wstring PlanWriting(MemoryFiles& files, const wchar_t* classPath, bool printingHooked = false) {
+// Plans a launch on `files` with the class path; the path of the temporary file (or class list)
+// it would write, or "".
+std::wstring PlanWriting(MemoryFiles& files, const wchar_t* classPath) {
     JavaInvocation invocation;
     invocation.vmOptions = {ClassPathOption(classPath)};
-    PlanStartupCache(L"C:\\rt\\bin\\server\\jvm.dll", invocation, files, false, printingHooked);
-    for (const std::string prefix : {"-XX:ArchiveClassesAtExit=", "-XX:AOTConfiguration="}) {
+    PlanStartupCache(L"C:\\rt\\bin\\server\\jvm.dll", invocation, files, false);
+    for (const std::string prefix : {"-XX:ArchiveClassesAtExit=", "-XX:DumpLoadedClassList="}) {
         for (const std::string& option : invocation.vmOptions) {
             if (option.rfind(prefix, 0) == 0) return std::wstring(option.begin() + prefix.size(), option.end());
         }
@@ -146,7 +145,7 @@ std::wstring PlanWriting(MemoryFiles& files, const wchar_t* classPath, bool prin
 std::wstring KeyOf(const PlanCase& c) {
     MemoryFiles files = Machine(c);
     files.writable = true;
-    const std::wstring temporary = PlanWriting(files, c.classPath, c.printingHooked);
+    const std::wstring temporary = PlanWriting(files, c.classPath);
     return temporary.empty() ? L"" : temporary.substr(kFolder.size() + 1, 32);
 }
 
@@ -156,14 +155,11 @@ TEST(StartupCacheTest, PlanScenarios) {
     const PlanCase cases[] = {
         {"17 with its base archive", kRelease17, true, L"C:\\app\\a.jar;C:\\app\\b.jar;", nullptr, nullptr, {}, true,
          "-XX:ArchiveClassesAtExit=C:\\cache\\App\\KEY.100.tmp", {}},
-        // Without the hook the training run's closing line would reach the program's output.
-        {"25, its printing not hooked", release25, true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true,
-         "-XX:ArchiveClassesAtExit=", {}},
-        {"25", release25, true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, "-XX:AOTMode=record", {}, true},
+        {"25", release25, true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, "-XX:DumpLoadedClassList=C:\\cache\\App\\KEY.100.classlist", {}},
         {"25, its AOT cache could not be assembled", release25, true, L"C:\\app\\a.jar", nullptr, nullptr,
-         {{L"KEY.0.noaot", ""}}, true, "-XX:ArchiveClassesAtExit=", {L"KEY.0.noaot"}, true},
+         {{L"KEY.0.noaot", ""}}, true, "-XX:ArchiveClassesAtExit=", {L"KEY.0.noaot"}},
         {"25, its AOT cache", release25, true, L"C:\\app\\a.jar", nullptr, nullptr, {{L"KEY.5004.jsa", whole}}, true,
-         "-XX:AOTCache=C:\\cache\\App\\KEY.5004.jsa", {L"KEY.5004.jsa"}, true},
+         "-XX:AOTCache=C:\\cache\\App\\KEY.5004.jsa", {L"KEY.5004.jsa"}},
         {"Java 8", "JAVA_VERSION=\"1.8.0_392\"", true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, nullptr, {}},
         {"12", "JAVA_VERSION=\"12.0.2\"", true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, nullptr, {}},
         {"no release file", nullptr, true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, nullptr, {}},
@@ -190,7 +186,7 @@ TEST(StartupCacheTest, PlanScenarios) {
          {{L"KEY.5004.jsa", std::string(5004, '\0')}}, true, "-XX:ArchiveClassesAtExit=", {}},
         {"archive of another key, files of ended and running processes", kRelease17, true, L"C:\\app\\a.jar", nullptr,
          nullptr,
-         {{L"0123456789abcdef0123456789abcdef.5004.jsa", whole}, {L"KEY.300.tmp", whole}, {L"KEY.300.aotconf", ""}, {L"KEY.200.tmp", ""},
+         {{L"0123456789abcdef0123456789abcdef.5004.jsa", whole}, {L"KEY.300.tmp", whole}, {L"KEY.300.classlist", ""}, {L"KEY.200.tmp", ""},
           {L"notes.txt", ""}},
          true, "-XX:ArchiveClassesAtExit=", {L"KEY.200.tmp", L"notes.txt"}},
     };
@@ -204,7 +200,7 @@ TEST(StartupCacheTest, PlanScenarios) {
         invocation.vmOptions = {ClassPathOption(c.classPath)};
         if (c.vendorOption) invocation.vmOptions.push_back(c.vendorOption);
         const size_t before = invocation.vmOptions.size();
-        PlanStartupCache(L"C:\\rt\\bin\\server\\jvm.dll", invocation, files, false, c.printingHooked);
+        PlanStartupCache(L"C:\\rt\\bin\\server\\jvm.dll", invocation, files, false);
         platform::UnsetEnvironmentText(L"_JAVA_OPTIONS");
 
         if (c.expected == nullptr) {
@@ -232,7 +228,7 @@ struct FinishCase {
     const char* written;       // what the VM left in the temporary file; null: nothing
     bool otherLaunchFirst;     // another launch already put the same archive in place
     bool archived;             // an archive of this key is there afterwards
-    bool aotCache = false;     // 25: the VM wrote a training configuration, the java program assembles
+    bool aotCache = false;     // 25: the VM wrote a class list, the java program assembles
     // ... in process 300, which outlives this one: its java program "assembles" or "fails", or its
     // job is named "elsewhere" than in the application's folder; null: waited for here.
     const char* job = nullptr;
@@ -256,7 +252,7 @@ TEST(StartupCacheTest, FinishPutsOnlyACompleteFileInPlace) {
         files.assembles = c.aotCache && c.archived;
         files.background = c.job != nullptr;
         const std::string job = c.job ? c.job : "";
-        const std::wstring temporary = PlanWriting(files, L"C:\\app\\a.jar", c.aotCache);
+        const std::wstring temporary = PlanWriting(files, L"C:\\app\\a.jar");
         ASSERT_FALSE(temporary.empty()) << c.name;
         const std::string bytes = c.written == nullptr ? "" : std::string(c.written) == "whole" ? kMagic + std::string(5000, 'x') : std::string(5004, '\0');
         if (c.written) files.Put(temporary, bytes, bytes.size());
@@ -277,7 +273,7 @@ TEST(StartupCacheTest, FinishPutsOnlyACompleteFileInPlace) {
             EXPECT_TRUE(RunAssemblyJob(files)) << c.name;
             platform::UnsetEnvironmentText(kAssemblyJobVariable);
             // Left for the next start, which removes the files of processes that ended.
-            EXPECT_EQ(files.files.count(files.jobPrefix + L"300.aotjob") + files.files.count(files.jobPrefix + L"300.aotconf"),
+            EXPECT_EQ(files.files.count(files.jobPrefix + L"300.aotjob") + files.files.count(files.jobPrefix + L"300.classlist"),
                       job == "elsewhere" ? 2u : 0u) << c.name;
         }
         EXPECT_EQ(files.files.count(temporary), 0u) << c.name;

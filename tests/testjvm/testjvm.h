@@ -182,7 +182,7 @@ struct World {
     bool scriptThreadsStarted = false;
     std::map<std::string, std::u16string> properties;  // -D options, for System.getProperty
     std::string archiveAtExit;  // -XX:ArchiveClassesAtExit: written as the VM ends, before the exit hook
-    std::string aotConfiguration;  // -XX:AOTConfiguration with -XX:AOTMode=record: likewise
+    std::string classList;      // -XX:DumpLoadedClassList: likewise
     // DestroyJavaVM is past the point of no return: like HotSpot, a thread that enters the VM
     // (or attaches) from here on blocks for good.
     std::atomic<bool> exiting{false};

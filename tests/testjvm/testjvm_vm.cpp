@@ -14,14 +14,11 @@ namespace testjvm {
 
 void WriteArchiveAtExit() {
     World& world = TheWorld();
-    if (!world.aotConfiguration.empty()) {
-        HANDLE file = CreateFileA(world.aotConfiguration.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (!world.classList.empty()) {
+        HANDLE file = CreateFileA(world.classList.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD written = 0;
-        if (file != INVALID_HANDLE_VALUE) WriteFile(file, "conf", 4, &written, nullptr), CloseHandle(file);
-        // As HotSpot 25 ends a training run, whatever -Xlog says.
-        const std::string line = " AOTConfiguration recorded: " + world.aotConfiguration + "\n";
-        VmPrint(world.printHook, VmStream(false), "%.*s", static_cast<int>(line.size()), line.c_str());
-        world.aotConfiguration.clear();
+        if (file != INVALID_HANDLE_VALUE) WriteFile(file, "java/lang/Object id: 0\n", 23, &written, nullptr), CloseHandle(file);
+        world.classList.clear();
     }
     if (world.archiveAtExit.empty()) return;
     // A dynamic archive's magic number, then enough to pass for a whole one.
@@ -223,7 +220,7 @@ jint CheckOption(const char* text, PrintHook hook) {
             world.properties[option.substr(2, equals - 2)] = Utf16FromAnsi(option.substr(equals + 1));
         }
         if (option.rfind("-XX:ArchiveClassesAtExit=", 0) == 0) world.archiveAtExit = option.substr(equals + 1);
-        if (option.rfind("-XX:AOTConfiguration=", 0) == 0) world.aotConfiguration = option.substr(equals + 1);
+        if (option.rfind("-XX:DumpLoadedClassList=", 0) == 0) world.classList = option.substr(equals + 1);
     }
     world.printHook = printHook;
     world.created = true;
