@@ -6,6 +6,7 @@
 #include "config/path_hash.h"
 #include "config/version_number.h"
 #include "platform/decimal_text.h"
+#include "runtime/memory_options.h"
 
 namespace kestran::runtime {
 namespace {
@@ -49,6 +50,25 @@ bool PreventsArchive(const std::string& option) {
                                             "-XX:-UseCompressedClassPointers", "-XX:ObjectAlignmentInBytes",
                                             "--patch-module", "--limit-modules", "--upgrade-module-path"};
     return StartsWithAny(option, kPrefixes);
+}
+
+// The options that size the heap, which the java program assembling an AOT cache needs as the
+// launch had them.
+bool SizesHeap(const std::string& option) {
+    static const char* const kPrefixes[] = {"-Xmx", "-XX:MaxHeapSize=", "-XX:MaxRAM"};
+    return StartsWithAny(option, kPrefixes);
+}
+
+// From a heap of 32 GB the VM gives up compressed object pointers, and it does not use an
+// archive made on the other side of that line (on 25 it leaves out the base archive too). The
+// size itself changes nothing, and a share of the free address space (-Xmx50T) differs by a
+// few bytes at every launch: only the side of the line goes into the key.
+bool WideHeap(const std::string& option) {
+    static const std::string kMaxHeapSize = "-XX:MaxHeapSize=";
+    std::string size;
+    if (option.rfind("-Xmx", 0) == 0) size = option.substr(4);
+    if (option.rfind(kMaxHeapSize, 0) == 0) size = option.substr(kMaxHeapSize.size());
+    return ParseStackSize(L"-Xmx" + Widen(size)) >= (uint64_t{32} << 30);
 }
 
 std::wstring StampText(const FileStamp& stamp) {
@@ -169,6 +189,7 @@ StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts) {
     }
     for (const std::string& option : facts.vmOptions) {
         if (ShapesArchive(option)) text += L"option " + Widen(option) + L"\n";
+        if (WideHeap(option)) text += L"heap of 32 GB or more\n";
     }
     // Where the runtime can assemble an AOT cache, that is the one to keep: it starts faster.
     decision.aotCache = feature >= 25 && facts.javaProgram.exists && !facts.javaProgram.folder;
@@ -238,7 +259,7 @@ config::NarrowList AssemblyOptions(const config::NarrowList& vmOptions, const st
         if (option.rfind(kClassPath, 0) == 0) classPath = option.substr(kClassPath.size());
         // The heap size decides the layout of the archived objects the VM can map; an
         // experimental collector needs its unlocking option before it.
-        if (ShapesArchive(option) || option.rfind("-Xmx", 0) == 0 || option.rfind("-XX:+Unlock", 0) == 0) {
+        if (ShapesArchive(option) || SizesHeap(option) || option.rfind("-XX:+Unlock", 0) == 0) {
             options.push_back(option);
         }
     }

@@ -430,7 +430,8 @@ def make_unwritable(jar, archive):
         pytest.skip("the folder cannot be made immutable here (chattr needs root on ext4)")
 
 
-# name: (main, arguments, cache root below tmp_path, done between the launches, second launch's trace, exit code)
+# name: (main, arguments, cache root below tmp_path, done between the launches, second launch's trace, exit code,
+#        VM options of both launches...)
 CACHE_CASES = {
     "main returns": ("judge/Digest", [], "local", None, "startup cache: using", 0),
     "System.exit, renamed in the exit hook": ("judge/Digest", ["7"], "local", None, "startup cache: using", 7),
@@ -438,19 +439,22 @@ CACHE_CASES = {
     "archive cut short": ("judge/Digest", [], "local", truncate_archive, "startup cache: being written", 0),
     "no folder can be made": ("judge/Digest", [], "/proc/kestran", None, "startup cache: not possible", 0),
     "folder cannot be written": ("judge/Digest", ["3"], "local", make_unwritable, "startup cache: not written", 3),
+    # Without compressed object pointers: a cache assembled with another heap goes unused.
+    "heap of 40 GB": ("judge/Digest", [], "local", None, "startup cache: using", 0, "-XX:MaxHeapSize=40g"),
 }
 
 
 @pytest.mark.parametrize("case", CACHE_CASES)
 @pytest.mark.parametrize("runtime", RUNTIMES)
 def test_startup_cache_is_written_once_complete_and_used_next(case, runtime, tmp_path):
-    main, arguments, root, between, second_trace, code = CACHE_CASES[case]
+    main, arguments, root, between, second_trace, code, *vm_options = CACHE_CASES[case]
     jar = tmp_path / "app.jar"
     jar.write_bytes((JUDGE_DIR / "judge.jar").read_bytes())
     env = {"LOCALAPPDATA": str(tmp_path / root)}
     if not root.startswith("/"):
         (tmp_path / root).mkdir()
-    options = (*runtime, "--class-path", str(jar), "--startup-cache", "--option", "-Xlog:class+load=info")
+    options = (*runtime, "--class-path", str(jar), "--startup-cache", "--option", "-Xlog:class+load=info",
+               *(word for option in vm_options for word in ("--option", option)))
     first = judge(main, *arguments, options=options, trace=True, env_extra=env)
     # 25 assembles its cache in a process that outlives the launch.
     deadline = time.monotonic() + 60

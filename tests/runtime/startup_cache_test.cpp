@@ -180,6 +180,11 @@ TEST(StartupCacheTest, PlanScenarios) {
         {"folder not writable", kRelease17, true, L"C:\\app\\a.jar", nullptr, nullptr, {}, false, nullptr, {}},
         {"whole archive of this key", kRelease17, true, L"C:\\app\\a.jar", nullptr, nullptr,
          {{L"KEY.5004.jsa", whole}}, false, "-XX:SharedArchiveFile=C:\\cache\\App\\KEY.5004.jsa", {L"KEY.5004.jsa"}},
+        // Compressed object pointers or none: an archive of the other kind goes unused.
+        {"a heap of 32 GB or more", kRelease17, true, L"C:\\app\\a.jar", "-Xmx32g", nullptr, {{L"KEY.5004.jsa", whole}}, true,
+         "-XX:ArchiveClassesAtExit=", {}},
+        {"a heap below 32 GB", kRelease17, true, L"C:\\app\\a.jar", "-Xmx31g", nullptr, {{L"KEY.5004.jsa", whole}}, true,
+         "-XX:SharedArchiveFile=", {L"KEY.5004.jsa"}},
         {"archive cut short", kRelease17, true, L"C:\\app\\a.jar", nullptr, nullptr,
          {{L"KEY.9000.jsa", whole}}, true, "-XX:ArchiveClassesAtExit=", {}},
         {"archive without its header", kRelease17, true, L"C:\\app\\a.jar", nullptr, nullptr,
