@@ -33,10 +33,12 @@ std::wstring Widen(const std::string& text) {
 }
 
 // Options that change what an archive holds or whether the VM may map it: the module graph,
-// the boot class path, the heap and pointer layout the archived objects were written for.
+// the boot class path, the heap and pointer layout the archived objects were written for
+// (a heap sized from the machine's memory as well).
 bool ShapesArchive(const std::string& option) {
     static const char* const kPrefixes[] = {"--", "-Djdk.module.", "-Xbootclasspath", "-XX:+Use", "-XX:-Use",
-                                            "-XX:+EnableJVMCI", "-Djava.system.class.loader"};
+                                            "-XX:+EnableJVMCI", "-Djava.system.class.loader", "-XX:MaxHeapSize=",
+                                            "-XX:MaxRAM"};
     return StartsWithAny(option, kPrefixes);
 }
 
@@ -52,23 +54,12 @@ bool PreventsArchive(const std::string& option) {
     return StartsWithAny(option, kPrefixes);
 }
 
-// The options that size the heap, which the java program assembling an AOT cache needs as the
-// launch had them.
-bool SizesHeap(const std::string& option) {
-    static const char* const kPrefixes[] = {"-Xmx", "-XX:MaxHeapSize=", "-XX:MaxRAM"};
-    return StartsWithAny(option, kPrefixes);
-}
-
 // From a heap of 32 GB the VM gives up compressed object pointers, and it does not use an
 // archive made on the other side of that line (on 25 it leaves out the base archive too). The
 // size itself changes nothing, and a share of the free address space (-Xmx50T) differs by a
 // few bytes at every launch: only the side of the line goes into the key.
 bool WideHeap(const std::string& option) {
-    static const std::string kMaxHeapSize = "-XX:MaxHeapSize=";
-    std::string size;
-    if (option.rfind("-Xmx", 0) == 0) size = option.substr(4);
-    if (option.rfind(kMaxHeapSize, 0) == 0) size = option.substr(kMaxHeapSize.size());
-    return ParseStackSize(L"-Xmx" + Widen(size)) >= (uint64_t{32} << 30);
+    return option.rfind("-Xmx", 0) == 0 && ParseStackSize(Widen(option)) >= (uint64_t{32} << 30);
 }
 
 std::wstring StampText(const FileStamp& stamp) {
@@ -259,7 +250,7 @@ config::NarrowList AssemblyOptions(const config::NarrowList& vmOptions, const st
         if (option.rfind(kClassPath, 0) == 0) classPath = option.substr(kClassPath.size());
         // The heap size decides the layout of the archived objects the VM can map; an
         // experimental collector needs its unlocking option before it.
-        if (ShapesArchive(option) || SizesHeap(option) || option.rfind("-XX:+Unlock", 0) == 0) {
+        if (ShapesArchive(option) || option.rfind("-Xmx", 0) == 0 || option.rfind("-XX:+Unlock", 0) == 0) {
             options.push_back(option);
         }
     }
