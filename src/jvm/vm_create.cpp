@@ -24,31 +24,26 @@ void TraceOptionArray(const std::vector<JavaVMOption>& options) {
     }
 }
 
-// One system property of the running VM contains `part`; false when it does not, or cannot be read.
-bool PropertyContains(JNIEnv* env, jclass system, jmethodID getProperty, const wchar_t* name, const char* part) {
-    LocalRef<jstring> key(env, NewJavaString(env, name));
-    if (!key) return false;
-    LocalRef<jstring> value(env, static_cast<jstring>(env->CallStaticObjectMethod(system, getProperty, key.get())));
-    if (!value) return false;
-    const char* text = env->GetStringUTFChars(value.get(), nullptr);
-    if (text == nullptr) return false;
-    const bool found = std::string(text).find(part) != std::string::npos;
-    env->ReleaseStringUTFChars(value.get(), text);
+// One system property of the running VM contains `part`; false when it does not, or cannot be
+// read. Nothing the question raised stays pending for main.
+bool PropertyContains(JNIEnv* env, const wchar_t* name, const char* part) {
+    LocalRef<jclass> system(env, env->FindClass("java/lang/System"));
+    jmethodID getProperty =
+        system ? env->GetStaticMethodID(system.get(), "getProperty", "(Ljava/lang/String;)Ljava/lang/String;") : nullptr;
+    LocalRef<jstring> key(env, getProperty ? NewJavaString(env, name) : nullptr);
+    LocalRef<jstring> value(env, key ? static_cast<jstring>(env->CallStaticObjectMethod(system.get(), getProperty, key.get()))
+                                     : nullptr);
+    const char* text = value ? env->GetStringUTFChars(value.get(), nullptr) : nullptr;
+    const bool found = text != nullptr && std::string(text).find(part) != std::string::npos;
+    if (text != nullptr) env->ReleaseStringUTFChars(value.get(), text);
+    if (env->ExceptionCheck()) env->ExceptionClear();
     return found;
 }
 
 }  // namespace
 
 bool IsIbmRuntime(JNIEnv* env) {
-    LocalRef<jclass> system(env, env->FindClass("java/lang/System"));
-    jmethodID getProperty =
-        system ? env->GetStaticMethodID(system.get(), "getProperty", "(Ljava/lang/String;)Ljava/lang/String;") : nullptr;
-    const bool ibm = getProperty != nullptr &&
-                     (PropertyContains(env, system.get(), getProperty, L"java.vm.vendor", "IBM") ||
-                      (!env->ExceptionCheck() && PropertyContains(env, system.get(), getProperty, L"java.vm.name", "J9")));
-    // Nothing the question raised may stay pending for main.
-    if (env->ExceptionCheck()) env->ExceptionClear();
-    return ibm;
+    return PropertyContains(env, L"java.vm.vendor", "IBM") || PropertyContains(env, L"java.vm.name", "J9");
 }
 
 // The hooks run inside the VM's own exit path: an exception must not unwind into it.
@@ -173,6 +168,10 @@ bool CreateVm(const config::LaunchSettings& launch, const runtime::JavaInvocatio
             platform::Trace(ibm ? L"IBM runtime: threads stay attached" : L"not an IBM runtime");
         }
         host.vmSession.SetKeepAttached(ibm);
+        // A VM that refused the AOT cache it was given runs without any archive.
+        if (runtime::StartupCacheAwaitsUse() && !PropertyContains(host.jniEnv, L"java.vm.info", "sharing")) {
+            runtime::DropRefusedStartupCache();
+        }
         host.vmSession.Publish(vm);
         if (platform::TraceEnabled()) platform::Trace(L"VM created");
         return true;

@@ -28,6 +28,7 @@ struct Pending {
     config::NarrowList vmOptions;
 };
 Pending pending;
+std::wstring aotCacheGiven;   // the AOT cache handed to the VM; removed if the VM refused it
 
 void Say(const std::wstring& line) { platform::Trace(L"startup cache: " + line); }
 
@@ -261,6 +262,7 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
         invocation.vmOptions.push_back(option);
         AppendQuietOptions(invocation, messagesToStandardError, decision.aotCache);
         Say(L"using " + archive + L" (" + platform::DecimalText(size) + L" bytes)");
+        if (aotCache) aotCacheGiven = archive;
         return;
     }
     // A VM that cannot write its archive at exit ends the process with 1, whatever the program
@@ -314,14 +316,25 @@ std::string AssemblyJobText(const AssemblyJob& job, uint32_t id) {
     return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
 }
 
+bool StartupCacheAwaitsUse() { return !aotCacheGiven.empty(); }
+
+void DropRefusedStartupCache() {
+    CacheFiles& files = PlatformCacheFiles();
+    Say(L"not taken by the VM: " + aotCacheGiven + (files.Remove(aotCacheGiven) ? L", removed" : L", not removed"));
+    aotCacheGiven.clear();
+}
+
 bool RunStartupCacheJob() { return RunAssemblyJob(PlatformCacheFiles()); }
 
 bool RunAssemblyJob(CacheFiles& files) {
     std::wstring prefix;
     if (!platform::GetEnvironmentText(kAssemblyJobVariable, prefix)) return false;
+    platform::UnsetEnvironmentText(kAssemblyJobVariable);
     // Its files carry this process's id; they are trusted only in this user's own folder of
-    // this application, which nobody else can write to.
+    // this application, which nobody else can write to. Without a job of its own (the variable
+    // set by someone else, or passed on by a launch to a program it started) this is a launch.
     const std::wstring own = prefix + platform::DecimalText(files.ProcessId());
+    if (!files.Stamp(own + L".aotjob").exists) return false;
     std::wstring folder;
     std::wstring reason;
     if (!files.ApplicationFolder(folder, reason)) return true;

@@ -34,6 +34,12 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
 // else it is removed. Does something once per process; safe from any thread.
 void FinishStartupCache();
 
+// An AOT cache was handed to the VM; once the VM exists, DropRefusedStartupCache removes it when
+// the VM runs without it (something the key does not cover changed, such as a jar that a jar's
+// manifest names), so that the next launch makes one that fits.
+bool StartupCacheAwaitsUse();
+void DropRefusedStartupCache();
+
 // In the process a launcher started to assemble an AOT cache after it (kAssemblyJobVariable
 // set): runs the job, when it is in this application's own cache folder, and returns true;
 // false in any other process. Prints nothing.

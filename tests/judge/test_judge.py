@@ -11,6 +11,7 @@ import re
 import struct
 import subprocess
 import time
+import zipfile
 import zlib
 
 import pytest
@@ -424,6 +425,10 @@ def truncate_archive(jar, archive):
         file.truncate(archive.stat().st_size // 2)
 
 
+def touch_manifest_jar(jar, archive):
+    os.utime(jar.parent / "lib.jar", (1, 1))
+
+
 def make_unwritable(jar, archive):
     archive.unlink()
     if subprocess.run(["chattr", "+i", str(archive.parent)], capture_output=True).returncode != 0:
@@ -439,6 +444,9 @@ CACHE_CASES = {
     "archive cut short": ("judge/Digest", [], "local", truncate_archive, "startup cache: being written", 0),
     "no folder can be made": ("judge/Digest", [], "/proc/kestran", None, "startup cache: not possible", 0),
     "folder cannot be written": ("judge/Digest", ["3"], "local", make_unwritable, "startup cache: not written", 3),
+    # The key knows app.jar, not the lib.jar its manifest names: the VM refuses the cache itself.
+    "a jar the manifest names touched": ("judge/Digest", [], "local", touch_manifest_jar,
+                                         "startup cache: not taken by the VM", 0),
     # Without compressed object pointers: a cache assembled with another heap goes unused.
     "heap of 40 GB": ("judge/Digest", [], "local", None, "startup cache: using", 0, "-XX:MaxHeapSize=40g"),
 }
@@ -450,6 +458,12 @@ def test_startup_cache_is_written_once_complete_and_used_next(case, runtime, tmp
     main, arguments, root, between, second_trace, code, *vm_options = CACHE_CASES[case]
     jar = tmp_path / "app.jar"
     jar.write_bytes((JUDGE_DIR / "judge.jar").read_bytes())
+    if between is touch_manifest_jar:
+        if not runtime:
+            pytest.skip("17 keeps its base archive when it refuses the dynamic one: the launcher cannot tell")
+        jar.rename(tmp_path / "lib.jar")
+        with zipfile.ZipFile(jar, "w") as app:
+            app.writestr("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\nClass-Path: lib.jar\r\n\r\n")
     env = {"LOCALAPPDATA": str(tmp_path / root)}
     if not root.startswith("/"):
         (tmp_path / root).mkdir()

@@ -250,6 +250,8 @@ TEST(StartupCacheTest, FinishPutsOnlyACompleteFileInPlace) {
         {"25: assembled after this process", "conf", false, true, true, "assembles"},
         {"25: not assembled after this process", "conf", false, false, true, "fails"},
         {"25: a job outside the application's folder", "conf", false, false, true, "elsewhere"},
+        // The variable set by someone else, or passed on to a program the launch started.
+        {"25: a copy that finds no job of its own is a launch", "conf", false, false, true, "absent"},
     };
     for (const FinishCase& c : cases) {
         MemoryFiles files = Machine({"", c.aotCache ? "JAVA_VERSION=\"25\"" : kRelease17, true, L"C:\\app\\a.jar", nullptr,
@@ -267,7 +269,7 @@ TEST(StartupCacheTest, FinishPutsOnlyACompleteFileInPlace) {
         FinishStartupCache();  // the exit hook and the end of DestroyJavaVM may both come
         if (c.job) {
             EXPECT_EQ(files.files.count(archive), 0u) << c.name;
-            files.processId = 300;
+            files.processId = job == "absent" ? 301 : 300;
             files.assembles = job == "assembles";
             std::wstring prefix = files.jobPrefix;
             if (job == "elsewhere") {
@@ -275,16 +277,18 @@ TEST(StartupCacheTest, FinishPutsOnlyACompleteFileInPlace) {
                 files.files[prefix + L"300.aotjob"] = files.files[files.jobPrefix + L"300.aotjob"];
             }
             platform::SetEnvironmentText(kAssemblyJobVariable, prefix);
-            EXPECT_TRUE(RunAssemblyJob(files)) << c.name;
-            platform::UnsetEnvironmentText(kAssemblyJobVariable);
+            EXPECT_EQ(RunAssemblyJob(files), job != "absent") << c.name;
+            std::wstring left;
+            EXPECT_FALSE(platform::GetEnvironmentText(kAssemblyJobVariable, left)) << c.name;
             // Left for the next start, which removes the files of processes that ended.
             EXPECT_EQ(files.files.count(files.jobPrefix + L"300.aotjob") + files.files.count(files.jobPrefix + L"300.classlist"),
-                      job == "elsewhere" ? 2u : 0u) << c.name;
+                      job == "elsewhere" || job == "absent" ? 2u : 0u) << c.name;
         }
         EXPECT_EQ(files.files.count(temporary), 0u) << c.name;
         EXPECT_EQ(files.files.count(archive), c.archived ? 1u : 0u) << c.name;
         const std::wstring marker = kFolder + L"\\" + UnassembledFileName(archive.substr(kFolder.size() + 1, 32));
-        EXPECT_EQ(files.files.count(marker), c.aotCache && !c.archived && job != "elsewhere" ? 1u : 0u) << c.name;
+        EXPECT_EQ(files.files.count(marker), c.aotCache && !c.archived && job != "elsewhere" && job != "absent" ? 1u : 0u)
+            << c.name;
     }
 }
 
