@@ -97,14 +97,21 @@ StartupCacheFacts GatherFacts(const std::wstring& vmLibraryPath, const JavaInvoc
     return facts;
 }
 
+// What the cache folder holds for a key, once tidied.
+struct FolderState {
+    std::wstring usable;         // the archive to use
+    uint64_t usableSize = 0;
+    bool unassembled = false;    // this key's AOT cache could not be assembled before
+    bool assembling = false;     // a running process assembles it now
+};
+
 // Stale archives, damaged ones and the files of processes that ended go; the archive of this
 // key, when whole, is the one to use (its name holds the size it had when it was made).
-// `unassembled`: this key's AOT cache could not be assembled before.
-std::wstring TidyFolder(CacheFiles& files, const std::wstring& folder, const std::wstring& key, uint64_t& usableSize,
-                        bool& unassembled) {
+FolderState TidyFolder(CacheFiles& files, const std::wstring& folder, const std::wstring& key) {
     std::vector<std::wstring> names;
     files.List(folder, names);
-    std::wstring usable;
+    FolderState state;
+    std::wstring& usable = state.usable;
     for (const std::wstring& name : names) {
         const CacheFileName parsed = ParseCacheFileName(name);
         const std::wstring path = folder + files.PathSeparator() + name;
@@ -114,16 +121,17 @@ std::wstring TidyFolder(CacheFiles& files, const std::wstring& folder, const std
             keep = IsCompleteArchive(files, path, size) && size == parsed.number;
             if (keep) {
                 usable = path;
-                usableSize = size;
+                state.usableSize = size;
             }
         } else if (parsed.kind == CacheFileName::Temporary) {
             keep = parsed.number != files.ProcessId() && files.ProcessRunning(static_cast<uint32_t>(parsed.number));
+            state.assembling |= keep && parsed.key == key && name.size() > 7 && name.compare(name.size() - 7, 7, L".aotjob") == 0;
         } else if (parsed.kind == CacheFileName::Unassembled && parsed.key == key) {
-            keep = unassembled = true;
+            keep = state.unassembled = true;
         }
         if (!keep) Say((files.Remove(path) ? L"removed " : L"could not remove ") + path);
     }
-    return usable;
+    return state;
 }
 
 // The VM reads its options in the code page: a profile folder outside it (C:\Users\Łukasz)
@@ -250,11 +258,11 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
         Say(L"not possible: the folder " + folder + L" is too long a path for the VM");
         return;
     }
-    uint64_t size = 0;
-    bool unassembled = false;
-    const std::wstring archive = TidyFolder(files, folder, decision.key, size, unassembled);
+    const FolderState state = TidyFolder(files, folder, decision.key);
+    const std::wstring& archive = state.usable;
+    const uint64_t size = state.usableSize;
     // An archive of this key is used by either option: the runtime reads both kinds.
-    const bool aotCache = decision.aotCache && !unassembled;
+    const bool aotCache = decision.aotCache && !state.unassembled;
     if (decision.aotCache && !aotCache) Say(L"no AOT cache: it could not be assembled before");
     std::string option;
     if (!archive.empty()) {
@@ -263,6 +271,11 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
         AppendQuietOptions(invocation, messagesToStandardError, decision.aotCache);
         Say(L"using " + archive + L" (" + platform::DecimalText(size) + L" bytes)");
         if (aotCache) aotCacheGiven = archive;
+        return;
+    }
+    // Quick launches one after another would each start an assembler of their own.
+    if (aotCache && state.assembling) {
+        Say(L"not written: another process assembles this AOT cache now");
         return;
     }
     // A VM that cannot write its archive at exit ends the process with 1, whatever the program

@@ -160,6 +160,8 @@ TEST(StartupCacheTest, PlanScenarios) {
          {{L"KEY.0.noaot", ""}}, true, "-XX:ArchiveClassesAtExit=", {L"KEY.0.noaot"}},
         {"25, its AOT cache", release25, true, L"C:\\app\\a.jar", nullptr, nullptr, {{L"KEY.5004.jsa", whole}}, true,
          "-XX:AOTCache=C:\\cache\\App\\KEY.5004.jsa", {L"KEY.5004.jsa"}},
+        {"25, its AOT cache being assembled by a running process", release25, true, L"C:\\app\\a.jar", nullptr, nullptr,
+         {{L"KEY.200.aotjob", ""}, {L"KEY.200.classlist", ""}}, true, nullptr, {L"KEY.200.aotjob", L"KEY.200.classlist"}},
         {"Java 8", "JAVA_VERSION=\"1.8.0_392\"", true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, nullptr, {}},
         {"12", "JAVA_VERSION=\"12.0.2\"", true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, nullptr, {}},
         {"no release file", nullptr, true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, nullptr, {}},
