@@ -196,7 +196,7 @@ std::wstring TemporaryFileName(const std::wstring& key, uint32_t processId) {
     return key + L"." + platform::DecimalText(processId) + L".tmp";
 }
 
-std::wstring ConfigurationFileName(const std::wstring& key, uint32_t processId) {
+std::wstring ClassListFileName(const std::wstring& key, uint32_t processId) {
     return key + L"." + platform::DecimalText(processId) + L".classlist";
 }
 
@@ -239,10 +239,10 @@ bool LooksLikeArchive(const char* firstBytes, size_t count, uint64_t size) {
     return std::memcmp(firstBytes, kDynamicMagic, 4) == 0 || std::memcmp(firstBytes, kStaticMagic, 4) == 0;
 }
 
-config::NarrowList AssemblyOptions(const config::NarrowList& vmOptions, const std::string& configuration,
+config::NarrowList AssemblyOptions(const config::NarrowList& vmOptions, const std::string& classList,
                                    const std::string& output) {
     // The second and third are where an assembler puts its own names (AssemblyJobText).
-    config::NarrowList options = {"-Xshare:dump", "-XX:SharedClassListFile=" + configuration,
+    config::NarrowList options = {"-Xshare:dump", "-XX:SharedClassListFile=" + classList,
                                   "-XX:SharedArchiveFile=" + output, "-XX:+AOTClassLinking"};
     static const std::string kClassPath = "-Djava.class.path=";
     std::string classPath;

@@ -70,9 +70,9 @@ StartupCacheDecision DecideStartupCache(const StartupCacheFacts& facts);
 // "<key>.<process id>.tmp" one being written by that process.
 std::wstring ArchiveFileName(const std::wstring& key, uint64_t size);
 std::wstring TemporaryFileName(const std::wstring& key, uint32_t processId);
-// "<key>.<process id>.classlist": the classes the training run of that process loaded; a temporary file too,
+// "<key>.<process id>.classlist": the classes that process loaded, for an AOT cache; a temporary file too,
 // as is "<key>.<process id>.aotjob", the job of a process assembling an AOT cache.
-std::wstring ConfigurationFileName(const std::wstring& key, uint32_t processId);
+std::wstring ClassListFileName(const std::wstring& key, uint32_t processId);
 // "<key>.0.noaot": the AOT cache of this key could not be assembled; the dynamic archive instead.
 std::wstring UnassembledFileName(const std::wstring& key);
 
@@ -90,10 +90,10 @@ bool LooksLikeArchive(const std::string& firstBytes, uint64_t size);
 // The same on `count` bytes; allocates nothing, so a forked child may call it.
 bool LooksLikeArchive(const char* firstBytes, size_t count, uint64_t size);
 
-// The options of the java program that assembles the AOT cache `output` from the class list `configuration`:
+// The options of the java program that assembles the AOT cache `output` from `classList`:
 // the class path (the last -Djava.class.path) and the options that shape an archive, as the
 // training run had them.
-config::NarrowList AssemblyOptions(const config::NarrowList& vmOptions, const std::string& configuration,
+config::NarrowList AssemblyOptions(const config::NarrowList& vmOptions, const std::string& classList,
                                    const std::string& output);
 
 // The folder of one application under the cache root: its executable's base name (for people)

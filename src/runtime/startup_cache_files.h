@@ -20,14 +20,14 @@ constexpr uint32_t kAssemblyTimeoutMilliseconds = 30000;
 
 // An AOT cache's assembly by a process that outlives the launcher. The assembler's files carry
 // its own process id, so that a later start keeps them while it runs and removes them once it
-// has gone: it renames the training configuration to `namePrefix` + id + ".classlist", has the
+// has gone: it renames the class list to `namePrefix` + id + ".classlist", has the
 // java program write `namePrefix` + id + ".tmp", and renames that, when the program ended with 0
 // and the file is whole, to `namePrefix` + size + ".jsa"; else it leaves `unassembled`.
 struct AssemblyJob {
     std::wstring program;
     // arguments[1] and [2] end where id + ".classlist" and id + ".tmp" go.
     std::vector<std::wstring> arguments;
-    std::wstring configuration;   // the training run's
+    std::wstring classList;   // the first launch's
     std::wstring namePrefix;      // "<folder><separator><key>."
     std::wstring unassembled;
 };
@@ -64,7 +64,7 @@ public:
     // False when it could not start, took too long or ended with another code than 0.
     virtual bool RunQuietly(const std::wstring& program, const std::vector<std::wstring>& arguments) = 0;
     // Starts `job` in a process of its own and returns without waiting for it, once that process
-    // has taken the configuration over; false (the configuration untouched) when it could not.
+    // has taken the class list over; false (the list untouched) when it could not.
     virtual bool AssembleInBackground(const AssemblyJob& job) = 0;
     virtual uint32_t ProcessId() = 0;
     virtual bool ProcessRunning(uint32_t processId) = 0;

@@ -59,8 +59,8 @@ struct ChildPath {
 
 // The assembler: the job's process (a session of its own, outside the launcher's output and
 // terminal) runs the java program, waits for it, and puts its file in place. Never returns.
-[[noreturn]] void RunAssembly(const char* program, char* const* argv, ChildPath& configurationOption,
-                              ChildPath& outputOption, const char* trained, ChildPath& configuration,
+[[noreturn]] void RunAssembly(const char* program, char* const* argv, ChildPath& classListOption,
+                              ChildPath& outputOption, const char* trained, ChildPath& classList,
                               ChildPath& output, ChildPath& archive, const char* unassembled, int taken) {
     setsid();
     // The VM's thread that forked may block signals, which java would inherit; a launcher gone
@@ -70,11 +70,11 @@ struct ChildPath {
     sigprocmask(SIG_SETMASK, &none, nullptr);
     signal(SIGPIPE, SIG_IGN);
     const uint64_t id = static_cast<uint64_t>(getpid());
-    configurationOption.With(id, ".classlist");
+    classListOption.With(id, ".classlist");
     outputOption.With(id, ".tmp");
-    const char* ownConfiguration = configuration.With(id, ".classlist");
+    const char* ownClassList = classList.With(id, ".classlist");
     const char* ownOutput = output.With(id, ".tmp");
-    if (rename(trained, ownConfiguration) != 0) _exit(1);
+    if (rename(trained, ownClassList) != 0) _exit(1);
     const char done = 1;
     if (write(taken, &done, 1) != 1) _exit(1);
     // Nothing of the launcher's stays open here: whoever reads its output sees the end now.
@@ -103,7 +103,7 @@ struct ChildPath {
         kill(java, SIGKILL);
         waitpid(java, &status, 0);
     }
-    unlink(ownConfiguration);
+    unlink(ownClassList);
     if (!ended || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         unlink(ownOutput);
         // Not again at every launch: this key keeps the dynamic archive from now on.
@@ -243,17 +243,17 @@ public:
         if (job.arguments.size() < 3) return false;
         std::vector<std::string> texts = {Narrow(job.program)};
         for (const std::wstring& argument : job.arguments) texts.push_back(Narrow(argument));
-        ChildPath configurationOption(texts[2]);
+        ChildPath classListOption(texts[2]);
         ChildPath outputOption(texts[3]);
         const std::string prefix = Narrow(job.namePrefix);
-        ChildPath configuration(prefix);
+        ChildPath classList(prefix);
         ChildPath output(prefix);
         ChildPath archive(prefix);
-        const std::string trained = Narrow(job.configuration);
+        const std::string trained = Narrow(job.classList);
         const std::string unassembled = Narrow(job.unassembled);
         std::vector<char*> argv;
         for (std::string& text : texts) argv.push_back(text.data());
-        argv[2] = configurationOption.text.data();
+        argv[2] = classListOption.text.data();
         argv[3] = outputOption.text.data();
         argv.push_back(nullptr);
         int taken[2];
@@ -261,11 +261,11 @@ public:
         const pid_t assembler = fork();
         if (assembler == 0) {
             close(taken[0]);
-            RunAssembly(texts[0].c_str(), argv.data(), configurationOption, outputOption, trained.c_str(), configuration,
+            RunAssembly(texts[0].c_str(), argv.data(), classListOption, outputOption, trained.c_str(), classList,
                         output, archive, unassembled.c_str(), taken[1]);
         }
         close(taken[1]);
-        // Until the assembler has renamed the configuration to its own name, a start that
+        // Until the assembler has renamed the class list to its own name, a start that
         // follows this process's end would remove it as a leftover.
         char done = 0;
         ssize_t got = -1;

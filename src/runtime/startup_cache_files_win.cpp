@@ -284,10 +284,10 @@ public:
         platform::UniqueHandle threadHandle(process.hThread);
         const std::wstring own = job.namePrefix + platform::DecimalText(process.dwProcessId);
         const std::string text = AssemblyJobText(job, process.dwProcessId);
-        if (!text.empty() && Rename(job.configuration, own + L".classlist")) {
+        if (!text.empty() && Rename(job.classList, own + L".classlist")) {
             if (MakeFile(own + L".aotjob", text) && ResumeThread(threadHandle.get()) != static_cast<DWORD>(-1)) return true;
             Remove(own + L".aotjob");
-            Rename(own + L".classlist", job.configuration);
+            Rename(own + L".classlist", job.classList);
         }
         TerminateProcess(processHandle.get(), 0);
         return false;

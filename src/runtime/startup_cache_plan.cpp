@@ -23,7 +23,7 @@ struct Pending {
     std::wstring temporary;
     std::wstring folder;
     std::wstring key;
-    std::wstring configuration;   // an AOT cache's class list; empty for the dynamic archive
+    std::wstring classList;   // an AOT cache's class list; empty for the dynamic archive
     std::wstring javaProgram;
     config::NarrowList vmOptions;
 };
@@ -187,11 +187,11 @@ void PutInPlace(CacheFiles& files, const std::wstring& temporary, const std::wst
     }
 }
 
-// The AOT cache from the training run's class list, by the runtime's java program: in a
+// The AOT cache from the class list, by the runtime's java program: in a
 // process that outlives this one where the platform can start one (true: nothing left to do
 // here), else waited for. The list goes either way.
 bool AssembleAotCache(CacheFiles& files) {
-    const bool trained = files.Stamp(pending.configuration).size > 0;
+    const bool trained = files.Stamp(pending.classList).size > 0;
     if (trained) {
         // The java program adds this variable's options to its own, which the training run
         // never saw (the VM reads only JAVA_TOOL_OPTIONS and _JAVA_OPTIONS): a cache made with
@@ -199,7 +199,7 @@ bool AssembleAotCache(CacheFiles& files) {
         platform::UnsetEnvironmentText(L"JDK_JAVA_OPTIONS");
         AssemblyJob job;
         job.program = pending.javaProgram;
-        job.configuration = pending.configuration;
+        job.classList = pending.classList;
         job.namePrefix = pending.folder + files.PathSeparator() + pending.key + L".";
         job.unassembled = pending.folder + files.PathSeparator() + UnassembledFileName(pending.key);
         const std::string prefix = config::ToAnsi(job.namePrefix);
@@ -211,7 +211,7 @@ bool AssembleAotCache(CacheFiles& files) {
             return true;
         }
         std::vector<std::wstring> arguments;
-        for (const std::string& option : AssemblyOptions(pending.vmOptions, config::ToAnsi(pending.configuration),
+        for (const std::string& option : AssemblyOptions(pending.vmOptions, config::ToAnsi(pending.classList),
                                                          config::ToAnsi(pending.temporary))) {
             arguments.push_back(config::FromAnsi(option));
         }
@@ -219,7 +219,7 @@ bool AssembleAotCache(CacheFiles& files) {
         Say(assembled ? L"assembled by " + pending.javaProgram : L"not assembled by " + pending.javaProgram);
         if (!assembled) LeaveUnassembled(files, pending.temporary, pending.folder, pending.key);
     }
-    files.Remove(pending.configuration);
+    files.Remove(pending.classList);
     return false;
 }
 
@@ -285,10 +285,10 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
         return;
     }
     const std::wstring temporary = folder + files.PathSeparator() + TemporaryFileName(decision.key, files.ProcessId());
-    const std::wstring configuration =
-        aotCache ? folder + files.PathSeparator() + ConfigurationFileName(decision.key, files.ProcessId()) : L"";
+    const std::wstring classList =
+        aotCache ? folder + files.PathSeparator() + ClassListFileName(decision.key, files.ProcessId()) : L"";
     if (aotCache) {
-        if (!NarrowOption(L"-XX:DumpLoadedClassList=", configuration, option)) return;
+        if (!NarrowOption(L"-XX:DumpLoadedClassList=", classList, option)) return;
         invocation.vmOptions.push_back(option);
     } else {
         if (!NarrowOption(L"-XX:ArchiveClassesAtExit=", temporary, option)) return;
@@ -301,11 +301,11 @@ void PlanStartupCache(const std::wstring& vmLibraryPath, JavaInvocation& invocat
         pending.temporary = temporary;
         pending.folder = folder;
         pending.key = decision.key;
-        pending.configuration = configuration;
+        pending.classList = classList;
         pending.javaProgram = JavaProgram(RuntimeHome(vmLibraryPath, files.PathSeparator()), files.PathSeparator());
         pending.vmOptions = invocation.vmOptions;
     }
-    Say(aotCache ? L"being written: the classes this launch loads are listed in " + configuration + L" for an AOT cache"
+    Say(aotCache ? L"being written: the classes this launch loads are listed in " + classList + L" for an AOT cache"
                  : L"being written to " + temporary);
 }
 
@@ -314,16 +314,16 @@ void FinishStartupCache() {
     if (pending.files == nullptr) return;
     CacheFiles& files = *pending.files;
     pending.files = nullptr;
-    if (!pending.configuration.empty() && AssembleAotCache(files)) return;
+    if (!pending.classList.empty() && AssembleAotCache(files)) return;
     PutInPlace(files, pending.temporary, pending.folder, pending.key);
 }
 
 std::string AssemblyJobText(const AssemblyJob& job, uint32_t id) {
-    const std::wstring configuration = platform::DecimalText(id) + L".classlist";
+    const std::wstring classList = platform::DecimalText(id) + L".classlist";
     std::wstring text = job.program + L"\n";
     for (size_t i = 0; i < job.arguments.size(); ++i) {
         if (job.arguments[i].find_first_of(L"\r\n") != std::wstring::npos) return "";
-        text += job.arguments[i] + (i == 1 ? configuration : i == 2 ? platform::DecimalText(id) + L".tmp" : L"") + L"\n";
+        text += job.arguments[i] + (i == 1 ? classList : i == 2 ? platform::DecimalText(id) + L".tmp" : L"") + L"\n";
     }
     // In the platform's wide characters: only a launcher of the same build reads it.
     return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));

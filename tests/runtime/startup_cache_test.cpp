@@ -69,10 +69,10 @@ public:
         Put(path, bytes, bytes.size());
         return true;
     }
-    // Process 300 has taken the configuration over and has its job, where `background`.
+    // Process 300 has taken the class list over and has its job, where `background`.
     bool AssembleInBackground(const AssemblyJob& job) override {
         jobPrefix = job.namePrefix;
-        return background && Rename(job.configuration, job.namePrefix + L"300.classlist") &&
+        return background && Rename(job.classList, job.namePrefix + L"300.classlist") &&
                MakeFile(job.namePrefix + L"300.aotjob", AssemblyJobText(job, 300));
     }
     uint32_t ProcessId() override { return processId; }
