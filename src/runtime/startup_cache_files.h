@@ -67,7 +67,10 @@ public:
     // has taken the class list over; false (the list untouched) when it could not.
     virtual bool AssembleInBackground(const AssemblyJob& job) = 0;
     virtual uint32_t ProcessId() = 0;
-    virtual bool ProcessRunning(uint32_t processId) = 0;
+    // The process runs and started no later than `startedBy` (a FileStamp's write time): a
+    // process that started after a file of its number was written has the number of one that
+    // ended. Where the platform cannot tell when a process started, a running one is enough.
+    virtual bool ProcessRunning(uint32_t processId, uint64_t startedBy) = 0;
 };
 
 CacheFiles& PlatformCacheFiles();

@@ -276,7 +276,7 @@ public:
     }
 
     uint32_t ProcessId() override { return static_cast<uint32_t>(getpid()); }
-    bool ProcessRunning(uint32_t id) override { return kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM; }
+    bool ProcessRunning(uint32_t id, uint64_t) override { return kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM; }
 };
 
 PosixCacheFiles posixFiles;

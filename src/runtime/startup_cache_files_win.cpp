@@ -295,10 +295,16 @@ public:
 
     uint32_t ProcessId() override { return GetCurrentProcessId(); }
 
-    bool ProcessRunning(uint32_t id) override {
-        platform::UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+    bool ProcessRunning(uint32_t id, uint64_t startedBy) override {
+        platform::UniqueHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
         // Refused access still means the process is there.
         if (!process) return GetLastError() != ERROR_INVALID_PARAMETER;
+        // Windows gives a number to a new process as soon as its last owner has gone.
+        FILETIME created{}, exited{}, kernel{}, user{};
+        if (GetProcessTimes(process.get(), &created, &exited, &kernel, &user) &&
+            ((static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime) > startedBy) {
+            return false;
+        }
         return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
     }
 

@@ -30,6 +30,10 @@ struct Pending {
 Pending pending;
 std::wstring aotCacheGiven;   // the AOT cache handed to the VM; removed if the VM refused it
 
+bool EndsWith(const std::wstring& text, const std::wstring& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
 void Say(const std::wstring& line) { platform::Trace(L"startup cache: " + line); }
 
 std::wstring Parent(const std::wstring& path, wchar_t separator) {
@@ -124,8 +128,11 @@ FolderState TidyFolder(CacheFiles& files, const std::wstring& folder, const std:
                 state.usableSize = size;
             }
         } else if (parsed.kind == CacheFileName::Temporary) {
-            keep = parsed.number != files.ProcessId() && files.ProcessRunning(static_cast<uint32_t>(parsed.number));
-            state.assembling |= keep && parsed.key == key && name.size() > 7 && name.compare(name.size() - 7, 7, L".aotjob") == 0;
+            // A process writes its files after it started, but an assembler takes its launch's
+            // class list over as it was written.
+            const uint64_t writtenAt = EndsWith(name, L".classlist") ? UINT64_MAX : files.Stamp(path).writeTime;
+            keep = parsed.number != files.ProcessId() && files.ProcessRunning(static_cast<uint32_t>(parsed.number), writtenAt);
+            state.assembling |= keep && parsed.key == key && EndsWith(name, L".aotjob");
         } else if (parsed.kind == CacheFileName::Unassembled && parsed.key == key) {
             keep = state.unassembled = true;
         }

@@ -2,6 +2,7 @@
 put in place under the user's local application data (Wine's own, which a Unix variable does
 not replace; each test's executable has a folder of its own there)."""
 import getpass
+import os
 import re
 import shutil
 import time
@@ -22,6 +23,8 @@ CASES = {
     "renamed after the exit hook": (RELEASE_17, "", "exit:3", 3, True, True),
     # Its classes listed in-process, the cache assembled by the runtime's java.exe after the exit hook.
     "25: the AOT cache": (RELEASE_25, "", "exit:3", 3, True, True),
+    # Its assembler ended long ago; processes started since have numbers its job file carries.
+    "25: the jobs of ended assemblers": (RELEASE_25, "", "exit:3", 3, True, True),
     # Its vfprintf hook would take them to the program's output.
     "windowed": (RELEASE_17, "", "return", 0, True, False),
     # Standard error is the program's then, not the trace's.
@@ -41,6 +44,28 @@ def cache_option(launch, name):
     return None
 
 
+def wait_for_archive(local):
+    """Until the assembler that outlives a launch has left only the archive (a minute at most)."""
+    deadline = time.monotonic() + 60
+    while [p.suffix for p in local.iterdir()] != [".jsa"] and time.monotonic() < deadline:
+        time.sleep(0.2)
+
+
+def plant_ended_jobs(launch, wine):
+    """After a first launch's cache is made, leaves in its place a year-2000 job file of each
+    number up to 996: some are numbers of processes running now."""
+    launch.run()
+    listing = cache_option(launch, "-XX:DumpLoadedClassList") + "\\"
+    key = next(line for line in launch.log if listing in line).split(listing)[1][:32]
+    local = Path(wine.env["WINEPREFIX"], "drive_c", *listing[3:-1].split("\\"))
+    wait_for_archive(local)
+    for made in local.iterdir():
+        made.unlink()
+    for number in range(4, 1000, 4):
+        (local / f"{key}.{number}.aotjob").write_bytes(b"")
+        os.utime(local / f"{key}.{number}.aotjob", (946684800, 946684800))
+
+
 @pytest.mark.parametrize("case", CASES)
 def test_startup_cache_options_and_archive(launch, wine, tmp_path, case):
     release, parameters, script, code, applies, to_stderr = CASES[case]
@@ -57,6 +82,8 @@ def test_startup_cache_options_and_archive(launch, wine, tmp_path, case):
         "[Java Runtime Environment]\nMain Class=com.example.Main\nStartup Cache=Auto\n"
         f"Virtual Machine Parameters={parameters}\n[Class Path]\nClass Path=app.jar\n")
 
+    if case == "25: the jobs of ended assemblers":
+        plant_ended_jobs(launch, wine)
     result = launch.run(script=script, env=env)
     assert result.exit_code == code, (case, result)
     folder = cache_option(launch, "-XX:DumpLoadedClassList" if aot else "-XX:ArchiveClassesAtExit")
@@ -69,9 +96,8 @@ def test_startup_cache_options_and_archive(launch, wine, tmp_path, case):
     local = Path(wine.env["WINEPREFIX"], "drive_c", *folder[3:].split("\\"))
     # 25 assembles its cache in a copy of the launcher that outlives the launch.
     assert any("being assembled" in line for line in result.trace()) == aot, (case, result.trace())
-    deadline = time.monotonic() + 60
-    while aot and [p.suffix for p in local.iterdir()] != [".jsa"] and time.monotonic() < deadline:
-        time.sleep(0.2)
+    if aot:
+        wait_for_archive(local)
     assert [p.name[33:] for p in local.iterdir()] == ["8192.jsa"], (case, result.trace())
 
     launch.run(script=script)

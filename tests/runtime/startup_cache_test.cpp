@@ -12,6 +12,8 @@ namespace kestran::runtime {
 namespace {
 
 const std::string kMagic = "\xa8\xab\x0b\xf0";
+// What a file written before every running process started holds.
+const std::string kLongAgo = "long ago";
 const std::wstring kFolder = L"C:\\cache\\App";
 
 // A Windows machine in memory: the runtime at C:\rt, the application's jars in C:\app.
@@ -21,6 +23,7 @@ public:
         std::string bytes;
         uint64_t size = 0;
         bool folder = false;
+        uint64_t writeTime = 10;
     };
     wchar_t PathSeparator() const override { return L'\\'; }
     wchar_t ListSeparator() const override { return L';'; }
@@ -38,6 +41,7 @@ public:
         stamp.folder = found->second.folder;
         stamp.folderEmpty = found->second.size == 0;
         stamp.size = found->second.size;
+        stamp.writeTime = found->second.writeTime;
         return stamp;
     }
     bool ApplicationFolder(std::wstring& folder, std::wstring&) override {
@@ -76,10 +80,11 @@ public:
                MakeFile(job.namePrefix + L"300.aotjob", AssemblyJobText(job, 300));
     }
     uint32_t ProcessId() override { return processId; }
-    bool ProcessRunning(uint32_t id) override { return id == 200; }
+    // Process 200 runs since time 5; the files are written at 10, those of kLongAgo at 1.
+    bool ProcessRunning(uint32_t id, uint64_t startedBy) override { return id == 200 && startedBy >= 5; }
 
     void Put(const std::wstring& path, const std::string& bytes, uint64_t size, bool folder = false) {
-        files[path] = File{bytes, size, folder};
+        files[path] = File{bytes, size, folder, bytes == kLongAgo ? 1u : 10u};
     }
     std::map<std::wstring, File> files;
     bool writable = true;
@@ -162,6 +167,9 @@ TEST(StartupCacheTest, PlanScenarios) {
          "-XX:AOTCache=C:\\cache\\App\\KEY.5004.jsa", {L"KEY.5004.jsa"}},
         {"25, its AOT cache being assembled by a running process", release25, true, L"C:\\app\\a.jar", nullptr, nullptr,
          {{L"KEY.200.aotjob", ""}, {L"KEY.200.classlist", ""}}, true, nullptr, {L"KEY.200.aotjob", L"KEY.200.classlist"}},
+        // The assembler ended long ago; a process started since has its number.
+        {"25, the job of an ended assembler whose number is in use", release25, true, L"C:\\app\\a.jar", nullptr, nullptr,
+         {{L"KEY.200.aotjob", kLongAgo}}, true, "-XX:DumpLoadedClassList=", {}},
         {"Java 8", "JAVA_VERSION=\"1.8.0_392\"", true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, nullptr, {}},
         {"12", "JAVA_VERSION=\"12.0.2\"", true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, nullptr, {}},
         {"no release file", nullptr, true, L"C:\\app\\a.jar", nullptr, nullptr, {}, true, nullptr, {}},
