@@ -23,6 +23,8 @@ CASES = {
     "renamed after the exit hook": (RELEASE_17, "", "exit:3", 3, True, True),
     # Its classes listed in-process, the cache assembled by the runtime's java.exe after the exit hook.
     "25: the AOT cache": (RELEASE_25, "", "exit:3", 3, True, True),
+    # A jar that a jar's manifest names changed: the VM runs without the cache, which goes.
+    "25: the AOT cache refused": (RELEASE_25, "-Djava.vm.info=mixed", "exit:3", 3, True, True),
     # Its assembler ended long ago; processes started since have numbers its job file carries.
     "25: the jobs of ended assemblers": (RELEASE_25, "", "exit:3", 3, True, True),
     # Its vfprintf hook would take them to the program's output.
@@ -100,5 +102,6 @@ def test_startup_cache_options_and_archive(launch, wine, tmp_path, case):
         wait_for_archive(local)
     assert [p.name[33:] for p in local.iterdir()] == ["8192.jsa"], (case, result.trace())
 
-    launch.run(script=script)
-    assert cache_option(launch, "-XX:AOTCache" if aot else "-XX:SharedArchiveFile") == folder, (case, launch.log)
+    result = launch.run(script=script)
+    assert result.exit_code == code and cache_option(launch, "-XX:AOTCache" if aot else "-XX:SharedArchiveFile") == folder, (case, launch.log)
+    assert len(list(local.iterdir())) == (case != "25: the AOT cache refused"), (case, result.trace())
