@@ -299,11 +299,12 @@ public:
         platform::UniqueHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
         // Refused access still means the process is there.
         if (!process) return GetLastError() != ERROR_INVALID_PARAMETER;
-        // Windows gives a number to a new process as soon as its last owner has gone.
+        // Windows gives a number to a new process as soon as its last owner has gone. FAT
+        // volumes keep write times to 2 seconds.
         FILETIME created{}, exited{}, kernel{}, user{};
-        if (GetProcessTimes(process.get(), &created, &exited, &kernel, &user) &&
-            ((static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime) > startedBy) {
-            return false;
+        if (GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) {
+            const uint64_t started = (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+            if (started > startedBy && started - startedBy > 20000000) return false;
         }
         return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
     }
