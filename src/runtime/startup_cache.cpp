@@ -1,5 +1,6 @@
 #include "runtime/startup_cache.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwctype>
 
@@ -122,6 +123,32 @@ int FeatureRelease(const std::wstring& javaVersion) {
     if (!config::ParseVersion(javaVersion, 0, version)) return 0;
     const int feature = version.part[0] == 1 ? version.part[1] : version.part[0];
     return feature > 0 ? feature : 0;
+}
+
+std::vector<std::wstring> SplitEnvironmentOptions(const std::wstring& text) {
+    const auto space = [](wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); };
+    std::vector<std::wstring> options;
+    size_t at = 0;
+    while (at < text.size()) {
+        if (space(text[at])) {
+            ++at;
+            continue;
+        }
+        std::wstring option;
+        while (at < text.size() && !space(text[at])) {
+            const wchar_t c = text[at++];
+            if (c != L'\'' && c != L'"') {
+                option += c;
+                continue;
+            }
+            // The VM refuses a quote left open; the rest is as good a guess as any.
+            const size_t closing = std::min(text.find(c, at), text.size());
+            option += text.substr(at, closing - at);
+            at = std::min(closing + 1, text.size());
+        }
+        options.push_back(option);
+    }
+    return options;
 }
 
 bool NamesSharingOption(const std::string& option) {

@@ -45,6 +45,10 @@ int FeatureRelease(const std::wstring& javaVersion);
 // file of options): the vendor runs the archive, and the launcher stays out.
 bool NamesSharingOption(const std::string& option);
 
+// The options of JAVA_TOOL_OPTIONS or _JAVA_OPTIONS as HotSpot reads them: any white space
+// ends an option, and a run in single or double quotes is taken as it is, without its quotes.
+std::vector<std::wstring> SplitEnvironmentOptions(const std::wstring& text);
+
 // Everything the decision looks at, gathered by the caller.
 struct StartupCacheFacts {
     bool releaseRead = false;

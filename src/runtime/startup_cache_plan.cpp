@@ -82,9 +82,8 @@ StartupCacheFacts GatherFacts(const std::wstring& vmLibraryPath, const JavaInvoc
     // The VM reads these itself, in-process as well.
     for (const wchar_t* name : {L"JAVA_TOOL_OPTIONS", L"_JAVA_OPTIONS"}) {
         std::wstring text;
-        std::vector<std::wstring> environment;
-        if (platform::GetEnvironmentText(name, text)) config::SplitArguments(text, environment);
-        for (const std::wstring& option : environment) facts.vmOptions.push_back(config::ToAnsi(option));
+        if (!platform::GetEnvironmentText(name, text)) continue;
+        for (const std::wstring& option : SplitEnvironmentOptions(text)) facts.vmOptions.push_back(config::ToAnsi(option));
     }
 
     // The VM takes the last class path option, and appends every -Xbootclasspath/a: one.

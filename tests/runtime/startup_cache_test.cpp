@@ -184,6 +184,9 @@ TEST(StartupCacheTest, PlanScenarios) {
          "-Xbootclasspath/a:C:\\app\\b.jar;C:\\app\\classes", {}, true, nullptr, {}},
         {"-Xshare:off in _JAVA_OPTIONS", kRelease17, true, L"C:\\app\\a.jar", nullptr, "-Xmx1g -Xshare:off", {}, true,
          nullptr, {}},
+        // The VM ends an option at a tab too, and takes quotes away.
+        {"'-Xshare:off' after a tab in _JAVA_OPTIONS", kRelease17, true, L"C:\\app\\a.jar", nullptr, "-Xmx1g\t'-Xshare:off'",
+         {}, true, nullptr, {}},
         {"a folder with classes", kRelease17, true, L"C:\\app\\a.jar;C:\\app\\classes", nullptr, nullptr, {}, true, nullptr, {}},
         {"an empty folder", kRelease17, true, L"C:\\app\\empty;C:\\app\\a.jar", nullptr, nullptr, {}, true,
          "-XX:ArchiveClassesAtExit=", {}},
