@@ -296,7 +296,8 @@ public:
     uint32_t ProcessId() override { return GetCurrentProcessId(); }
 
     bool ProcessRunning(uint32_t id, uint64_t startedBy) override {
-        platform::UniqueHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+        // The least right that answers both questions: a process of another user may refuse more.
+        platform::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
         // Refused access still means the process is there.
         if (!process) return GetLastError() != ERROR_INVALID_PARAMETER;
         // Windows gives a number to a new process as soon as its last owner has gone. FAT
@@ -306,7 +307,8 @@ public:
             const uint64_t started = (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
             if (started > startedBy && started - startedBy > 20000000) return false;
         }
-        return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+        DWORD code = 0;
+        return !GetExitCodeProcess(process.get(), &code) || code == STILL_ACTIVE;
     }
 
 private:
