@@ -250,6 +250,7 @@ CacheFileName ParseCacheFileName(const std::wstring& name) {
     }
     parsed.key = key;
     parsed.number = number;
+    parsed.extension = extension;
     return parsed;
 }
 

@@ -84,6 +84,7 @@ struct CacheFileName {
     enum Kind { Other, Archive, Temporary, Unassembled } kind = Other;
     std::wstring key;
     uint64_t number = 0;   // the size of an archive, the process id of a temporary file
+    std::wstring extension;   // "jsa", "tmp", "classlist", "aotjob", "noaot"
 };
 CacheFileName ParseCacheFileName(const std::wstring& name);
 

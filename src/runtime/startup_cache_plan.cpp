@@ -30,10 +30,6 @@ struct Pending {
 Pending pending;
 std::wstring aotCacheGiven;   // the AOT cache handed to the VM; removed if the VM refused it
 
-bool EndsWith(const std::wstring& text, const std::wstring& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 void Say(const std::wstring& line) { platform::Trace(L"startup cache: " + line); }
 
 std::wstring Parent(const std::wstring& path, wchar_t separator) {
@@ -114,24 +110,23 @@ FolderState TidyFolder(CacheFiles& files, const std::wstring& folder, const std:
     std::vector<std::wstring> names;
     files.List(folder, names);
     FolderState state;
-    std::wstring& usable = state.usable;
     for (const std::wstring& name : names) {
         const CacheFileName parsed = ParseCacheFileName(name);
         const std::wstring path = folder + files.PathSeparator() + name;
         bool keep = parsed.kind == CacheFileName::Other;
-        if (parsed.kind == CacheFileName::Archive && parsed.key == key && usable.empty()) {
+        if (parsed.kind == CacheFileName::Archive && parsed.key == key && state.usable.empty()) {
             uint64_t size = 0;
             keep = IsCompleteArchive(files, path, size) && size == parsed.number;
             if (keep) {
-                usable = path;
+                state.usable = path;
                 state.usableSize = size;
             }
         } else if (parsed.kind == CacheFileName::Temporary) {
             // A process writes its files after it started, but an assembler takes its launch's
             // class list over as it was written.
-            const uint64_t writtenAt = EndsWith(name, L".classlist") ? UINT64_MAX : files.Stamp(path).writeTime;
+            const uint64_t writtenAt = parsed.extension == L"classlist" ? UINT64_MAX : files.Stamp(path).writeTime;
             keep = parsed.number != files.ProcessId() && files.ProcessRunning(static_cast<uint32_t>(parsed.number), writtenAt);
-            state.assembling |= keep && parsed.key == key && EndsWith(name, L".aotjob");
+            state.assembling |= keep && parsed.key == key && parsed.extension == L"aotjob";
         } else if (parsed.kind == CacheFileName::Unassembled && parsed.key == key) {
             keep = state.unassembled = true;
         }
